@@ -1,0 +1,6 @@
+function(lectorix_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+    if(LECTORIX_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()

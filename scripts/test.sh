@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds Lectorix and runs the whole test suite headless: once as users get it, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer. LECTORIX_NO_SANITIZE=1 skips the second run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+
+run() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DLECTORIX_WERROR=ON "$@"
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" -j "$jobs" --timeout 600
+}
+
+run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${LECTORIX_NO_SANITIZE:-0}" != 1 ]; then
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+    run build-asan -DCMAKE_BUILD_TYPE=Debug -DLECTORIX_SANITIZE=ON
+fi

@@ -1,0 +1,182 @@
+#include "book/cp1251.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace lectorix {
+namespace {
+
+// Code points of 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
+constexpr char16_t kHighHalf[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
+};
+
+struct Tables {
+    std::array<char, 256> lower{};
+    // Reverse map for the Basic Multilingual Plane; 0 marks "no code" (U+0000 is handled apart).
+    std::array<unsigned char, 0x10000> fromUnicode{};
+
+    Tables() {
+        for (int i = 0; i < 256; ++i) lower[i] = static_cast<char>(i);
+        for (int c = 'A'; c <= 'Z'; ++c) lower[c] = static_cast<char>(c + 32);
+        for (int c = 0xC0; c <= 0xDF; ++c) lower[c] = static_cast<char>(c + 32);
+        // Upper/lower pairs among 0x80..0xBF.
+        const unsigned char pairs[][2] = {{0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C},
+                                          {0x8D, 0x9D}, {0x8E, 0x9E}, {0x8F, 0x9F}, {0xA1, 0xA2},
+                                          {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
+                                          {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE}};
+        for (const auto& p : pairs) lower[p[0]] = static_cast<char>(p[1]);
+
+        for (int c = 1; c < 0x80; ++c) fromUnicode[c] = static_cast<unsigned char>(c);
+        for (int c = 0x80; c < 0x100; ++c) {
+            const char32_t cp = Cp1251ToUnicode(static_cast<unsigned char>(c));
+            if (cp != 0xFFFD) fromUnicode[cp] = static_cast<unsigned char>(c);
+        }
+    }
+};
+
+const Tables& GetTables() {
+    static const Tables tables;
+    return tables;
+}
+
+}  // namespace
+
+char Cp1251Lower(char c) { return GetTables().lower[static_cast<unsigned char>(c)]; }
+
+char32_t Cp1251ToUnicode(unsigned char c) {
+    if (c < 0x80) return c;
+    if (c >= 0xC0) return 0x0410 + (c - 0xC0);
+    return kHighHalf[c - 0x80];
+}
+
+int UnicodeToCp1251(char32_t cp) {
+    if (cp == 0) return 0;
+    if (cp >= 0x10000) return -1;
+    const unsigned char b = GetTables().fromUnicode[cp];
+    return b == 0 ? -1 : b;
+}
+
+namespace {
+
+// Length of the UTF-8 sequence at `p` (with `left` bytes available) and its code point, or 0
+// when the sequence is malformed.
+inline int DecodeUtf8(const unsigned char* p, size_t left, char32_t& cp) {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    if (b0 < 0xC2) return 0;
+    if (b0 < 0xE0) {
+        if (left < 2 || (p[1] & 0xC0) != 0x80) return 0;
+        cp = (char32_t(b0 & 0x1F) << 6) | (p[1] & 0x3F);
+        return 2;
+    }
+    if (b0 < 0xF0) {
+        if (left < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
+        cp = (char32_t(b0 & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+        return 3;
+    }
+    if (b0 < 0xF5) {
+        if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
+            (p[3] & 0xC0) != 0x80)
+            return 0;
+        cp = (char32_t(b0 & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+             (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+        if (cp < 0x10000 || cp > 0x10FFFF) return 0;
+        return 4;
+    }
+    return 0;
+}
+
+// Index of the first byte >= 0x80 at or after `i`, eight bytes at a time.
+inline size_t SkipAscii(const unsigned char* p, size_t i, size_t n) {
+    while (i + 8 <= n) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (w & 0x8080808080808080ULL) break;
+        i += 8;
+    }
+    while (i < n && p[i] < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    size_t i = 0;
+    for (;;) {
+        i = SkipAscii(p, i, n);
+        if (i >= n) return true;
+        char32_t cp;
+        const int len = DecodeUtf8(p + i, n - i, cp);
+        if (len == 0) return false;
+        i += static_cast<size_t>(len);
+    }
+}
+
+std::string Utf8ToCp1251(std::string_view utf8) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    std::string out;
+    out.resize(n);
+    char* o = out.data();
+    size_t i = 0;
+    while (i < n) {
+        const size_t ascii = SkipAscii(p, i, n);
+        if (ascii > i) {
+            std::memcpy(o, p + i, ascii - i);
+            o += ascii - i;
+            i = ascii;
+            if (i >= n) break;
+        }
+        char32_t cp;
+        int len = DecodeUtf8(p + i, n - i, cp);
+        if (len == 0) {  // not expected for valid input; keep going byte by byte
+            *o++ = '?';
+            ++i;
+            continue;
+        }
+        const int b = UnicodeToCp1251(cp);
+        *o++ = b < 0 ? '?' : static_cast<char>(b);
+        i += static_cast<size_t>(len);
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
+}
+
+std::string Cp1251ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out.push_back(ch);
+            continue;
+        }
+        const char32_t cp = Cp1251ToUnicode(c);
+        if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+}  // namespace lectorix

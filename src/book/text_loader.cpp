@@ -1,0 +1,102 @@
+#include "book/text_loader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <sys/stat.h>
+
+#include "book/cp1251.h"
+
+namespace lectorix {
+
+std::string NormalizeLineEnds(std::string text) {
+    const size_t n = text.size();
+    // Most files are already consistent; find out before building a copy.
+    size_t extra = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            if (i == 0 || text[i - 1] != '\r') ++extra;
+        } else if (c == '\r') {
+            if (i + 1 >= n || text[i + 1] != '\n') ++extra;
+        }
+    }
+    if (extra == 0) return text;
+    std::string out;
+    out.reserve(n + extra);
+    for (size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            if (i == 0 || text[i - 1] != '\r') out.push_back('\r');
+            out.push_back('\n');
+        } else if (c == '\r') {
+            out.push_back('\r');
+            if (i + 1 >= n || text[i + 1] != '\n') out.push_back('\n');
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string DecodeText(std::string bytes) {
+    std::string_view body = bytes;
+    const bool bom = body.starts_with("\xEF\xBB\xBF");
+    if (bom) body.remove_prefix(3);
+    const bool high = std::any_of(body.begin(), body.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (high && IsValidUtf8(body)) {
+        bytes = Utf8ToCp1251(body);
+    } else if (bom) {
+        // A byte-order mark in front of pure ASCII: the text is still UTF-8, keep it without.
+        bytes.erase(0, 3);
+    }
+    return NormalizeLineEnds(std::move(bytes));
+}
+
+namespace {
+
+std::string DescribeError(int err) {
+    switch (err) {
+        case ENOENT: return "файл не найден";
+        case EACCES:
+        case EPERM: return "нет доступа";
+        case EISDIR: return "это папка, а не файл";
+        case ENOMEM: return "не хватает памяти";
+        default: return std::strerror(err);
+    }
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path) {
+    auto fail = [&](int err) -> UserError {
+        return UserError("Не удалось прочитать файл \"" + path + "\": " + DescribeError(err));
+    };
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+    if (!f) throw fail(errno);
+    struct stat info {};
+    if (fstat(fileno(f.get()), &info) == 0 && S_ISDIR(info.st_mode)) throw fail(EISDIR);
+    std::string data;
+    if (info.st_size > 0) data.reserve(static_cast<size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, f.get());
+        data.append(buffer, got);
+        if (got < sizeof buffer) {
+            if (std::ferror(f.get())) throw fail(errno ? errno : EIO);
+            break;
+        }
+    }
+    return data;
+}
+
+std::string LoadTextFile(const std::string& path) { return DecodeText(ReadFileBytes(path)); }
+
+}  // namespace lectorix

@@ -1,0 +1,30 @@
+// Turning the bytes of a file into the reader's text.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace lectorix {
+
+// An error whose message is meant for the user as it stands.
+class UserError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Every LF without a CR before it and every CR without an LF after it becomes CR LF.
+std::string NormalizeLineEnds(std::string text);
+
+// UTF-8 (a leading byte-order mark dropped) that holds any byte of 0x80 or above becomes CP1251,
+// '?' standing for characters the code page lacks; any other bytes are taken as CP1251 as they
+// are. Line ends are normalised afterwards.
+std::string DecodeText(std::string bytes);
+
+// Reads a whole file as bytes. Throws UserError naming the file when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// ReadFileBytes followed by DecodeText.
+std::string LoadTextFile(const std::string& path);
+
+}  // namespace lectorix

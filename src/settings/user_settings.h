@@ -1,0 +1,34 @@
+// The one settings record of the reader, with its defaults.
+#pragma once
+
+#include <string>
+
+namespace lectorix {
+
+struct UserSettings {
+    int SpeedCpm = 1000;  // letters per minute
+    int OpenLines = 6;
+    int CharsPerLine = 22;
+    int LinesPerPage = 25;
+    int PageRepeats = 1;
+    int PageStartDelayMs = 1000;
+    bool ShowTopBar = true;
+    bool ShowBottomBar = true;
+    bool ShowCenterLine = true;
+    bool TransparentBar = true;
+    bool AutoSpeedIncrease = true;
+    bool RemainByAverage = true;
+    bool HideLeft = false;
+    bool HideRight = false;
+    int HideLeftCount = 0;
+    int HideRightCount = 0;
+    std::string FontName = "Courier New";
+    int FontSize = 10;
+    bool FontBold = false;
+    bool FormatToolEnabled = false;
+};
+
+// Milliseconds per shutter step that the CPU test measured; kept beside the record.
+inline constexpr double kDefaultStepOverhead = 0.965;
+
+}  // namespace lectorix

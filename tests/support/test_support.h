@@ -1,0 +1,38 @@
+// Helpers shared by the tests: temporary folders, fixture files, CP1251 literals.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lectorix::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Writes `bytes` to a file in the folder and returns its full path.
+    std::string Write(const std::string& name, std::string_view bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// Reads a file of tests/data.
+std::string DataFile(const std::string& relative);
+std::string DataPath(const std::string& relative);
+
+// Path of a file of the shared test texts, or empty when they are not beside the repository.
+std::string SharedDataPath(const std::string& relative);
+
+// A UTF-8 literal in the reader's CP1251, so tests can be written in readable Russian.
+std::string Cp(std::string_view utf8);
+// And back, for messages of failed expectations.
+std::string Utf(std::string_view cp1251);
+
+}  // namespace lectorix::test

@@ -1,0 +1,122 @@
+#include "tool/tool_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun Tool(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = RunTool(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
+    test::TempDir dir;
+    const std::string file = dir.Write("t.txt", "a b c");
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate", file},
+        {"count"},
+        {"count", file, file},
+        {"count", "--bogus", file},
+        {"wrap", file},
+        {"wrap", "--width", "0", file},
+        {"wrap", "--width", "x", file},
+        {"wrap", "--width"},
+        {"pages", "--chars", "0", file},
+        {"pages", "--lines=-3", file},
+        {"pages", "--repeats", "0", file},
+        {"pages", "--back", "-1", file},
+        {"pages", "--chars", "99999999999999999999", file},
+        {"pages", (dir.Path() / "missing.txt").string()},
+        {"count", dir.Path().string()},
+    };
+    for (const auto& args : bad) {
+        const ToolRun r = Tool(args);
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(r.status, 2) << joined;
+        EXPECT_TRUE(r.out.empty()) << joined;
+        ASSERT_FALSE(r.err.empty()) << joined;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << joined << ": " << r.err;
+    }
+}
+
+TEST(Tool, EveryCommandHasHelp) {
+    for (const char* cmd : {"count", "wrap", "pages"}) {
+        const ToolRun r = Tool({cmd, "--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("Usage: lectorix-tool " + std::string(cmd)), std::string::npos);
+    }
+    EXPECT_EQ(Tool({"--help"}).status, 0);
+}
+
+TEST(Tool, CountAndWrapPrintUtf8WithLfEnds) {
+    test::TempDir dir;
+    const std::string file = dir.Write("t.txt", "Жили-были дед\r\nда баба.");
+    EXPECT_EQ(Tool({"count", file}).out, "17\n");
+    EXPECT_EQ(Tool({"wrap", "--width", "6", file}).out, "Жили-\nбыли \nдед\nда \nбаба.");
+    EXPECT_EQ(Tool({"wrap", "--width=30", file}).out, "Жили-были дед\nда баба.");
+}
+
+TEST(Tool, PagesPrintsEveryPageWithItsPlaceAndLines) {
+    test::TempDir dir;
+    const std::string file = dir.Write("t.txt", "a b c");
+    EXPECT_EQ(Tool({"pages", file}).out,
+              "page 1 start 0 next 5 letters 3 lines 1 empty 24\n"
+              "|  a        b         c |\n");
+    // Repeats print the page again; the CP1251 byte 0x98 has no character.
+    const std::string other = dir.Write("u.txt", "x\x98");
+    EXPECT_EQ(Tool({"pages", "--repeats", "2", "--chars", "8", other}).out,
+              "page 1 start 0 next 2 letters 2 lines 1 empty 24\n|  x\xEF\xBF\xBD |\n"
+              "page 1 start 0 next 2 letters 2 lines 1 empty 24\n|  x\xEF\xBF\xBD |\n");
+}
+
+TEST(Tool, Utf8AndCp1251CopiesOfAStoryGiveTheSamePages) {
+    const ToolRun utf8 = Tool({"pages", test::DataPath("texts/chekhov_khameleon.utf8.txt")});
+    const ToolRun cp = Tool({"pages", test::DataPath("texts/chekhov_khameleon.cp1251.txt")});
+    ASSERT_EQ(utf8.status, 0);
+    EXPECT_TRUE(utf8.out == cp.out);
+    EXPECT_NE(utf8.out.find("|  Антон Чехов ХАМЕЛЕОН |"), std::string::npos);
+}
+
+TEST(Tool, BackWalksToPageOneWithDecreasingStarts) {
+    const ToolRun r = Tool({"pages", "--back", "100000",
+                        test::DataPath("texts/chekhov_khameleon.utf8.txt")});
+    std::istringstream in(r.out);
+    std::string line;
+    int forward = 0, lastNumber = 0;
+    long long lastStart = -1;
+    std::vector<std::pair<int, long long>> back;
+    while (std::getline(in, line)) {
+        if (line.starts_with("page ")) ++forward;
+        if (!line.starts_with("back ")) continue;
+        int number = 0;
+        long long start = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "back %d start %lld", &number, &start), 2) << line;
+        back.emplace_back(number, start);
+    }
+    ASSERT_EQ(static_cast<int>(back.size()), forward - 1);
+    for (const auto& [number, start] : back) {
+        if (lastStart >= 0) {
+            EXPECT_LT(start, lastStart);
+            EXPECT_EQ(number, lastNumber - 1);
+        }
+        lastStart = start;
+        lastNumber = number;
+    }
+    EXPECT_EQ(back.back().first, 1);
+}
+
+}  // namespace
+}  // namespace lectorix
