@@ -15,7 +15,7 @@ namespace {
 
 // A plain page viewer over the text core: Page Down and Page Up turn the pages.
 class PageViewer : public QMainWindow {
-public:
+  public:
     explicit PageViewer(std::string text) : source_(std::move(text)) {
         setWindowTitle(QStringLiteral("Lectorix"));
         view_ = new QPlainTextEdit(this);
@@ -30,7 +30,7 @@ public:
         Next();
     }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
@@ -46,7 +46,7 @@ protected:
         return QMainWindow::eventFilter(watched, event);
     }
 
-private:
+  private:
     void Next() {
         state_.PageRepeatsLeft = 0;
         if (lectorix::BuildPage(state_, memo_, source_, settings_)) Show();
@@ -63,7 +63,8 @@ private:
     void Show() {
         if (state_.PageStart <= 0 || state_.PageNumber < 1) state_.PageNumber = 1;
         QStringList lines;
-        for (const auto& l : memo_.Lines) lines << lectorix::FromCp1251(l);
+        for (const auto& l : memo_.Lines)
+            lines << lectorix::FromCp1251(l);
         view_->setPlainText(lines.join('\n'));
         statusBar()->showMessage(QStringLiteral("Страница %1, букв %2")
                                      .arg(state_.PageNumber)

@@ -9,7 +9,8 @@ namespace lectorix {
 QString FromCp1251(std::string_view text) {
     QString out;
     out.reserve(static_cast<qsizetype>(text.size()));
-    for (const char c : text) out.append(QChar(static_cast<char16_t>(Cp1251ToUnicode(static_cast<unsigned char>(c)))));
+    for (const char c : text)
+        out.append(QChar(static_cast<char16_t>(Cp1251ToUnicode(static_cast<unsigned char>(c)))));
     return out;
 }
 

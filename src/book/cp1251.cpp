@@ -25,17 +25,22 @@ struct Tables {
     std::array<unsigned char, 0x10000> fromUnicode{};
 
     Tables() {
-        for (int i = 0; i < 256; ++i) lower[i] = static_cast<char>(i);
-        for (int c = 'A'; c <= 'Z'; ++c) lower[c] = static_cast<char>(c + 32);
-        for (int c = 0xC0; c <= 0xDF; ++c) lower[c] = static_cast<char>(c + 32);
+        for (int i = 0; i < 256; ++i)
+            lower[i] = static_cast<char>(i);
+        for (int c = 'A'; c <= 'Z'; ++c)
+            lower[c] = static_cast<char>(c + 32);
+        for (int c = 0xC0; c <= 0xDF; ++c)
+            lower[c] = static_cast<char>(c + 32);
         // Upper/lower pairs among 0x80..0xBF.
         const unsigned char pairs[][2] = {{0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C},
                                           {0x8D, 0x9D}, {0x8E, 0x9E}, {0x8F, 0x9F}, {0xA1, 0xA2},
                                           {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
                                           {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE}};
-        for (const auto& p : pairs) lower[p[0]] = static_cast<char>(p[1]);
+        for (const auto& p : pairs)
+            lower[p[0]] = static_cast<char>(p[1]);
 
-        for (int c = 1; c < 0x80; ++c) fromUnicode[c] = static_cast<unsigned char>(c);
+        for (int c = 1; c < 0x80; ++c)
+            fromUnicode[c] = static_cast<unsigned char>(c);
         for (int c = 0x80; c < 0x100; ++c) {
             const char32_t cp = Cp1251ToUnicode(static_cast<unsigned char>(c));
             if (cp != 0xFFFD) fromUnicode[cp] = static_cast<unsigned char>(c);
@@ -50,7 +55,9 @@ const Tables& GetTables() {
 
 }  // namespace
 
-char Cp1251Lower(char c) { return GetTables().lower[static_cast<unsigned char>(c)]; }
+char Cp1251Lower(char c) {
+    return GetTables().lower[static_cast<unsigned char>(c)];
+}
 
 char32_t Cp1251ToUnicode(unsigned char c) {
     if (c < 0x80) return c;
@@ -88,8 +95,7 @@ inline int DecodeUtf8(const unsigned char* p, size_t left, char32_t& cp) {
         return 3;
     }
     if (b0 < 0xF5) {
-        if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
-            (p[3] & 0xC0) != 0x80)
+        if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
             return 0;
         cp = (char32_t(b0 & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
              (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
@@ -107,7 +113,8 @@ inline size_t SkipAscii(const unsigned char* p, size_t i, size_t n) {
         if (w & 0x8080808080808080ULL) break;
         i += 8;
     }
-    while (i < n && p[i] < 0x80) ++i;
+    while (i < n && p[i] < 0x80)
+        ++i;
     return i;
 }
 

@@ -10,7 +10,9 @@ namespace lectorix {
 // every other byte is returned unchanged.
 char Cp1251Lower(char c);
 
-inline bool Cp1251EqualNoCase(char a, char b) { return Cp1251Lower(a) == Cp1251Lower(b); }
+inline bool Cp1251EqualNoCase(char a, char b) {
+    return Cp1251Lower(a) == Cp1251Lower(b);
+}
 
 // Unicode code point of a CP1251 byte; 0x98 has none and gives U+FFFD.
 char32_t Cp1251ToUnicode(unsigned char c);

@@ -14,7 +14,7 @@ namespace lectorix {
 // gives, 1500 characters at a time, and hands the total to its end handler once. A count that
 // was abandoned never calls its handler.
 class TSrtingConvert {
-public:
+  public:
     using EndHandler = std::function<void(std::int64_t total)>;
     static constexpr size_t kSlice = 1500;
 
@@ -31,7 +31,7 @@ public:
     // Whether the worker thread really got the idle scheduling class.
     bool RunsAtIdlePriority() const { return idle_.load(); }
 
-private:
+  private:
     void Run();
 
     std::string text_;

@@ -87,8 +87,8 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine) {
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string line(TrimRight(lines[i]));
         const long long len = static_cast<long long>(line.size());
-        const bool endsParagraph = i + 1 < lines.size() && !lines[i + 1].empty() &&
-                                   lines[i + 1][0] == ' ';
+        const bool endsParagraph =
+            i + 1 < lines.size() && !lines[i + 1].empty() && lines[i + 1][0] == ' ';
         const bool endsPage = i + 1 == lines.size() && !line.empty() && IsSentenceEnd(line.back());
         if (len >= width || endsParagraph || endsPage) {
             out.push_back(std::move(line) + ' ');
@@ -96,7 +96,8 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine) {
         }
 
         size_t lead = 0;
-        while (lead < line.size() && line[lead] == ' ') ++lead;
+        while (lead < line.size() && line[lead] == ' ')
+            ++lead;
         const std::string indent = line.substr(0, lead);
         const std::string t = line.substr(lead);
         // The blank after a dash that opens the line (direct speech) is never stretched.
@@ -106,7 +107,8 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine) {
             if (at != std::string::npos) dashBlank = at + 1;
         }
         long long gaps = 0;
-        for (size_t k = 0; k < t.size(); ++k) gaps += t[k] == ' ' && k != dashBlank;
+        for (size_t k = 0; k < t.size(); ++k)
+            gaps += t[k] == ' ' && k != dashBlank;
         if (gaps > 0) g = (width - len) / gaps;
         long long extra = width - len - g * gaps;
 
@@ -199,11 +201,12 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
             // A run of blanks or blank lines longer than a chunk is not the end of the text:
             // step over it to the printable text behind it, if there is any.
             if (forward) {
-                const auto it = std::find_if(text.begin() + to, text.end(),
-                                             [](char c) { return !IsWhite(c); });
+                const auto it =
+                    std::find_if(text.begin() + to, text.end(), [](char c) { return !IsWhite(c); });
                 if (it == text.end()) return fail();
                 long long next = std::max(st.TextPos + 1, (it - text.begin()) - kSkipContext);
-                if (text[static_cast<size_t>(next)] == '\n' && text[static_cast<size_t>(next - 1)] == '\r')
+                if (text[static_cast<size_t>(next)] == '\n' &&
+                    text[static_cast<size_t>(next - 1)] == '\r')
                     --next;
                 st.TextPos = next;
             } else {

@@ -18,7 +18,7 @@ struct PageState {
     long long PageStart = 0;  // where the page now shown begins
     bool ReadForward = true;  // false only while the previous page is being built
     bool BookMode = false;
-    bool TextEnded = false;   // no further page, or the current page reaches the end of the text
+    bool TextEnded = false;  // no further page, or the current page reaches the end of the text
     int PageRepeatsLeft = 0;
     int PageNumber = 0;
     std::int64_t LettersOnPage = 0;
@@ -33,7 +33,7 @@ struct PageMemo {
 
 // Holds book pages to chapter boundaries; the book model implements it.
 class ChapterCursor {
-public:
+  public:
     virtual ~ChapterCursor() = default;
     // Lines of the page about to be built.
     virtual int PageLineCount(const PageState& state) = 0;

@@ -23,7 +23,8 @@ std::string ShrinkBlankLineRuns(const std::string& text) {
                 j += 2;
             }
             const size_t keep = pairs >= 3 ? 2 : pairs;
-            for (size_t k = 0; k < keep; ++k) out += "\r\n";
+            for (size_t k = 0; k < keep; ++k)
+                out += "\r\n";
             i = j;
         } else {
             out.push_back(text[i++]);

@@ -6,7 +6,7 @@
 namespace lectorix {
 
 class SourceText {
-public:
+  public:
     SourceText() = default;
     explicit SourceText(std::string text) { Assign(std::move(text)); }
 
@@ -16,7 +16,7 @@ public:
     // Length without the white space at its end; kept so every page can ask for it cheaply.
     long long TrimmedLength() const { return trimmedLength_; }
 
-private:
+  private:
     std::string text_;
     long long trimmedLength_ = 0;
 };

@@ -10,7 +10,8 @@ namespace {
 
 constexpr std::array<bool, 256> MakeNonLetterTable(bool withLineBreaks) {
     std::array<bool, 256> t{};
-    for (const char c : std::string_view(" ,.!\":;?()-_\t")) t[static_cast<unsigned char>(c)] = true;
+    for (const char c : std::string_view(" ,.!\":;?()-_\t"))
+        t[static_cast<unsigned char>(c)] = true;
     if (withLineBreaks) t['\r'] = t['\n'] = true;
     return t;
 }
@@ -20,17 +21,21 @@ constexpr auto kNotCounted = MakeNonLetterTable(true);
 
 }  // namespace
 
-bool IsLetterSeparator(char c) { return kSeparators[static_cast<unsigned char>(c)]; }
+bool IsLetterSeparator(char c) {
+    return kSeparators[static_cast<unsigned char>(c)];
+}
 
 std::int64_t CountLetters(std::string_view text) {
     std::int64_t skipped = 0;
-    for (const char c : text) skipped += kNotCounted[static_cast<unsigned char>(c)];
+    for (const char c : text)
+        skipped += kNotCounted[static_cast<unsigned char>(c)];
     return static_cast<std::int64_t>(text.size()) - skipped;
 }
 
 std::int64_t CountLetters(const std::vector<std::string>& lines) {
     std::int64_t total = 0;
-    for (const auto& line : lines) total += CountLetters(std::string_view(line));
+    for (const auto& line : lines)
+        total += CountLetters(std::string_view(line));
     return total;
 }
 
@@ -42,7 +47,8 @@ size_t FindNoCase(std::string_view text, std::string_view pattern, size_t from) 
     for (size_t i = from; i <= last; ++i) {
         if (Cp1251Lower(text[i]) != first) continue;
         size_t k = 1;
-        while (k < pattern.size() && Cp1251EqualNoCase(text[i + k], pattern[k])) ++k;
+        while (k < pattern.size() && Cp1251EqualNoCase(text[i + k], pattern[k]))
+            ++k;
         if (k == pattern.size()) return i;
     }
     return std::string_view::npos;
@@ -94,17 +100,21 @@ std::int64_t RoundHalfEven(double x) {
 
 std::string_view TrimLeft(std::string_view s) {
     size_t i = 0;
-    while (i < s.size() && IsWhite(s[i])) ++i;
+    while (i < s.size() && IsWhite(s[i]))
+        ++i;
     return s.substr(i);
 }
 
 std::string_view TrimRight(std::string_view s) {
     size_t n = s.size();
-    while (n > 0 && IsWhite(s[n - 1])) --n;
+    while (n > 0 && IsWhite(s[n - 1]))
+        --n;
     return s.substr(0, n);
 }
 
-std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+std::string_view Trim(std::string_view s) {
+    return TrimRight(TrimLeft(s));
+}
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
@@ -127,7 +137,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string out;
     size_t total = 0;
-    for (const auto& l : lines) total += l.size() + 2;
+    for (const auto& l : lines)
+        total += l.size() + 2;
     out.reserve(total);
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i > 0) out += "\r\n";

@@ -12,7 +12,9 @@ namespace lectorix {
 bool IsLetterSeparator(char c);
 
 // White space as the text model trims it: every character with a code up to 32.
-inline bool IsWhite(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool IsWhite(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 // Letters in `text`: every character except CR, LF and the 13 separators.
 std::int64_t CountLetters(std::string_view text);

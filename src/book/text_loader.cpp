@@ -61,12 +61,17 @@ namespace {
 
 std::string DescribeError(int err) {
     switch (err) {
-        case ENOENT: return "файл не найден";
+        case ENOENT:
+            return "файл не найден";
         case EACCES:
-        case EPERM: return "нет доступа";
-        case EISDIR: return "это папка, а не файл";
-        case ENOMEM: return "не хватает памяти";
-        default: return std::strerror(err);
+        case EPERM:
+            return "нет доступа";
+        case EISDIR:
+            return "это папка, а не файл";
+        case ENOMEM:
+            return "не хватает памяти";
+        default:
+            return std::strerror(err);
     }
 }
 
@@ -97,6 +102,8 @@ std::string ReadFileBytes(const std::string& path) {
     return data;
 }
 
-std::string LoadTextFile(const std::string& path) { return DecodeText(ReadFileBytes(path)); }
+std::string LoadTextFile(const std::string& path) {
+    return DecodeText(ReadFileBytes(path));
+}
 
 }  // namespace lectorix

@@ -9,7 +9,7 @@ namespace lectorix {
 
 // An error whose message is meant for the user as it stands.
 class UserError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -5,7 +5,9 @@
 namespace lectorix {
 namespace {
 
-inline bool IsBookBreakChar(char c) { return c == '\t' || c == ' ' || c == '-' || c == '\xA0'; }
+inline bool IsBookBreakChar(char c) {
+    return c == '\t' || c == ' ' || c == '-' || c == '\xA0';
+}
 
 }  // namespace
 
@@ -79,7 +81,8 @@ std::vector<std::string> WrapPlainText(std::string_view text, int width) {
         if (rest.empty()) rows.emplace_back();
         while (rest.size() > w) {
             size_t firstWord = 0;
-            while (firstWord < rest.size() && rest[firstWord] == ' ') ++firstWord;
+            while (firstWord < rest.size() && rest[firstWord] == ' ')
+                ++firstWord;
             // The last blank within reach that has a word before it.
             size_t b = 0;
             for (size_t i = w; i > firstWord; --i) {
@@ -91,7 +94,8 @@ std::vector<std::string> WrapPlainText(std::string_view text, int width) {
             if (b > 0) {
                 rows.emplace_back(rest.substr(0, b));
                 size_t k = b;
-                while (k < rest.size() && rest[k] == ' ') ++k;
+                while (k < rest.size() && rest[k] == ' ')
+                    ++k;
                 rest = rest.substr(k);
             } else {
                 rows.emplace_back(rest.substr(0, w));

@@ -10,7 +10,9 @@ inline constexpr double kMsPerDay = 86400000.0;
 
 // Whole milliseconds of a duration given in days (to the nearest millisecond).
 std::int64_t DurationToMs(double days);
-inline double MsToDuration(std::int64_t ms) { return static_cast<double>(ms) / kMsPerDay; }
+inline double MsToDuration(std::int64_t ms) {
+    return static_cast<double>(ms) / kMsPerDay;
+}
 
 // H:MM:SS, the hours unpadded and not limited to a day; milliseconds are dropped.
 std::string FormatDuration(double days);

@@ -132,7 +132,8 @@ void PrintPage(std::ostream& out, const char* word, const PageState& st, const P
     out << word << ' ' << st.PageNumber << " start " << st.PageStart << " next " << st.TextPos
         << " letters " << st.LettersOnPage << " lines " << memo.Lines.size() << " empty "
         << st.EmptyLinesOnPage << '\n';
-    for (const auto& line : memo.Lines) out << '|' << ForPrinting(line) << "|\n";
+    for (const auto& line : memo.Lines)
+        out << '|' << ForPrinting(line) << "|\n";
 }
 
 // What the reader does after each build before the page is shown.
@@ -205,8 +206,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             return 0;
         }
         for (const auto& name : cmd.required) {
-            if (parsed.values.at(name) < 1)
-                throw UsageError{"option '--" + name + "' is required"};
+            if (parsed.values.at(name) < 1) throw UsageError{"option '--" + name + "' is required"};
         }
         return cmd.run(parsed, out);
     } catch (const UsageError& e) {

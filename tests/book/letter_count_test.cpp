@@ -28,7 +28,8 @@ TEST(TSrtingConvert, CountsOnlyTheLengthItWasGiven) {
     // Slices end inside CR LF pairs and words; neither may be lost or counted twice.
     const std::string text = std::string(1499, 'a') + "\r\n" + std::string(3000, 'b') + "tail";
     std::promise<std::int64_t> result;
-    TSrtingConvert count(text, text.size() - 4, [&](std::int64_t total) { result.set_value(total); });
+    TSrtingConvert count(text, text.size() - 4,
+                         [&](std::int64_t total) { result.set_value(total); });
     EXPECT_EQ(result.get_future().get(), 4499);
 }
 
@@ -45,7 +46,8 @@ TEST(TSrtingConvert, AnAbandonedCountNeverReportsItsResult) {
 
 TEST(TSrtingConvert, DestroyingARunningCountDoesNotHang) {
     const std::string big(20 * 1000 * 1000, 'x');
-    for (int i = 0; i < 5; ++i) TSrtingConvert count(big, big.size(), nullptr);
+    for (int i = 0; i < 5; ++i)
+        TSrtingConvert count(big, big.size(), nullptr);
 }
 
 }  // namespace

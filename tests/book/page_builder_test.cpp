@@ -136,7 +136,8 @@ TEST(BuildPage, APageIsShownPageRepeatsTimes) {
 
 TEST(BuildPage, OnlyAParagraphStartIsIndented) {
     std::string text;
-    for (int i = 0; i < 200; ++i) text += Cp("слово ");
+    for (int i = 0; i < 200; ++i)
+        text += Cp("слово ");
     Reader r(text);
     ASSERT_TRUE(r.Next());
     EXPECT_TRUE(r.memo.Lines[0].starts_with("  ")) << r.memo.Lines[0];
@@ -170,7 +171,8 @@ TEST(BuildPage, NoPrintableTextLeavesThePositionAlone) {
 
 TEST(BuildPage, ABackwardPageEndsWhereTheNextPageBegins) {
     Reader r(ManyParagraphs(60));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(r.Next());
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(r.Next());
     const PageState fifth = r.st;
     const Lines fifthLines = r.memo.Lines;
 
@@ -193,12 +195,12 @@ TEST(BuildPage, ABackwardPageEndsWhereTheNextPageBegins) {
 }
 
 TEST(BuildPage, ALongRunOfBlankLinesIsNotTheEndOfTheText) {
-    const std::string text =
-        Cp("Начало.\r\n") + [] {
-            std::string blank;
-            for (int i = 0; i < 5000; ++i) blank += "\r\n";
-            return blank;
-        }() + Cp("  Конец текста.");
+    const std::string text = Cp("Начало.\r\n") + [] {
+        std::string blank;
+        for (int i = 0; i < 5000; ++i)
+            blank += "\r\n";
+        return blank;
+    }() + Cp("  Конец текста.");
     Reader r(text);
     ASSERT_TRUE(r.Next());
     EXPECT_EQ(r.memo.Lines, (Lines{Cp("  Начало. ")}));
@@ -223,7 +225,8 @@ TEST(BuildPage, ARunOfBlanksOrNoBreakSpacesIsSteppedOver) {
         Reader r("aaa" + std::string(4000, filler) + "bbb ccc.");
         ASSERT_TRUE(r.Next());
         std::vector<Lines> pages{r.memo.Lines};
-        while (r.Next()) pages.push_back(r.memo.Lines);
+        while (r.Next())
+            pages.push_back(r.memo.Lines);
         ASSERT_GE(pages.size(), 2u) << int(filler);
         EXPECT_EQ(Trim(pages.back().back()), "bbb ccc.");
     }
@@ -247,7 +250,8 @@ void CheckWholeText(const std::string& text, int chars, int lines) {
         ASSERT_TRUE(Trim(all.substr(previousNext, r.st.PageStart - previousNext)).empty())
             << "text skipped before page " << pages;
         ASSERT_LE(r.memo.Lines.size(), static_cast<size_t>(lines));
-        for (const auto& l : r.memo.Lines) ASSERT_LE(l.size(), static_cast<size_t>(chars) + 1);
+        for (const auto& l : r.memo.Lines)
+            ASSERT_LE(l.size(), static_cast<size_t>(chars) + 1);
         ASSERT_EQ(r.st.TextEnded, r.st.TextPos >= r.source.TrimmedLength());
         letters += r.st.LettersOnPage;
         previousNext = r.st.TextPos;
@@ -272,7 +276,8 @@ void CheckWholeText(const std::string& text, int chars, int lines) {
 }
 
 TEST(BuildPage, SampleTextsReadToTheEndAndBack) {
-    for (const char* name : {"texts/chekhov_khameleon.utf8.txt", "texts/pushkin_evgeny_onegin.utf8.txt"}) {
+    for (const char* name :
+         {"texts/chekhov_khameleon.utf8.txt", "texts/pushkin_evgeny_onegin.utf8.txt"}) {
         SCOPED_TRACE(name);
         const std::string text = LoadTextFile(test::DataPath(name));
         CheckWholeText(text, 22, 25);
@@ -289,11 +294,13 @@ TEST(BuildPage, ALongNovelReadsToTheEnd) {
 
 TEST(BuildPage, ParagraphMarksTypedIntoTheTextCannotStallTheReader) {
     // Characters the clean-up turns into marks or changes must still let the pages advance.
-    for (const std::string& text : {std::string(" <TOF> <tof>  <TOF>"), std::string(3000, '\xA0') + "x", std::string("\xAE"),
-                                   std::string("\xAE \xAE \xAE")}) {
+    for (const std::string& text :
+         {std::string(" <TOF> <tof>  <TOF>"), std::string(3000, '\xA0') + "x", std::string("\xAE"),
+          std::string("\xAE \xAE \xAE")}) {
         Reader r(text, 8, 4);
         int pages = 0;
-        while (r.Next() && pages < 10000) ++pages;
+        while (r.Next() && pages < 10000)
+            ++pages;
         EXPECT_LT(pages, 10000);
     }
 }

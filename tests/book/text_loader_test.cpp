@@ -34,7 +34,9 @@ TEST(Cp1251, LowerCaseCoversAsciiCyrillicAndYo) {
 TEST(DecodeText, Utf8WithCyrillicBecomesCp1251) {
     EXPECT_EQ(DecodeText("Ёлка, ёж — «да»"), Cp("Ёлка, ёж — «да»"));
     // A byte-order mark is dropped; characters the code page lacks become '?'.
-    EXPECT_EQ(DecodeText("\xEF\xBB\xBF" "日本 ж 😀"), Cp("?? ж ?"));
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF"
+                         "日本 ж 😀"),
+              Cp("?? ж ?"));
 }
 
 TEST(DecodeText, AnythingElseIsTakenAsCp1251Unchanged) {

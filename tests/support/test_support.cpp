@@ -39,7 +39,9 @@ std::string DataPath(const std::string& relative) {
     return std::string(LECTORIX_TEST_DATA) + "/" + relative;
 }
 
-std::string DataFile(const std::string& relative) { return ReadFileBytes(DataPath(relative)); }
+std::string DataFile(const std::string& relative) {
+    return ReadFileBytes(DataPath(relative));
+}
 
 std::string SharedDataPath(const std::string& relative) {
     std::string root = LECTORIX_SHARED_TESTDATA;
@@ -48,7 +50,11 @@ std::string SharedDataPath(const std::string& relative) {
     return std::filesystem::exists(path) ? path : std::string();
 }
 
-std::string Cp(std::string_view utf8) { return Utf8ToCp1251(utf8); }
-std::string Utf(std::string_view cp1251) { return Cp1251ToUtf8(cp1251); }
+std::string Cp(std::string_view utf8) {
+    return Utf8ToCp1251(utf8);
+}
+std::string Utf(std::string_view cp1251) {
+    return Cp1251ToUtf8(cp1251);
+}
 
 }  // namespace lectorix::test

@@ -9,7 +9,7 @@ namespace lectorix::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
     // Writes `bytes` to a file in the folder and returns its full path.
     std::string Write(const std::string& name, std::string_view bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -44,7 +44,8 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
     for (const auto& args : bad) {
         const ToolRun r = Tool(args);
         std::string joined;
-        for (const auto& a : args) joined += a + " ";
+        for (const auto& a : args)
+            joined += a + " ";
         EXPECT_EQ(r.status, 2) << joined;
         EXPECT_TRUE(r.out.empty()) << joined;
         ASSERT_FALSE(r.err.empty()) << joined;
@@ -91,8 +92,8 @@ TEST(Tool, Utf8AndCp1251CopiesOfAStoryGiveTheSamePages) {
 }
 
 TEST(Tool, BackWalksToPageOneWithDecreasingStarts) {
-    const ToolRun r = Tool({"pages", "--back", "100000",
-                        test::DataPath("texts/chekhov_khameleon.utf8.txt")});
+    const ToolRun r =
+        Tool({"pages", "--back", "100000", test::DataPath("texts/chekhov_khameleon.utf8.txt")});
     std::istringstream in(r.out);
     std::string line;
     int forward = 0, lastNumber = 0;

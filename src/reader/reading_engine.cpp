@@ -1,0 +1,482 @@
+#include "reader/reading_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "book/text_helpers.h"
+#include "reader/duration.h"
+
+namespace lectorix {
+namespace {
+
+// The speed buttons never take the speed below this.
+constexpr int kMinimumSpeed = 50;
+
+double FractionOfDay(double days) {
+    return days - std::floor(days);
+}
+
+std::string ShortestFloat(double x) {
+    char buf[32];
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, x);
+        if (std::strtod(buf, nullptr) == x) break;
+    }
+    return buf;
+}
+
+}  // namespace
+
+std::int64_t MsOfDay(double days) {
+    const std::int64_t ms = DurationToMs(days);
+    const std::int64_t day = 86400000;
+    return ((ms % day) + day) % day;
+}
+
+ReadingEngine::ReadingEngine(ReaderView& view, Clock& clock) : view_(view), clock_(clock) {}
+
+ReadingEngine::~ReadingEngine() {
+    if (count_) count_->Abandon();
+}
+
+void ReadingEngine::InitReader() {
+    Text.LettersBefore = 0;
+    Engine.TextTime = 0;
+    Engine.TimeLeft = 0;
+    Engine.PageStartTime = 0;
+    Engine.PageSpeed = 0;
+    Engine.TextSpeed = 0;
+    Page.LettersOnPage = 1;
+    Page.PageNumber = 0;
+    Engine.PagesLeft = -1;
+    Page.ReadForward = true;
+    ComputeShutterSpans();
+    ShowPage();
+}
+
+void ReadingEngine::ResetEngine() {
+    Engine = EngineState{};
+    ComputeShutterSpans();
+    Page.ReadForward = true;
+    Session.SessionChars = 0;
+    Session.SessionSpeed = 0;
+    Session.SessionTime = 0;
+    Session.LastPageSpeed = 0;
+    BookTrailer.clear();
+}
+
+void ReadingEngine::OpenNewText(std::string text, bool reopening) {
+    PauseIfReading();
+    view_.SetActionEnabled(ReaderAction::Run, true);
+    view_.SetActionEnabled(ReaderAction::ZakladkaAdd, false);
+
+    // The counters of the text being left go to the statistics before they are cleared.
+    Text.LettersBefore = 0;
+    Engine.TextTime = 0;
+    Engine.TimeLeft = 0;
+    Engine.PageSpeed = 0;
+    Engine.TextSpeed = 0;
+    Engine.PagesLeft = -1;
+    Page.PageNumber = 0;
+    if (RecordReadingStatistics) RecordReadingStatistics();
+    ResetEngine();
+
+    MemoSource.Assign(std::move(text));
+    Page.BookMode = false;
+    if (!reopening) {
+        StartLetterCount();
+        view_.SetCaption("Открыт новый текст.");
+    }
+
+    Page.TextPos = 0;
+    Page.PageStart = 0;
+    Page.ReadForward = true;
+    Page.PageRepeatsLeft = 0;
+    Page.TextEnded = false;
+    Page.LettersOnPage = 1;
+    Text.LettersToRead = Page.TotalLetters;
+    view_.SetActionEnabled(ReaderAction::Save, true);
+    ShowPage();
+    Engine.PageDelayTicks = PageDelayTicksFor();
+}
+
+void ReadingEngine::StartLetterCount() {
+    Page.TotalLetters = -1;
+    if (count_) count_->Abandon();
+    const std::uint64_t generation = ++countGeneration_;
+    const std::string& text = MemoSource.Text();
+    count_ =
+        std::make_unique<TSrtingConvert>(text, text.size(), [this, generation](std::int64_t total) {
+            view_.PostToUi([this, generation, total] {
+                if (generation == countGeneration_) ConvertDone(total);
+            });
+        });
+}
+
+void ReadingEngine::ConvertDone(std::int64_t total) {
+    Page.TotalLetters = total;
+    Text.LettersToRead = Page.TotalLetters - Text.LettersBefore;
+    view_.SetCaption("Открыт новый текст. Всего знаков " + std::to_string(total));
+    view_.SetActionEnabled(ReaderAction::ZakladkaAdd, true);
+}
+
+void ReadingEngine::ComputeShutterSpans() {
+    auto& e = Engine;
+    const bool top = Settings.ShowTopBar, bottom = Settings.ShowBottomBar;
+    if (top && bottom) {
+        e.TopSpan = Settings.OpenLines / 2;
+        e.BottomSpan = Settings.OpenLines - e.TopSpan;
+        e.TravelExtra = e.BottomSpan - e.TopSpan;
+        if (e.TravelExtra == 0) e.TravelExtra = 1;
+    } else if (bottom) {
+        e.TopSpan = 1;
+        e.BottomSpan = 0;
+        e.TravelExtra = 2;
+        Settings.OpenLines = 2;
+    } else if (top) {
+        e.TopSpan = 2;
+        e.BottomSpan = 0;
+        e.TravelExtra = 1;
+        Settings.OpenLines = 2;
+    } else {
+        e.TopSpan = e.BottomSpan = e.TravelExtra = 0;
+    }
+}
+
+void ReadingEngine::ResetShutter() {
+    ComputeShutterSpans();
+    Engine.ShutterPos = Geometry.LineHeight * Engine.TopSpan;
+    Engine.ShutterEndPos =
+        (Settings.LinesPerPage - Engine.BottomSpan + Settings.OpenLines) * Geometry.LineHeight;
+}
+
+void ReadingEngine::AdvanceShutter() {
+    if (Engine.IsRunning) ++Engine.ShutterPos;
+    if (Engine.ShutterEndPos - Geometry.LineHeight * Page.EmptyLinesOnPage <= Engine.ShutterPos) {
+        // Below the page: the shutter has passed the last line.
+        Engine.ShutterPos = (Settings.LinesPerPage + Settings.OpenLines) * Geometry.LineHeight +
+                            Geometry.BottomMargin;
+        Engine.PageEnded = true;
+    }
+}
+
+bool ReadingEngine::ShowPage() {
+    Engine.StepPresses = 0;
+    const bool built =
+        BuildPage(Page, Memo, MemoSource, Settings, nullptr, [this] { RecomputeInterval(); });
+    if (Page.PageStart <= 0 || Page.PageNumber < 1) Page.PageNumber = 1;
+    ResetShutter();
+    view_.PreparePageLines();
+    view_.PaintPage(true);
+    view_.SetActionEnabled(ReaderAction::PageBack, Page.PageNumber > 1);
+    view_.SetActionEnabled(ReaderAction::PageNext,
+                           Page.BookMode ? Page.PageNumber < Text.TotalPages : !Page.TextEnded);
+    stepChecked_ = false;
+    view_.SetActionChecked(ReaderAction::Step, false);
+    view_.SetPointerHidden(true);
+    Engine.MouseMoves = 0;
+    return built;
+}
+
+int ReadingEngine::PageDelayTicksFor() const {
+    if (Engine.TimerIntervalMs <= 0) return 1;
+    const auto ticks = RoundHalfEven(Settings.PageStartDelayMs / Engine.TimerIntervalMs);
+    return ticks <= 0 ? 1 : static_cast<int>(std::min<std::int64_t>(ticks, 1 << 30));
+}
+
+bool ReadingEngine::ReadingTick() {
+    auto& e = Engine;
+    if (e.PageEnded) {
+        view_.PaintPage(true);
+        e.PageStartTime = FractionOfDay(Now() - e.PageStartTime);
+        PageDone();
+        e.PageDelayTicks = PageDelayTicksFor();
+        if (!ShowPage()) {
+            view_.SetClockEnabled(false);
+            e.IsRunning = false;
+            e.ReadingFinished = true;
+            view_.PaintPage(true);
+            return false;
+        }
+        e.PageEnded = false;
+        e.PageStartTime = Now();
+    }
+    if (e.PageDelayTicks == 0) {
+        view_.SetPointerHidden(true);
+        if (e.MouseMoves > 13) e.MouseMoves = 13;
+        AdvanceShutter();
+        view_.PaintPage(false);
+    } else {
+        --e.PageDelayTicks;
+        e.IsRunning = false;
+        if (e.PageDelayTicks == 0) e.IsRunning = true;
+    }
+    return true;
+}
+
+void ReadingEngine::RecomputeInterval() {
+    auto& e = Engine;
+    if (!Settings.AutoSpeedIncrease) e.SpeedBonus = 0;
+    const int lines = Settings.LinesPerPage - Page.EmptyLinesOnPage;
+    const double travel =
+        static_cast<double>(Settings.LinesPerPage + e.TravelExtra - Page.EmptyLinesOnPage) *
+        Geometry.LineHeight;
+    if (Page.EmptyLinesOnPage > 0) e.SpeedChangedByUser = true;  // a short page is never measured
+
+    if (!e.SpeedChangedByUser) {
+        const double elapsed = static_cast<double>(MsOfDay(e.PageStartTime));
+        const double expected = static_cast<double>(RoundHalfEven(travel * e.TimerIntervalMs));
+        const double excess = elapsed - expected;
+        if (excess > 0 && travel * e.TimerIntervalMs != 0) {
+            e.TickOverhead = excess / travel;
+            if (e.OverheadSamples > 1) {
+                // The mean runs over the third and later measurements.
+                e.OverheadSum += e.TickOverhead;
+                e.TickOverhead = e.OverheadSum / (e.OverheadSamples - 1);
+            }
+            view_.ShowTickOverhead(
+                ShortestFloat(static_cast<double>(RoundHalfEven(e.TickOverhead * 10000)) / 10000));
+            ++e.OverheadSamples;
+        }
+    }
+    e.SpeedChangedByUser = false;
+
+    const double speed = std::max(1, Settings.SpeedCpm + e.SpeedBonus);
+    const double correction = e.OverheadSamples > 1 ? e.TickOverhead : StepOverhead;
+    const double letters = static_cast<double>(std::max<std::int64_t>(1, Page.LettersOnPage));
+    double interval = 0;
+    if (travel > 0) {
+        if (lines <= 3) {
+            // A page of a few lines: its letters are estimated as 85 % of full lines.
+            const double estimate = std::max(1, lines) * Settings.CharsPerLine * 0.85;
+            interval = 60000.0 / (speed / estimate * travel) - StepOverhead;
+        } else {
+            interval = 60000.0 / (speed / letters * travel) - correction;
+        }
+    }
+    interval = static_cast<double>(RoundHalfEven(interval * 10)) / 10;
+    if (interval < 0) interval = 0;
+    if (Settings.AutoSpeedIncrease)
+        e.SpeedBonus += static_cast<int>(RoundHalfEven(Session.SessionSpeed * e.AutoIncreaseRate));
+    e.TimerIntervalMs = interval;
+    view_.SetClockInterval(interval);
+}
+
+void ReadingEngine::PageDone() {
+    auto& e = Engine;
+    const bool forward = Page.ReadForward;
+    Text.LettersBefore += forward ? Page.LettersOnPage : -Page.LettersOnPage;
+    Text.LettersToRead = Page.TotalLetters - Text.LettersBefore;
+
+    if (Page.BookMode) {
+        e.PagesLeft = Text.TotalPages - Page.PageNumber;
+    } else if (Page.PageNumber > 5) {
+        if (Text.LettersBefore == 0 || Page.PageNumber == 0) {
+            e.PagesLeft = 0;
+        } else {
+            const double perPage = static_cast<double>(Text.LettersBefore) / Page.PageNumber;
+            e.PagesLeft = static_cast<int>(RoundHalfEven(Text.LettersToRead / perPage));
+        }
+    }
+    if (!forward) e.PagesLeft += 1;
+
+    const double pageTime = e.PageStartTime;
+    const std::int64_t ms = MsOfDay(pageTime);
+    if (ms > 0) e.PageSpeed = static_cast<int>(RoundHalfEven(Page.LettersOnPage * 60000.0 / ms));
+    e.TextTime = forward ? e.TextTime + pageTime : std::max(0.0, e.TextTime - pageTime);
+    const std::int64_t textMs = MsOfDay(e.TextTime);
+    if (Page.EmptyLinesOnPage <= 0 && e.TextTime != 0 && textMs > 0) {
+        e.TextSpeed = static_cast<int>(
+            std::max<std::int64_t>(0, RoundHalfEven(Text.LettersBefore * 60000.0 / textMs)));
+    }
+
+    if (!e.IgnorePageStats) {
+        auto& s = Session;
+        s.SessionPages += 1;
+        s.SessionChars += Page.LettersOnPage;
+        s.SessionTime += pageTime;
+        if (ms > 0)
+            s.LastPageSpeed = static_cast<int>(RoundHalfEven(Page.LettersOnPage * 60000.0 / ms));
+        const std::int64_t sessionMs = MsOfDay(s.SessionTime);
+        if (sessionMs > 0)
+            s.SessionSpeed = static_cast<int>(RoundHalfEven(s.SessionChars * 60000.0 / sessionMs));
+        s.SessionSpeedPoints +=
+            std::to_string(s.LastPageSpeed) + "|" + std::to_string(s.SessionPages) + "|";
+        if (e.TextSpeed != 0) {
+            const int by = Settings.RemainByAverage ? s.SessionSpeed : e.PageSpeed;
+            if (by > 0) e.TimeLeft = MsToDuration(RoundHalfEven(Text.LettersToRead * 60000.0 / by));
+        }
+    } else {
+        const int speed = std::max(1, Settings.SpeedCpm + e.SpeedBonus);
+        e.TimeLeft = Text.LettersToRead < 0
+                         ? 0
+                         : MsToDuration(RoundHalfEven(Text.LettersToRead * 60000.0 / speed));
+    }
+    UpdateStatusLine();
+}
+
+void ReadingEngine::UpdateStatusLine() {
+    const auto& e = Engine;
+    const auto& s = Session;
+    std::string caption = "(Скорость: " + std::to_string(s.LastPageSpeed) +
+                          " средняя: " + std::to_string(s.SessionSpeed) + ")";
+    caption += "(Время чтения: " + FormatDuration(s.SessionTime) +
+               " осталось: " + FormatDuration(e.TimeLeft);
+    if (e.PagesLeft > -1) caption += " стр:" + std::to_string(e.PagesLeft);
+    caption += ")";
+    caption += "(Прочитано: " + std::to_string(s.SessionChars) +
+               " осталось: " + std::to_string(Text.LettersToRead) + ")";
+    view_.SetCaption(caption);
+    view_.SetActionEnabled(ReaderAction::PageBack, Text.LettersBefore > 0);
+    const bool lastPage = Text.LettersToRead - Page.LettersOnPage <= 0 && Page.EmptyLinesOnPage > 0;
+    view_.SetActionEnabled(ReaderAction::PageNext, !(Page.TextEnded || lastPage));
+}
+
+void ReadingEngine::ControlsRunning() {
+    controlsRunning_ = true;
+    view_.SetActionEnabled(ReaderAction::Run, false);
+    view_.SetActionShortcut(ReaderAction::Run, false);
+    view_.SetActionEnabled(ReaderAction::Pause, true);
+    view_.SetActionEnabled(ReaderAction::Step, true);
+    view_.SetActionEnabled(ReaderAction::Stop, true);
+    stepChecked_ = false;
+    view_.SetActionChecked(ReaderAction::Step, false);
+}
+
+void ReadingEngine::ControlsIdle() {
+    controlsRunning_ = false;
+    view_.SetActionEnabled(ReaderAction::Run, true);
+    view_.SetActionShortcut(ReaderAction::Run, true);
+    view_.SetActionEnabled(ReaderAction::Pause, false);
+    view_.SetActionEnabled(ReaderAction::Step, false);
+    view_.SetActionEnabled(ReaderAction::Stop, false);
+    stepChecked_ = false;
+    view_.SetActionChecked(ReaderAction::Step, false);
+}
+
+void ReadingEngine::ActionRunExecute() {
+    auto& e = Engine;
+    if (view_.ClockInterval() != e.TimerIntervalMs) view_.SetClockInterval(e.TimerIntervalMs);
+    ControlsRunning();
+    view_.CollapseContents();
+    // Resuming continues the page clock from the elapsed time kept while paused.
+    e.PageStartTime = (e.IsStopped || e.IsPaused) ? Now() - e.PageStartTime : Now();
+    e.IsRunning = true;
+    e.IsStopped = false;
+    e.IsPaused = false;
+    view_.PaintPage(true);
+    view_.SetClockEnabled(true);
+}
+
+void ReadingEngine::ActionPauseExecute() {
+    auto& e = Engine;
+    e.IsRunning = false;
+    e.IsPaused = true;
+    ControlsIdle();
+    e.PageStartTime = Now() - e.PageStartTime;
+    view_.SetClockEnabled(false);
+    view_.PaintPage(true);
+}
+
+void ReadingEngine::ActionStopExecute() {
+    auto& e = Engine;
+    e.IsStopped = true;
+    e.IsRunning = false;
+    ControlsIdle();
+    e.PageStartTime = Now() - e.PageStartTime;
+    view_.SetClockEnabled(false);
+    view_.PaintPage(true);
+}
+
+void ReadingEngine::ActionStepExecute() {
+    auto& e = Engine;
+    e.StepPresses += 1;
+    e.SpeedChangedByUser = true;
+    stepChecked_ = !stepChecked_;
+    view_.SetActionChecked(ReaderAction::Step, stepChecked_);
+    if (!stepChecked_) {
+        view_.SetClockInterval(e.TimerIntervalMs);
+        return;
+    }
+    if (e.StepPresses == 3) {
+        // Slowing down three times on one page costs some of the automatic increase.
+        e.SpeedBonus -= static_cast<int>(RoundHalfEven(Session.SessionSpeed * e.StepPenaltyRate));
+        if (e.SpeedBonus < 0) e.SpeedBonus = 0;
+    }
+    view_.SetClockInterval(e.TimerIntervalMs * 4);
+}
+
+void ReadingEngine::PauseIfReading() {
+    if (controlsRunning_) ActionPauseExecute();
+}
+
+void ReadingEngine::ActionPageNextExecute() {
+    auto& e = Engine;
+    Page.PageRepeatsLeft = 0;
+    PauseIfReading();
+    e.IsRunning = e.IsStopped = e.IsPaused = false;
+    e.SpeedChangedByUser = true;
+    const int speed = std::max(1, Settings.SpeedCpm);
+    e.PageStartTime = MsToDuration(RoundHalfEven(Page.LettersOnPage * 60000.0 / speed));
+    e.IgnorePageStats = true;
+    PageDone();
+    const int bonus = e.SpeedBonus;
+    ShowPage();
+    e.SpeedBonus = bonus;
+    e.IgnorePageStats = false;
+}
+
+void ReadingEngine::ActionPageBackExecute() {
+    auto& e = Engine;
+    Page.PageRepeatsLeft = 0;
+    PauseIfReading();
+    e.IsRunning = e.IsStopped = e.IsPaused = false;
+    Page.ReadForward = false;
+    e.SpeedChangedByUser = true;
+    Page.TextPos = Page.PageStart;
+    const int bonus = e.SpeedBonus;
+    ShowPage();
+    e.SpeedBonus = bonus;
+    const int speed = std::max(1, Settings.SpeedCpm);
+    e.PageStartTime = MsToDuration(RoundHalfEven(Page.LettersOnPage * 60000.0 / speed));
+    e.IgnorePageStats = true;
+    PageDone();  // takes the previous page's letters and nominal time off again
+    e.IgnorePageStats = false;
+    Page.ReadForward = true;
+}
+
+void ReadingEngine::ChangeSpeed(int delta) {
+    Engine.SpeedChangedByUser = true;
+    Settings.SpeedCpm += delta;
+    if (Settings.SpeedCpm + Engine.SpeedBonus < kMinimumSpeed)
+        Settings.SpeedCpm = kMinimumSpeed - Engine.SpeedBonus;
+    RecomputeInterval();
+    Engine.SpeedChangedByUser = true;
+}
+
+void ReadingEngine::ActionSpeedBeackExecute() {
+    ChangeSpeed(-50);
+}
+void ReadingEngine::ActionSpeedNextExecute() {
+    ChangeSpeed(50);
+}
+
+void ReadingEngine::QvlThreadTimer1Timer() {
+    if (ReadingTick()) return;
+    // The end of the text: the statistics, then the text starts again from its beginning.
+    view_.ShowReadingStatistics();
+    ControlsIdle();
+    std::string text = MemoSource.Text() + BookTrailer;
+    OpenNewText(std::move(text), true);
+}
+
+void ReadingEngine::FormMouseMove() {
+    if (Engine.MouseMoves >= 15) {
+        view_.SetPointerHidden(false);
+    } else {
+        ++Engine.MouseMoves;
+    }
+}
+
+}  // namespace lectorix

@@ -1,0 +1,147 @@
+// The paced reader: turns a speed into a tick interval per page, moves the shutter one pixel per
+// tick, books every page and keeps the status line. GUI-free; it talks to its window through
+// ReaderView and reads the time from a Clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "book/letter_count.h"
+#include "book/page_builder.h"
+#include "book/source_text.h"
+#include "reader/clock.h"
+#include "reader/reader_view.h"
+#include "settings/user_settings.h"
+
+namespace lectorix {
+
+struct EngineState {
+    bool IsRunning = false;
+    bool IsPaused = false;
+    bool IsStopped = false;
+    bool PageEnded = false;
+    bool ReadingFinished = false;
+    bool IgnorePageStats = false;     // the page change is a jump, not reading
+    bool SpeedChangedByUser = false;  // skip the next overhead measurement
+    double TimerIntervalMs = 0;       // ms per one-pixel step, one decimal
+    int SpeedBonus = 0;               // letters per minute added by the automatic increase
+    double AutoIncreaseRate = 0.005;
+    double StepPenaltyRate = 0.025;
+    double TickOverhead = 0;  // measured extra ms per step while reading
+    double OverheadSum = 0;
+    int OverheadSamples = 0;
+    int StepPresses = 0;
+    int TopSpan = 0, BottomSpan = 0, TravelExtra = 0;  // shutter geometry in lines
+    int ShutterPos = 0;                                // px
+    int ShutterEndPos = 0;                             // px
+    int PageDelayTicks = 0;
+    double PageStartTime = 0;  // days; while paused and at a page end, the elapsed page time
+    int PageSpeed = 0;
+    double TextTime = 0;  // days
+    int TextSpeed = 0;
+    double TimeLeft = 0;  // days
+    int PagesLeft = -1;   // -1: not yet estimated
+    int MouseMoves = 0;
+};
+
+// Counters of the reading session (kept by the statistics).
+struct SessionCounters {
+    std::int64_t SessionChars = 0;
+    double SessionTime = 0;  // days
+    int LastPageSpeed = 0;
+    int SessionSpeed = 0;
+    // Never reset: they count from the start of the program.
+    int SessionPages = 0;
+    std::string SessionSpeedPoints;
+};
+
+// Counters of the open text that the engine keeps beside the page state.
+struct TextCounters {
+    std::int64_t LettersBefore = 0;  // letters of the text before the current page
+    std::int64_t LettersToRead = 0;
+    int TotalPages = 0;  // books only
+};
+
+// Pixel geometry of the page that the timing depends on; the page painter sets it.
+struct PageGeometry {
+    int LineHeight = 16;
+    int BottomMargin = 16 / 2 + 22;
+};
+
+class ReadingEngine {
+  public:
+    ReadingEngine(ReaderView& view, Clock& clock);
+    ~ReadingEngine();
+    ReadingEngine(const ReadingEngine&) = delete;
+    ReadingEngine& operator=(const ReadingEngine&) = delete;
+
+    // The reader's state, owned here and read by the window and its painter.
+    SourceText MemoSource;
+    PageState Page;
+    PageMemo Memo;
+    TextCounters Text;
+    UserSettings Settings;
+    double StepOverhead = kDefaultStepOverhead;
+    EngineState Engine;
+    SessionCounters Session;
+    PageGeometry Geometry;
+    std::string BookTrailer;  // cut off a book's text, appended again when the text restarts
+
+    // Records the session of the text being left; the statistics fill it in.
+    std::function<void()> RecordReadingStatistics;
+
+    void InitReader();
+    void ResetEngine();
+    // Puts `text` (CP1251, CR LF) into the reader and shows its first page. `reopening` is set
+    // when the same text starts again after its end, so its letters need not be counted again.
+    void OpenNewText(std::string text, bool reopening = false);
+
+    bool ShowPage();
+    bool ReadingTick();
+    void RecomputeInterval();
+    void PageDone();
+    void UpdateStatusLine();
+    int PageDelayTicksFor() const;
+    void ControlsRunning();
+    void ControlsIdle();
+    void ComputeShutterSpans();
+    void ResetShutter();
+    void AdvanceShutter();
+
+    void ActionRunExecute();
+    void ActionPauseExecute();
+    void ActionStopExecute();
+    void ActionStepExecute();
+    void ActionPageBackExecute();
+    void ActionPageNextExecute();
+    void ActionSpeedBeackExecute();
+    void ActionSpeedNextExecute();
+    void QvlThreadTimer1Timer();
+    void FormMouseMove();
+
+    // Pauses when the shutters are moving (before a jump, a dialog, an exercise).
+    void PauseIfReading();
+    bool Reading() const { return controlsRunning_; }
+    bool StepChecked() const { return stepChecked_; }
+    bool LetterCountRunning() const { return count_ != nullptr && !count_->Finished(); }
+
+  private:
+    void ConvertDone(std::int64_t total);
+    void StartLetterCount();
+    double Now() { return clock_.Now(); }
+    void ChangeSpeed(int delta);
+
+    ReaderView& view_;
+    Clock& clock_;
+    bool controlsRunning_ = false;
+    bool stepChecked_ = false;
+    std::unique_ptr<TSrtingConvert> count_;
+    std::uint64_t countGeneration_ = 0;
+};
+
+// Milliseconds of the time of day of a duration in days: the part the speeds divide by.
+std::int64_t MsOfDay(double days);
+
+}  // namespace lectorix
