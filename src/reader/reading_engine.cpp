@@ -67,6 +67,10 @@ void ReadingEngine::ResetEngine() {
 }
 
 void ReadingEngine::OpenNewText(std::string text, bool reopening) {
+    // Read the trailer into temporaries first: a damaged book changes nothing.
+    BookContents book;
+    const bool isBook = ParseBookTrailer(text, book);
+
     PauseIfReading();
     view_.SetActionEnabled(ReaderAction::Run, true);
     view_.SetActionEnabled(ReaderAction::ZakladkaAdd, false);
@@ -83,11 +87,17 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     ResetEngine();
 
     MemoSource.Assign(std::move(text));
-    Page.BookMode = false;
-    if (!reopening) {
+    Page.BookMode = isBook;
+    Book = std::move(book);
+    Text.TotalPages = 0;
+    if (isBook) {
+        BookTrailer = Book.BookTrailer;
+        ComputeChapterPages();
+    } else if (!reopening) {
         StartLetterCount();
         view_.SetCaption("Открыт новый текст.");
     }
+    if (ContentsChanged) ContentsChanged();
 
     Page.TextPos = 0;
     Page.PageStart = 0;
@@ -96,9 +106,46 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     Page.TextEnded = false;
     Page.LettersOnPage = 1;
     Text.LettersToRead = Page.TotalLetters;
-    view_.SetActionEnabled(ReaderAction::Save, true);
-    ShowPage();
+    if (isBook && Book.ContentsCount > 0) {
+        GoToContentsEntry(0);
+        view_.SetActionEnabled(ReaderAction::Save, false);
+        view_.SetActionEnabled(ReaderAction::ZakladkaAdd, true);
+    } else {
+        view_.SetActionEnabled(ReaderAction::Save, !isBook);
+        ShowPage();
+    }
     Engine.PageDelayTicks = PageDelayTicksFor();
+}
+
+void ReadingEngine::ComputeChapterPages() {
+    if (!Page.BookMode) return;
+    Text.TotalPages =
+        lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage);
+    Page.TotalLetters = Book.ContentsEntries.empty() ? 0 : Book.ContentsEntries.back().Letters;
+}
+
+void ReadingEngine::GoToContentsEntry(int i) {
+    if (!Page.BookMode || i < 0 || i >= Book.ContentsCount) return;
+    Page.PageRepeatsLeft = 0;
+    PauseIfReading();
+    auto& e = Engine;
+    e.IsRunning = e.IsStopped = e.IsPaused = e.PageEnded = false;
+    Page.ReadForward = true;
+    const ContentsEntry& entry = Book.ContentsEntries[static_cast<size_t>(i)];
+    Text.LettersBefore = entry.Letters;
+    Page.PageNumber = entry.Page - 1;
+    Page.LettersOnPage = 0;
+    // Book the jump at the nominal speed, as the page buttons do.
+    e.SpeedChangedByUser = true;
+    e.PageStartTime = 0;
+    e.IgnorePageStats = true;
+    PageDone();
+    e.IgnorePageStats = false;
+    Cursor.EnterEntry(i);
+    Page.TextPos = entry.Pos;
+    const int bonus = e.SpeedBonus;
+    ShowPage();
+    e.SpeedBonus = bonus;
 }
 
 void ReadingEngine::StartLetterCount() {
@@ -164,7 +211,8 @@ void ReadingEngine::AdvanceShutter() {
 bool ReadingEngine::ShowPage() {
     Engine.StepPresses = 0;
     const bool built =
-        BuildPage(Page, Memo, MemoSource, Settings, nullptr, [this] { RecomputeInterval(); });
+        BuildPage(Page, Memo, MemoSource, Settings, Page.BookMode ? &Cursor : nullptr,
+                  [this] { RecomputeInterval(); });
     if (Page.PageStart <= 0 || Page.PageNumber < 1) Page.PageNumber = 1;
     ResetShutter();
     view_.PreparePageLines();

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "book/book_trailer.h"
+#include "book/chapter_cursor.h"
 #include "book/letter_count.h"
 #include "book/page_builder.h"
 #include "book/source_text.h"
@@ -88,6 +90,8 @@ class ReadingEngine {
     SessionCounters Session;
     PageGeometry Geometry;
     std::string BookTrailer;  // cut off a book's text, appended again when the text restarts
+    BookContents Book;        // contents and header of an open book
+    BookChapterCursor Cursor{Book, Settings.CharsPerLine, Settings.LinesPerPage};
 
     // Records the session of the text being left; the statistics fill it in.
     std::function<void()> RecordReadingStatistics;
@@ -96,7 +100,12 @@ class ReadingEngine {
     void ResetEngine();
     // Puts `text` (CP1251, CR LF) into the reader and shows its first page. `reopening` is set
     // when the same text starts again after its end, so its letters need not be counted again.
+    // A damaged book throws UserError before anything changes.
     void OpenNewText(std::string text, bool reopening = false);
+    // Jumps to contents entry i of a book (a click in the contents).
+    void GoToContentsEntry(int i);
+    // Page numbers of the contents again, after the line width or the page length changed.
+    void ComputeChapterPages();
 
     bool ShowPage();
     bool ReadingTick();
@@ -125,6 +134,8 @@ class ReadingEngine {
     void PauseIfReading();
     bool Reading() const { return controlsRunning_; }
     bool StepChecked() const { return stepChecked_; }
+    // Called after the contents were read, so the window can rebuild its tree.
+    std::function<void()> ContentsChanged;
     bool LetterCountRunning() const { return count_ != nullptr && !count_->Finished(); }
 
   private:
