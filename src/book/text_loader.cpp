@@ -6,7 +6,9 @@
 #include <cstring>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "book/cp1251.h"
 
@@ -100,6 +102,38 @@ std::string ReadFileBytes(const std::string& path) {
         }
     }
     return data;
+}
+
+void WriteFileBytes(const std::string& path, std::string_view bytes) {
+    auto fail = [&](int err) -> UserError {
+        return UserError("Не удалось записать файл \"" + path + "\": " + DescribeError(err));
+    };
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) throw fail(errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            throw fail(err);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw fail(err);
+    }
+    if (::close(fd) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        throw fail(err);
+    }
 }
 
 std::string LoadTextFile(const std::string& path) {

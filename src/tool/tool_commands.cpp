@@ -6,11 +6,14 @@
 #include <optional>
 #include <ostream>
 
+#include "book/book_trailer.h"
+#include "book/chapter_cursor.h"
 #include "book/cp1251.h"
 #include "book/page_builder.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "book/text_wrap.h"
+#include "formatter/book_writer.h"
 
 namespace lectorix {
 namespace {
@@ -22,6 +25,8 @@ constexpr const char* kUsage =
     "  count   print the number of letters of a text\n"
     "  wrap    wrap a text with the reader's own word wrap\n"
     "  pages   lay a text out into the reader's pages\n"
+    "  book    print the header and contents of a book\n"
+    "  format  make a book of a text\n"
     "\n"
     "Run 'lectorix-tool COMMAND --help' for a command's options.\n";
 
@@ -42,6 +47,19 @@ constexpr const char* kPagesHelp =
     "  --repeats N  times each page is shown (default 1)\n"
     "  --back K     afterwards, build up to K pages backwards (default 0)\n";
 
+constexpr const char* kBookHelp =
+    "Usage: lectorix-tool book [--chars N] [--lines N] FILE\n"
+    "Prints the header and the contents of a book with the page of every entry.\n"
+    "  --chars N    characters per line (default 22)\n"
+    "  --lines N    lines per page (default 25)\n";
+
+constexpr const char* kFormatHelp =
+    "Usage: lectorix-tool format [--author A] [--title T] [--first-name F] [--last-name L]\n"
+    "                            [--genre G] [--subgenre S] [--id I] [--copyright C]\n"
+    "                            [--source S] IN OUT\n"
+    "Makes a book of the text IN: every line after blank lines becomes a contents entry.\n"
+    "OUT is written in code page 1251 with CR LF line ends.\n";
+
 // The largest value an option takes; larger ones are surely typing errors.
 constexpr long long kMaxOptionValue = 1000000;
 
@@ -52,15 +70,18 @@ struct UsageError {
 // Options of one subcommand: the named integer options it knows and one file.
 struct ParsedArgs {
     std::map<std::string, long long> values;
-    std::string file;
+    std::map<std::string, std::string> texts;
+    std::vector<std::string> files;
     bool help = false;
+    const std::string& file() const { return files.front(); }
 };
 
 ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t first,
-                     const std::map<std::string, long long>& known) {
+                     const std::map<std::string, long long>& known,
+                     const std::map<std::string, std::string>& knownTexts, size_t fileCount) {
     ParsedArgs parsed;
     parsed.values = known;
-    bool haveFile = false;
+    parsed.texts = knownTexts;
     for (size_t i = first; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -75,10 +96,16 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t first,
                 name.resize(eq);
             }
             const auto it = parsed.values.find(name);
-            if (it == parsed.values.end()) throw UsageError{"unknown option '--" + name + "'"};
+            const auto textIt = parsed.texts.find(name);
+            if (it == parsed.values.end() && textIt == parsed.texts.end())
+                throw UsageError{"unknown option '--" + name + "'"};
             if (!value) {
                 if (i + 1 >= args.size()) throw UsageError{"option '--" + name + "' needs a value"};
                 value = args[++i];
+            }
+            if (textIt != parsed.texts.end()) {
+                textIt->second = *value;
+                continue;
             }
             long long v = 0;
             const char* b = value->data();
@@ -98,11 +125,14 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t first,
             continue;
         }
         if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option '" + arg + "'"};
-        if (haveFile) throw UsageError{"only one file can be given, got '" + arg + "' as well"};
-        parsed.file = arg;
-        haveFile = true;
+        if (parsed.files.size() == fileCount)
+            throw UsageError{"too many files: '" + arg + "' is one more than " +
+                             std::to_string(fileCount)};
+        parsed.files.push_back(arg);
     }
-    if (!parsed.help && !haveFile) throw UsageError{"no file given"};
+    if (!parsed.help && parsed.files.size() < fileCount)
+        throw UsageError{fileCount == 1 ? "no file given"
+                                        : "needs " + std::to_string(fileCount) + " files"};
     return parsed;
 }
 
@@ -119,12 +149,13 @@ std::string ForPrinting(std::string_view text) {
 }
 
 int Count(const ParsedArgs& a, std::ostream& out) {
-    out << CountLetters(LoadTextFile(a.file)) << '\n';
+    out << CountLetters(LoadTextFile(a.file())) << '\n';
     return 0;
 }
 
 int Wrap(const ParsedArgs& a, std::ostream& out) {
-    out << ForPrinting(WrapBookText(LoadTextFile(a.file), static_cast<int>(a.values.at("width"))));
+    out << ForPrinting(
+        WrapBookText(LoadTextFile(a.file()), static_cast<int>(a.values.at("width"))));
     return 0;
 }
 
@@ -141,17 +172,35 @@ void ApplyPageNumberRule(PageState& st) {
     if (st.PageStart <= 0 || st.PageNumber < 1) st.PageNumber = 1;
 }
 
-int Pages(const ParsedArgs& a, std::ostream& out) {
+UserSettings PageSettings(const ParsedArgs& a) {
     UserSettings settings;
     settings.CharsPerLine = static_cast<int>(a.values.at("chars"));
     settings.LinesPerPage = static_cast<int>(a.values.at("lines"));
-    settings.PageRepeats = static_cast<int>(a.values.at("repeats"));
+    if (a.values.count("repeats")) settings.PageRepeats = static_cast<int>(a.values.at("repeats"));
+    return settings;
+}
+
+int Pages(const ParsedArgs& a, std::ostream& out) {
+    const UserSettings settings = PageSettings(a);
     const long long back = a.values.at("back");
 
-    const SourceText source(LoadTextFile(a.file));
+    std::string text = LoadTextFile(a.file());
+    BookContents book;
+    const bool bookMode = ParseBookTrailer(text, book);
+    const SourceText source(std::move(text));
+    BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
     PageState st;
     PageMemo memo;
-    while (BuildPage(st, memo, source, settings)) {
+    if (bookMode) {
+        ComputeChapterPages(book, settings.CharsPerLine, settings.LinesPerPage);
+        st.BookMode = true;
+        // The first page is the jump to the first contents entry.
+        cursor.EnterEntry(0);
+        st.TextPos = book.ContentsEntries.front().Pos;
+        st.PageNumber = book.ContentsEntries.front().Page - 1;
+    }
+    ChapterCursor* chapters = bookMode ? &cursor : nullptr;
+    while (BuildPage(st, memo, source, settings, chapters)) {
         ApplyPageNumberRule(st);
         PrintPage(out, "page", st, memo);
     }
@@ -159,7 +208,7 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
         st.PageRepeatsLeft = 0;
         st.ReadForward = false;
         st.TextPos = st.PageStart;
-        const bool built = BuildPage(st, memo, source, settings);
+        const bool built = BuildPage(st, memo, source, settings, chapters);
         st.ReadForward = true;
         if (!built) break;
         ApplyPageNumberRule(st);
@@ -169,21 +218,101 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
     return 0;
 }
 
+int Book(const ParsedArgs& a, std::ostream& out) {
+    const UserSettings settings = PageSettings(a);
+    std::string text = LoadTextFile(a.file());
+    BookContents book;
+    const bool isBook = ParseBookTrailer(text, book);
+    const BookHeader& h = book.Header;
+    out << "book " << (isBook ? 1 : 0) << '\n';
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"author", &h.BookAuthor},
+        {"title", &h.BookTitle},
+        {"firstname", &h.BookAuthorFirstName},
+        {"lastname", &h.BookAuthorLastName},
+        {"genre", &h.BookGenre},
+        {"subgenre", &h.BookSubgenre},
+        {"id", &h.BookId},
+        {"copyright", &h.BookCopyright},
+        {"source", &h.BookSource}};
+    for (const auto& [name, value] : fields)
+        out << name << ' ' << ForPrinting(*value) << '\n';
+    if (!isBook) return 0;
+    const int totalPages = ComputeChapterPages(book, settings.CharsPerLine, settings.LinesPerPage);
+    out << "entries " << book.ContentsCount << '\n';
+    for (int i = 0; i < book.ContentsCount; ++i) {
+        const ContentsEntry& e = book.ContentsEntries[static_cast<size_t>(i)];
+        const ContentsNode& n = book.Nodes[static_cast<size_t>(i)];
+        out << "entry " << i << " level " << n.Level << " page " << e.Page << " lastlines "
+            << e.LastPageLines << " pos " << e.Pos << " letters " << e.Letters << " node "
+            << ForPrinting(n.Text) << '\n';
+    }
+    const ContentsEntry& totals = book.ContentsEntries.back();
+    out << "totals pos " << totals.Pos << " letters " << totals.Letters << '\n';
+    out << "totalpages " << totalPages << " totalletters " << totals.Letters << '\n';
+    return 0;
+}
+
+// Command-line values come as UTF-8; the book keeps CP1251.
+std::string HeaderValue(const std::string& value) {
+    return IsValidUtf8(value) ? Utf8ToCp1251(value) : value;
+}
+
+int Format(const ParsedArgs& a, std::ostream& /*out*/) {
+    BookHeader h;
+    h.BookAuthor = HeaderValue(a.texts.at("author"));
+    h.BookTitle = HeaderValue(a.texts.at("title"));
+    h.BookAuthorFirstName = HeaderValue(a.texts.at("first-name"));
+    h.BookAuthorLastName = HeaderValue(a.texts.at("last-name"));
+    h.BookGenre = HeaderValue(a.texts.at("genre"));
+    h.BookSubgenre = HeaderValue(a.texts.at("subgenre"));
+    h.BookId = HeaderValue(a.texts.at("id"));
+    h.BookCopyright = HeaderValue(a.texts.at("copyright"));
+    h.BookSource = HeaderValue(a.texts.at("source"));
+    std::string book = BuildBookStructure(LoadTextFile(a.files[0]), h);
+    ComputeBookLineCounts(book);
+    WriteFileBytes(a.files[1], book);
+    return 0;
+}
+
 struct Command {
     const char* help;
     std::map<std::string, long long> options;
     std::function<int(const ParsedArgs&, std::ostream&)> run;
     std::vector<std::string> required;
+    std::map<std::string, std::string> texts;
+    size_t files = 1;
 };
 
 }  // namespace
 
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::map<std::string, Command> commands = {
-        {"count", {kCountHelp, {}, Count, {}}},
-        {"wrap", {kWrapHelp, {{"width", 0}}, Wrap, {"width"}}},
+        {"count", {kCountHelp, {}, Count, {}, {}, 1}},
+        {"wrap", {kWrapHelp, {{"width", 0}}, Wrap, {"width"}, {}, 1}},
         {"pages",
-         {kPagesHelp, {{"chars", 22}, {"lines", 25}, {"repeats", 1}, {"back", 0}}, Pages, {}}},
+         {kPagesHelp,
+          {{"chars", 22}, {"lines", 25}, {"repeats", 1}, {"back", 0}},
+          Pages,
+          {},
+          {},
+          1}},
+        {"book", {kBookHelp, {{"chars", 22}, {"lines", 25}}, Book, {}, {}, 1}},
+        {"format",
+         {kFormatHelp,
+          {},
+          Format,
+          {},
+          {{"author", ""},
+           {"title", ""},
+           {"first-name", ""},
+           {"last-name", ""},
+           {"genre", ""},
+           {"subgenre", ""},
+           {"id", ""},
+           {"copyright", ""},
+           {"source", ""}},
+          2}},
     };
     if (args.empty()) {
         err << "lectorix-tool: no command given; try 'lectorix-tool --help'\n";
@@ -200,7 +329,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     const Command& cmd = it->second;
     try {
-        const ParsedArgs parsed = ParseArgs(args, 1, cmd.options);
+        const ParsedArgs parsed = ParseArgs(args, 1, cmd.options, cmd.texts, cmd.files);
         if (parsed.help) {
             out << cmd.help;
             return 0;

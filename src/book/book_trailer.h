@@ -1,0 +1,69 @@
+// The book format: a body followed by a trailer with the contents, the totals and the header.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lectorix {
+
+// Line counts are stored for the widths 16, 18, ..., 90.
+inline constexpr int kLineCountWidths = 38;
+
+struct ContentsEntry {
+    long long Pos = 0;         // offset of the chapter's first character in the body
+    std::int64_t Letters = 0;  // letters of the body before Pos
+    std::array<std::int64_t, kLineCountWidths> LineCounts{};  // lines before Pos, width 16 + 2k
+    std::string Title;
+    int Page = 0;           // first page of the chapter
+    int LastPageLines = 0;  // lines on the chapter's last page
+};
+
+struct BookHeader {
+    std::string BookAuthor, BookTitle, BookAuthorFirstName, BookAuthorLastName, BookGenre,
+        BookSubgenre, BookId, BookCopyright, BookSource;
+};
+
+// A node of the contents tree; node i belongs to entry i.
+struct ContentsNode {
+    int Parent = -1;  // index of the parent node, -1 at the top level
+    int Level = 1;    // 1..4
+    std::string Text;
+};
+
+struct BookContents {
+    int ContentsCount = 0;
+    // ContentsCount entries, then the totals row at index ContentsCount.
+    std::vector<ContentsEntry> ContentsEntries;
+    std::vector<ContentsNode> Nodes;  // ContentsCount nodes
+    BookHeader Header;
+    std::string BookTrailer;  // from the CR LF before "<MENU>" to the end of the text
+};
+
+// A number field of a contents line (decimal, blanks around it allowed). Throws UserError
+// naming the field and its line (0-based index) when it is not one.
+std::int64_t ParseContentsNumber(const std::string& field, size_t line);
+
+// The header value of a line: what follows the tag and its "|", without the last character.
+// A final dot that is the value's only dot is dropped.
+std::string TagValue(std::string_view line, std::string_view tag);
+
+// Recognises a book by its last non-blank line. For a book, fills `book`, cuts the trailer off
+// `text` and returns true; otherwise returns false. Blank lines at the end of the text are
+// removed either way. A damaged trailer throws UserError and leaves `text` as it was.
+// `progress` (done, total) is called while the contents load.
+bool ParseBookTrailer(std::string& text, BookContents& book,
+                      const std::function<void(int, int)>& progress = {});
+
+// The width class whose stored line counts serve a line width; widths outside 16..90 use the
+// nearest stored one.
+int WidthClass(int charsPerLine);
+
+// Page numbers of the chapters at a page size; sets every entry's Page and LastPageLines and
+// the node texts ("Title  стр.-N-"). Returns the number of pages of the book.
+int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage);
+
+}  // namespace lectorix

@@ -1,0 +1,205 @@
+#include "formatter/book_writer.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "book/cp1251.h"
+#include "book/paragraphs.h"
+#include "book/text_helpers.h"
+#include "book/text_loader.h"
+#include "book/text_wrap.h"
+
+namespace lectorix {
+namespace {
+
+constexpr size_t kPiece = 15000;
+
+std::string ReplaceFirst(std::string s, std::string_view what, std::string_view with) {
+    const size_t at = FindNoCase(s, what);
+    if (at != std::string::npos) s.replace(at, what.size(), with);
+    return s;
+}
+
+// Separator lines keep a fixed length however they were typed.
+std::string NormalizeSeparators(std::string s) {
+    s = ReplaceFirst(std::move(s), "_________", "<POS9>");
+    s = ReplaceEverywhere(std::move(s), "__", "_");
+    s = ReplaceEverywhere(std::move(s), "<POS9>", std::string(14, '_'));
+    s = ReplaceFirst(std::move(s), "--------", "<POS8>");
+    s = ReplaceEverywhere(std::move(s), "---", "--");
+    s = ReplaceEverywhere(std::move(s), "<POS8>", std::string(14, '-'));
+    return s;
+}
+
+size_t CountNonBlankLines(std::string_view wrapped) {
+    size_t count = 0;
+    size_t start = 0;
+    while (start < wrapped.size()) {
+        size_t end = wrapped.find("\r\n", start);
+        if (end == std::string_view::npos) end = wrapped.size();
+        if (!Trim(wrapped.substr(start, end - start)).empty()) ++count;
+        start = end + 2;
+    }
+    return count;
+}
+
+}  // namespace
+
+bool HasLineLongerThan(std::string_view text, size_t limit) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end - start > limit) return true;
+        if (end == text.size()) break;
+        start = end + 2;
+    }
+    return false;
+}
+
+std::string BuildBookStructure(std::string_view text, const BookHeader& header) {
+    std::vector<std::string> body;
+    std::vector<std::string> contents;
+    long long pos = 0;
+    std::int64_t letters = 0;
+    bool afterBlank = false;
+    for (const std::string& line : SplitLines(text)) {
+        std::string s(Trim(NormalizeSpaces(line)));
+        if (s.find("<MENU>") != std::string::npos) break;
+        s = NormalizeSeparators(std::move(s));
+        if (s.find_first_not_of(' ') == std::string::npos) {
+            afterBlank = true;
+            continue;
+        }
+        s = "  " + s;
+        if (afterBlank) {
+            s = " " + s;
+            contents.push_back(s + "     |" + std::to_string(pos) + "|" + std::to_string(letters) +
+                               "|");
+        }
+        pos += static_cast<long long>(s.size()) + 2;
+        letters += CountLetters(s);
+        afterBlank = false;
+        body.push_back(std::move(s));
+    }
+    body.emplace_back("<MENU>");
+    for (auto& c : contents)
+        body.push_back(std::move(c));
+    body.push_back("<INFOTEXTlen>|0|" + std::to_string(letters) + "|");
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"<INFOTEXTAUTOR>", &header.BookAuthor},
+        {"<INFOTEXTNAME>", &header.BookTitle},
+        {"<INFOTEXTAUTORFIRSTNAME>", &header.BookAuthorFirstName},
+        {"<INFOTEXTAUTORLASTNAME>", &header.BookAuthorLastName},
+        {"<INFOTEXTGENRE>", &header.BookGenre},
+        {"<INFOTEXTSUBGENRE>", &header.BookSubgenre},
+        {"<INFOTEXTBOOKID>", &header.BookId},
+        {"<INFOTEXTCOPYRIGHT>", &header.BookCopyright},
+        {"<INFOTEXTSOURCE>", &header.BookSource},
+    };
+    for (const auto& [tag, value] : fields)
+        body.push_back(std::string(tag) + "|" + *value + "|");
+    body.emplace_back("<INFOTEXTEND>");
+    return JoinLines(body);
+}
+
+std::int64_t CountWrappedLines(std::string_view text, int width) {
+    std::int64_t lines = 0;
+    while (!text.empty()) {
+        size_t take = text.size();
+        if (text.size() > kPiece) {
+            const size_t lineEnd = text.find("\r\n", kPiece);
+            take = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
+        }
+        lines += static_cast<std::int64_t>(
+            CountNonBlankLines(WrapBookText(text.substr(0, take), width)));
+        text.remove_prefix(take);
+    }
+    return lines;
+}
+
+bool ComputeBookLineCounts(std::string& text, const std::function<void(int, int)>& progress) {
+    // Line starts and ends of the text.
+    struct Line {
+        size_t start, end;
+    };
+    std::vector<Line> lines;
+    for (size_t start = 0;;) {
+        const size_t end = text.find("\r\n", start);
+        lines.push_back({start, end == std::string::npos ? text.size() : end});
+        if (end == std::string::npos) break;
+        start = end + 2;
+    }
+    auto lineText = [&](size_t i) {
+        return std::string_view(text).substr(lines[i].start, lines[i].end - lines[i].start);
+    };
+    size_t last = lines.size();
+    while (last > 0 && Trim(lineText(last - 1)).empty())
+        --last;
+    if (last < 2 || lineText(last - 1).find("<INFOTEXTEND>") == std::string_view::npos)
+        return false;
+
+    size_t totals = last;
+    for (size_t i = last; i-- > 0;) {
+        if (lineText(i).find("<INFOTEXTlen>") != std::string_view::npos) {
+            totals = i;
+            break;
+        }
+    }
+    if (totals == last || totals == 0) throw UserError("В книге нет строки \"<INFOTEXTlen>\"");
+    size_t menu = totals;
+    for (size_t i = totals; i-- > 0;) {
+        if (lineText(i).find("<MENU>") != std::string_view::npos) {
+            menu = i;
+            break;
+        }
+    }
+    if (menu == totals) throw UserError("В книге нет строки \"<MENU>\"");
+
+    std::vector<ContentsEntry> rows;
+    for (size_t i = menu + 1; i <= totals; ++i) {
+        std::string line(lineText(i));
+        ContentsEntry row;
+        row.Title = std::string(TrimRight(CutField(line)));
+        if (i == totals) {
+            row.Pos = static_cast<long long>(lines[menu].start);
+            CutField(line);
+        } else {
+            row.Pos = ParseContentsNumber(CutField(line), i);
+        }
+        row.Letters = ParseContentsNumber(CutField(line), i);
+        rows.push_back(std::move(row));
+    }
+
+    const long long bodyEnd = static_cast<long long>(lines[menu].start) - 2;
+    const size_t count = rows.size() - 1;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        if (progress) progress(static_cast<int>(r), static_cast<int>(count));
+        // A chapter runs on to the next heading with its closing line break, as the reader
+        // reads it; the last one ends with the body.
+        long long from = std::clamp(rows[r - 1].Pos, 0LL, std::max(0LL, bodyEnd));
+        long long to = r == count ? bodyEnd : rows[r].Pos;
+        to = std::clamp(to, from, std::max(0LL, bodyEnd));
+        const std::string_view chapter = std::string_view(text).substr(
+            static_cast<size_t>(from), static_cast<size_t>(to - from));
+        for (int k = 0; k < kLineCountWidths; ++k)
+            rows[r].LineCounts[k] =
+                rows[r - 1].LineCounts[k] + CountWrappedLines(chapter, 16 + 2 * k);
+    }
+
+    std::string rebuilt;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ContentsEntry& row = rows[i];
+        std::string line =
+            row.Title + "|" + std::to_string(row.Pos) + "|" + std::to_string(row.Letters) + "|";
+        for (const auto c : row.LineCounts)
+            line += std::to_string(c) + "|";
+        if (i > 0) rebuilt += "\r\n";
+        rebuilt += line;
+    }
+    const size_t from = lines[menu + 1].start;
+    text.replace(from, lines[totals].end - from, rebuilt);
+    return true;
+}
+
+}  // namespace lectorix
