@@ -70,8 +70,7 @@ bool BookChapterCursor::LocateChapter(int i, const PageState& state) {
     const int count = book_.ContentsCount;
     while (NextChapter <= count && PosOf(NextChapter) <= ChapterEnd)
         ++NextChapter;
-    // The totals row ends the last chapter as it ends every other.
-    if (NextChapter <= count) ChapterEnd = PosOf(NextChapter);
+    if (NextChapter < count) ChapterEnd = PosOf(NextChapter);
     UpdateChapterFlags(state);
     return true;
 }

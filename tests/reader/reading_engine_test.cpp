@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "book/text_helpers.h"
+#include "book/text_loader.h"
+#include "formatter/book_writer.h"
 #include "reader/duration.h"
 #include "support/recording_view.h"
 #include "support/test_support.h"
@@ -337,6 +339,61 @@ TEST_F(EngineTest, ThePointerShowsAfterFifteenMovesAndHidesAtTheNextTick) {
     engine.QvlThreadTimer1Timer();
     EXPECT_TRUE(view.pointerHidden);
     EXPECT_EQ(engine.Engine.MouseMoves, 13);
+}
+
+// A book of chapters of 30, 3 and 60 lines' worth of text at width 22.
+std::string ThreeChapterBook() {
+    std::string raw;
+    const int paragraphs[] = {10, 1, 20};
+    for (int c = 0; c < 3; ++c) {
+        raw += "\r\n" + Cp("Глава ") + std::to_string(c + 1) + "\r\n";
+        for (int p = 0; p < paragraphs[c]; ++p)
+            raw += Cp("Раз два три четыре пять шесть семь.\r\n");
+    }
+    std::string book = BuildBookStructure(raw, BookHeader{});
+    ComputeBookLineCounts(book);
+    return book;
+}
+
+TEST_F(EngineTest, ABookOpensAtItsFirstChapterWithItsPageCount) {
+    engine.OpenNewText(ThreeChapterBook());
+    ASSERT_TRUE(engine.Page.BookMode);
+    EXPECT_EQ(engine.Book.ContentsCount, 3);
+    EXPECT_EQ(engine.Page.PageNumber, 1);
+    EXPECT_GT(engine.Text.TotalPages, 3);
+    EXPECT_EQ(engine.Page.TotalLetters, engine.Book.ContentsEntries.back().Letters);
+    EXPECT_FALSE(view.enabled[ReaderAction::Save]);
+    EXPECT_TRUE(view.enabled[ReaderAction::ZakladkaAdd]);
+    EXPECT_FALSE(engine.LetterCountRunning());
+}
+
+TEST_F(EngineTest, EveryContentsEntryOpensOnItsPageAndBackShowsThePreviousLastPage) {
+    engine.OpenNewText(ThreeChapterBook());
+    const auto& entries = engine.Book.ContentsEntries;
+    for (int i = 0; i < engine.Book.ContentsCount; ++i) {
+        engine.GoToContentsEntry(i);
+        EXPECT_EQ(engine.Page.PageNumber, entries[i].Page) << i;
+        EXPECT_EQ(engine.Page.PageStart, entries[i].Pos) << i;
+        EXPECT_EQ(Trim(engine.Memo.Lines[0]), Cp("Глава ") + std::to_string(i + 1));
+        if (i == 0) continue;
+        // Back from a chapter's first page: the previous chapter's partial last page.
+        engine.ActionPageBackExecute();
+        EXPECT_EQ(engine.Page.PageNumber, entries[i].Page - 1) << i;
+        EXPECT_EQ(static_cast<int>(engine.Memo.Lines.size()), entries[i - 1].LastPageLines) << i;
+        engine.ActionPageNextExecute();
+        EXPECT_EQ(engine.Page.PageNumber, entries[i].Page) << i;
+        EXPECT_EQ(Trim(engine.Memo.Lines[0]), Cp("Глава ") + std::to_string(i + 1));
+    }
+}
+
+TEST_F(EngineTest, ADamagedBookChangesNothing) {
+    engine.OpenNewText(Text(5));
+    const std::string before = engine.MemoSource.Text();
+    std::string book = ThreeChapterBook();
+    book.replace(book.find("<INFOTEXTlen>|") + 14, 1, "x");
+    EXPECT_THROW(engine.OpenNewText(book), UserError);
+    EXPECT_EQ(engine.MemoSource.Text(), before);
+    EXPECT_FALSE(engine.Page.BookMode);
 }
 
 }  // namespace

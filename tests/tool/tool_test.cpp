@@ -119,5 +119,30 @@ TEST(Tool, BackWalksToPageOneWithDecreasingStarts) {
     EXPECT_EQ(back.back().first, 1);
 }
 
+TEST(Tool, FormatWritesABookThatBookLists) {
+    test::TempDir dir;
+    const std::string raw =
+        dir.Write("raw.txt", "\nГлава первая\nТекст.\n\nГлава вторая\nЕщё текст.\n");
+    const std::string out = (dir.Path() / "book.lxb").string();
+    const ToolRun f = Tool({"format", "--title", "Книга.", "--author", "Автор", raw, out});
+    ASSERT_EQ(f.status, 0) << f.err;
+    const ToolRun b = Tool({"book", out});
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(b.out,
+              "book 1\nauthor Автор\ntitle Книга\nfirstname \nlastname \ngenre \nsubgenre \n"
+              "id \ncopyright \nsource \nentries 2\n"
+              "entry 0 level 2 page 1 lastlines 2 pos 0 letters 0 node Глава первая  стр.-1-\n"
+              "entry 1 level 2 page 2 lastlines 2 pos 27 letters 16 node Глава вторая  стр.-2-\n"
+              "totals pos 58 letters 35\n"
+              "totalpages 2 totalletters 35\n");
+    // The book's pages start every chapter on a page of its own.
+    const ToolRun p = Tool({"pages", out});
+    EXPECT_NE(p.out.find("page 2 start 25 next 56 "), std::string::npos) << p.out;
+    // A plain text is no book.
+    EXPECT_EQ(Tool({"book", raw}).out.substr(0, 7), "book 0\n");
+    EXPECT_EQ(Tool({"format", raw}).status, 2);
+    EXPECT_EQ(Tool({"format", "--titel", "x", raw, out}).status, 2);
+}
+
 }  // namespace
 }  // namespace lectorix
