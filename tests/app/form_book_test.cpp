@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "app/text_codec.h"
 #include "reader/page_painter.h"
@@ -95,6 +96,31 @@ class FormBookTest : public QObject {
             e.Session.SessionPages >= 2 && e.Page.PageNumber == 1 && !e.Reading(), 30000);
         QCOMPARE(e.Session.SessionPages, 2);
         QCOMPARE(e.Page.PageStart, 0);
+        QVERIFY(form.Action(ReaderAction::Run)->isEnabled());
+    }
+
+    void theWelcomeBookOpensWithItsContents() {
+        TFormBook form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(WelcomeText());
+        ReadingEngine& e = form.Engine();
+        QVERIFY(e.Page.BookMode);
+        QTreeWidget* tree = form.TreeView1;
+        QCOMPARE(tree->topLevelItemCount(), e.Book.ContentsCount);
+        QCOMPARE(tree->topLevelItem(1)->text(0).left(19), QStringLiteral("Тест быстродействия"));
+        // A click on each entry shows its section on the entry's page.
+        for (int i = tree->topLevelItemCount() - 1; i >= 0; --i) {
+            QTreeWidgetItem* item = tree->topLevelItem(i);
+            tree->scrollToItem(item);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualItemRect(item).center());
+            const auto& entry = e.Book.ContentsEntries[static_cast<size_t>(i)];
+            QCOMPARE(e.Page.PageNumber, entry.Page);
+            QVERIFY(item->text(0).startsWith(FromCp1251(entry.Title)));
+            // The heading opens the page (a long one runs on to the next line).
+            QVERIFY(FromCp1251(entry.Title).startsWith(FromCp1251(e.Memo.Lines[0]).simplified()));
+        }
         QVERIFY(form.Action(ReaderAction::Run)->isEnabled());
     }
 
