@@ -205,9 +205,10 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
                     std::find_if(text.begin() + to, text.end(), [](char c) { return !IsWhite(c); });
                 if (it == text.end()) return fail();
                 long long next = std::max(st.TextPos + 1, (it - text.begin()) - kSkipContext);
+                // Never between the CR and the LF of a line break, and always forwards.
                 if (text[static_cast<size_t>(next)] == '\n' &&
                     text[static_cast<size_t>(next - 1)] == '\r')
-                    --next;
+                    next = next - 1 > st.TextPos ? next - 1 : next + 1;
                 st.TextPos = next;
             } else {
                 const auto it = std::find_if(text.rbegin() + (n - from), text.rend(),

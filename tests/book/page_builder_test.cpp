@@ -292,6 +292,14 @@ TEST(BuildPage, ALongNovelReadsToTheEnd) {
     CheckWholeText(LoadTextFile(path), 22, 25);
 }
 
+TEST(BuildPage, PagesSmallerThanABlankLineRunStillMoveOn) {
+    // A chunk of two characters lands between the CR and LF of a blank-line run.
+    Reader r("a\r\n\r\n\r\n\r\n\r\n\r\nb c", 1, 1);
+    int pages = 0;
+    while (r.Next() && pages < 100) ++pages;
+    EXPECT_EQ(pages, 3);  // a, b, c
+}
+
 TEST(BuildPage, ParagraphMarksTypedIntoTheTextCannotStallTheReader) {
     // Characters the clean-up turns into marks or changes must still let the pages advance.
     for (const std::string& text :
