@@ -20,25 +20,10 @@ constexpr char16_t kHighHalf[64] = {
 };
 
 struct Tables {
-    std::array<char, 256> lower{};
     // Reverse map for the Basic Multilingual Plane; 0 marks "no code" (U+0000 is handled apart).
     std::array<unsigned char, 0x10000> fromUnicode{};
 
     Tables() {
-        for (int i = 0; i < 256; ++i)
-            lower[i] = static_cast<char>(i);
-        for (int c = 'A'; c <= 'Z'; ++c)
-            lower[c] = static_cast<char>(c + 32);
-        for (int c = 0xC0; c <= 0xDF; ++c)
-            lower[c] = static_cast<char>(c + 32);
-        // Upper/lower pairs among 0x80..0xBF.
-        const unsigned char pairs[][2] = {{0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C},
-                                          {0x8D, 0x9D}, {0x8E, 0x9E}, {0x8F, 0x9F}, {0xA1, 0xA2},
-                                          {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
-                                          {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE}};
-        for (const auto& p : pairs)
-            lower[p[0]] = static_cast<char>(p[1]);
-
         for (int c = 1; c < 0x80; ++c)
             fromUnicode[c] = static_cast<unsigned char>(c);
         for (int c = 0x80; c < 0x100; ++c) {
@@ -54,10 +39,6 @@ const Tables& GetTables() {
 }
 
 }  // namespace
-
-char Cp1251Lower(char c) {
-    return GetTables().lower[static_cast<unsigned char>(c)];
-}
 
 char32_t Cp1251ToUnicode(unsigned char c) {
     if (c < 0x80) return c;
@@ -134,10 +115,10 @@ bool IsValidUtf8(std::string_view bytes) {
     }
 }
 
-std::string Utf8ToCp1251(std::string_view utf8) {
+bool TryUtf8ToCp1251(std::string_view utf8, std::string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
-    std::string out;
+    const auto& fromUnicode = GetTables().fromUnicode;
     out.resize(n);
     char* o = out.data();
     size_t i = 0;
@@ -150,17 +131,34 @@ std::string Utf8ToCp1251(std::string_view utf8) {
             if (i >= n) break;
         }
         char32_t cp;
-        int len = DecodeUtf8(p + i, n - i, cp);
-        if (len == 0) {  // not expected for valid input; keep going byte by byte
-            *o++ = '?';
+        const int len = DecodeUtf8(p + i, n - i, cp);
+        if (len == 0) return false;
+        const unsigned char b = cp < 0x10000 ? fromUnicode[cp] : 0;
+        *o++ = b == 0 ? '?' : static_cast<char>(b);
+        i += static_cast<size_t>(len);
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return true;
+}
+
+std::string Utf8ToCp1251(std::string_view utf8) {
+    std::string out;
+    if (TryUtf8ToCp1251(utf8, out)) return out;
+    // Not well-formed: convert what is, a '?' for every byte that is not.
+    out.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t cp;
+        const int len = DecodeUtf8(p + i, utf8.size() - i, cp);
+        if (len == 0) {
+            out.push_back('?');
             ++i;
             continue;
         }
         const int b = UnicodeToCp1251(cp);
-        *o++ = b < 0 ? '?' : static_cast<char>(b);
+        out.push_back(b < 0 ? '?' : static_cast<char>(b));
         i += static_cast<size_t>(len);
     }
-    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "book/text_helpers.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -42,6 +43,9 @@ std::int64_t CountLetters(const std::vector<std::string>& lines) {
 size_t FindNoCase(std::string_view text, std::string_view pattern, size_t from) {
     if (pattern.empty()) return from <= text.size() ? from : std::string_view::npos;
     if (pattern.size() > text.size()) return std::string_view::npos;
+    // Without letters the case does not matter and the library's search is much faster.
+    if (std::none_of(pattern.begin(), pattern.end(), Cp1251HasCase))
+        return text.find(pattern, from);
     const char first = Cp1251Lower(pattern[0]);
     const size_t last = text.size() - pattern.size();
     for (size_t i = from; i <= last; ++i) {

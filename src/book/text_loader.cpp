@@ -16,31 +16,32 @@ namespace lectorix {
 
 std::string NormalizeLineEnds(std::string text) {
     const size_t n = text.size();
+    const char* p = text.data();
     // Most files are already consistent; find out before building a copy.
     size_t extra = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            if (i == 0 || text[i - 1] != '\r') ++extra;
-        } else if (c == '\r') {
-            if (i + 1 >= n || text[i + 1] != '\n') ++extra;
-        }
-    }
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))); ++q)
+        extra += q == p || q[-1] != '\r';
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\r', p + n - q))); ++q)
+        extra += q + 1 == p + n || q[1] != '\n';
     if (extra == 0) return text;
+
     std::string out;
-    out.reserve(n + extra);
-    for (size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            if (i == 0 || text[i - 1] != '\r') out.push_back('\r');
-            out.push_back('\n');
-        } else if (c == '\r') {
-            out.push_back('\r');
-            if (i + 1 >= n || text[i + 1] != '\n') out.push_back('\n');
-        } else {
-            out.push_back(c);
-        }
+    out.resize(n + extra);
+    char* o = out.data();
+    size_t i = 0;
+    while (i < n) {
+        // Copy up to the next line break in one go.
+        size_t k = i;
+        while (k < n && text[k] != '\r' && text[k] != '\n')
+            ++k;
+        std::memcpy(o, p + i, k - i);
+        o += k - i;
+        if (k >= n) break;
+        *o++ = '\r';
+        *o++ = '\n';
+        i = (text[k] == '\r' && k + 1 < n && text[k + 1] == '\n') ? k + 2 : k + 1;
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 
@@ -50,8 +51,9 @@ std::string DecodeText(std::string bytes) {
     if (bom) body.remove_prefix(3);
     const bool high = std::any_of(body.begin(), body.end(),
                                   [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (high && IsValidUtf8(body)) {
-        bytes = Utf8ToCp1251(body);
+    std::string converted;
+    if (high && TryUtf8ToCp1251(body, converted)) {
+        bytes.swap(converted);
     } else if (bom) {
         // A byte-order mark in front of pure ASCII: the text is still UTF-8, keep it without.
         bytes.erase(0, 3);

@@ -1,0 +1,22 @@
+// The large texts the benchmarks run on, built once per run from a Russian sample.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lectorix::bench {
+
+inline constexpr size_t kBookSize = 20u << 20;
+
+// The sample file's bytes as stored: UTF-8 with LF line ends.
+const std::string& SampleUtf8();
+
+// Copies of `piece` one after another, cut after the last line end within `size` bytes, so no
+// character is split.
+std::string RepeatToSize(std::string_view piece, size_t size);
+
+// A 20 MB book as the reader holds it: CP1251 with CR LF line ends.
+const std::string& BookCp1251();
+
+}  // namespace lectorix::bench
