@@ -18,7 +18,7 @@ run() {
     ctest --test-dir "$dir" -j "$jobs" --timeout 600
 }
 
-run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLECTORIX_BENCH=ON
 if [ "${LECTORIX_NO_SANITIZE:-0}" != 1 ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
