@@ -177,9 +177,11 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
         int lineCount = settings.LinesPerPage;
         if (bookMode) {
             lineCount = cursor->PageLineCount(st);
+            // A selection against the direction of reading (a cursor left behind by a failed
+            // build) selects nothing instead of the wrong side.
             const long long len = cursor->PageSelectionLength(st);
-            from = len >= 0 ? st.TextPos : std::max(0LL, st.TextPos + len);
-            to = len >= 0 ? std::min(n, st.TextPos + len) : st.TextPos;
+            from = forward ? st.TextPos : std::max(0LL, st.TextPos + std::min(len, 0LL));
+            to = forward ? std::min(n, st.TextPos + std::max(len, 0LL)) : st.TextPos;
         } else if (forward) {
             from = st.TextPos;
             to = std::min(n, st.TextPos + std::max(span, 1LL));

@@ -93,11 +93,13 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     if (isBook) {
         BookTrailer = Book.BookTrailer;
         ComputeChapterPages();
-    } else if (!reopening) {
-        StartLetterCount();
-        view_.SetCaption("Открыт новый текст.");
+    } else {
+        if (!reopening) {
+            StartLetterCount();
+            view_.SetCaption("Открыт новый текст.");
+        }
+        if (ContentsChanged) ContentsChanged();  // no contents for a plain text
     }
-    if (ContentsChanged) ContentsChanged();
 
     Page.TextPos = 0;
     Page.PageStart = 0;
@@ -122,6 +124,7 @@ void ReadingEngine::ComputeChapterPages() {
     Text.TotalPages =
         lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage);
     Page.TotalLetters = Book.ContentsEntries.empty() ? 0 : Book.ContentsEntries.back().Letters;
+    if (ContentsChanged) ContentsChanged();  // the page numbers in the tree changed
 }
 
 void ReadingEngine::GoToContentsEntry(int i) {
