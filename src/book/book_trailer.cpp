@@ -53,6 +53,18 @@ std::vector<Line> LinesOf(std::string_view text) {
 
 }  // namespace
 
+std::array<std::pair<std::string_view, std::string*>, 9> HeaderTags(BookHeader& h) {
+    return {{{"<INFOTEXTAUTOR>", &h.BookAuthor},
+             {"<INFOTEXTNAME>", &h.BookTitle},
+             {"<INFOTEXTAUTORFIRSTNAME>", &h.BookAuthorFirstName},
+             {"<INFOTEXTAUTORLASTNAME>", &h.BookAuthorLastName},
+             {"<INFOTEXTGENRE>", &h.BookGenre},
+             {"<INFOTEXTSUBGENRE>", &h.BookSubgenre},
+             {"<INFOTEXTBOOKID>", &h.BookId},
+             {"<INFOTEXTCOPYRIGHT>", &h.BookCopyright},
+             {"<INFOTEXTSOURCE>", &h.BookSource}}};
+}
+
 std::string TagValue(std::string_view line, std::string_view tag) {
     const size_t at = line.find(tag);
     if (at == std::string_view::npos) return {};
@@ -105,17 +117,7 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
     }
 
     // Header lines below the totals, in any order; the lowest of a repeated tag wins.
-    const std::pair<std::string_view, std::string*> tags[] = {
-        {"<INFOTEXTAUTOR>", &parsed.Header.BookAuthor},
-        {"<INFOTEXTNAME>", &parsed.Header.BookTitle},
-        {"<INFOTEXTAUTORFIRSTNAME>", &parsed.Header.BookAuthorFirstName},
-        {"<INFOTEXTAUTORLASTNAME>", &parsed.Header.BookAuthorLastName},
-        {"<INFOTEXTGENRE>", &parsed.Header.BookGenre},
-        {"<INFOTEXTSUBGENRE>", &parsed.Header.BookSubgenre},
-        {"<INFOTEXTBOOKID>", &parsed.Header.BookId},
-        {"<INFOTEXTCOPYRIGHT>", &parsed.Header.BookCopyright},
-        {"<INFOTEXTSOURCE>", &parsed.Header.BookSource},
-    };
+    const auto tags = HeaderTags(parsed.Header);
     for (size_t i = last; i-- > 0;) {
         const std::string_view line = lineText(i);
         for (const auto& [tag, value] : tags) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lectorix {
@@ -26,6 +27,9 @@ struct BookHeader {
     std::string BookAuthor, BookTitle, BookAuthorFirstName, BookAuthorLastName, BookGenre,
         BookSubgenre, BookId, BookCopyright, BookSource;
 };
+
+// The nine header tags in the order books are written, each with its value in `header`.
+std::array<std::pair<std::string_view, std::string*>, 9> HeaderTags(BookHeader& header);
 
 // A node of the contents tree; node i belongs to entry i.
 struct ContentsNode {

@@ -86,18 +86,8 @@ std::string BuildBookStructure(std::string_view text, const BookHeader& header) 
     for (auto& c : contents)
         body.push_back(std::move(c));
     body.push_back("<INFOTEXTlen>|0|" + std::to_string(letters) + "|");
-    const std::pair<const char*, const std::string*> fields[] = {
-        {"<INFOTEXTAUTOR>", &header.BookAuthor},
-        {"<INFOTEXTNAME>", &header.BookTitle},
-        {"<INFOTEXTAUTORFIRSTNAME>", &header.BookAuthorFirstName},
-        {"<INFOTEXTAUTORLASTNAME>", &header.BookAuthorLastName},
-        {"<INFOTEXTGENRE>", &header.BookGenre},
-        {"<INFOTEXTSUBGENRE>", &header.BookSubgenre},
-        {"<INFOTEXTBOOKID>", &header.BookId},
-        {"<INFOTEXTCOPYRIGHT>", &header.BookCopyright},
-        {"<INFOTEXTSOURCE>", &header.BookSource},
-    };
-    for (const auto& [tag, value] : fields)
+    BookHeader values = header;
+    for (const auto& [tag, value] : HeaderTags(values))
         body.push_back(std::string(tag) + "|" + *value + "|");
     body.emplace_back("<INFOTEXTEND>");
     return JoinLines(body);
