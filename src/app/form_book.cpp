@@ -141,7 +141,12 @@ void TFormBook::CreateContentsPanel() {
 
     auto* title = new QWidget(Panel1);
     title->setAutoFillBackground(true);
-    title->setPalette(QApplication::palette());
+    // Set each role: a palette with no roles of its own would inherit the panel's black.
+    QPalette light = title->palette();
+    light.setColor(QPalette::Window, QColor(212, 208, 200));
+    light.setColor(QPalette::WindowText, Qt::black);
+    light.setColor(QPalette::ButtonText, Qt::black);
+    title->setPalette(light);
     auto* titleRow = new QHBoxLayout(title);
     titleRow->setContentsMargins(4, 2, 2, 2);
     auto* label = new QLabel(QStringLiteral("Содержание"), title);
