@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/dialogs.h"
 #include "app/text_codec.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
@@ -217,7 +218,7 @@ bool TFormBook::OpenFile(const QString& path) {
     try {
         text = LoadTextFile(path.toStdString());
     } catch (const UserError& e) {
-        QMessageBox::warning(this, QStringLiteral("Lectorix"), QString::fromUtf8(e.what()));
+        ShowWarning(this, QString::fromUtf8(e.what()));
         return false;
     }
     OpenText(std::move(text));
@@ -228,7 +229,7 @@ void TFormBook::OpenText(std::string cp1251) {
     try {
         engine_.OpenNewText(std::move(cp1251));
     } catch (const UserError& e) {
-        QMessageBox::warning(this, QStringLiteral("Lectorix"), QString::fromUtf8(e.what()));
+        ShowWarning(this, QString::fromUtf8(e.what()));
     }
 }
 

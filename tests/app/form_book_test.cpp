@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "app/dialogs.h"
 #include "app/text_codec.h"
 #include "reader/page_painter.h"
 #include "timer/qvl_thread_timer.h"
@@ -122,6 +123,32 @@ class FormBookTest : public QObject {
             QVERIFY(FromCp1251(entry.Title).startsWith(FromCp1251(e.Memo.Lines[0]).simplified()));
         }
         QVERIFY(form.Action(ReaderAction::Run)->isEnabled());
+    }
+
+    void aDamagedBookIsReportedAndTheOpenTextStays() {
+        TFormBook form;
+        form.OpenText(Story(10));
+        const std::string before = form.Engine().MemoSource.Text();
+        QStringList told;
+        SetWarningHandler([&](const QString& text) { told << text; });
+        std::string book = WelcomeText();
+        const size_t totals = book.find("<INFOTEXTlen>|");
+        QVERIFY(totals != std::string::npos);
+        book[totals + 14] = 'x';
+        form.OpenText(book);
+        SetWarningHandler({});
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains(QStringLiteral("is not a valid integer value")),
+                 qPrintable(told[0]));
+        QVERIFY(form.Engine().MemoSource.Text() == before);
+        QVERIFY(!form.Engine().Page.BookMode);
+
+        // A file that cannot be read is named in the message, and nothing changes either.
+        SetWarningHandler([&](const QString& text) { told << text; });
+        QVERIFY(!form.OpenFile(QStringLiteral("/nonexistent/книга.txt")));
+        SetWarningHandler({});
+        QVERIFY(told.last().contains(QStringLiteral("/nonexistent/книга.txt")));
+        QVERIFY(form.Engine().MemoSource.Text() == before);
     }
 
     void thePageShowsTheShuttersWhileReading() {
