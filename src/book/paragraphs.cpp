@@ -37,7 +37,7 @@ std::string ShrinkBlankLineRuns(const std::string& text) {
 
 std::string MarkParagraphs(std::string chunk) {
     chunk = ShrinkBlankLineRuns(chunk);
-    const std::string mark = "\r\n" + std::string(kParagraphMark);
+    const std::string mark = std::string("\r\n").append(kParagraphMark);
     chunk = ReplaceEverywhere(std::move(chunk), "\r\n\t", mark);
     for (int k = 6; k >= 1; --k) {
         const std::string indent(static_cast<size_t>(k), ' ');
@@ -69,7 +69,7 @@ std::string NormalizeSpaces(std::string_view text) {
 std::string ExpandParagraphMarks(std::string text, std::string_view indent) {
     std::string replacement = "\r\n";
     replacement += indent;
-    return ReplaceEverywhere(std::move(text), " " + std::string(kParagraphMark), replacement);
+    return ReplaceEverywhere(std::move(text), std::string(" ").append(kParagraphMark), replacement);
 }
 
 }  // namespace lectorix
