@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "book/cp1251.h"
+#include "book/rtf_text.h"
 
 namespace lectorix {
 
@@ -46,6 +47,7 @@ std::string NormalizeLineEnds(std::string text) {
 }
 
 std::string DecodeText(std::string bytes) {
+    if (IsRtf(bytes)) return RtfToText(bytes);
     std::string_view body = bytes;
     const bool bom = body.starts_with("\xEF\xBB\xBF");
     if (bom) body.remove_prefix(3);

@@ -16,9 +16,10 @@ class UserError : public std::runtime_error {
 // Every LF without a CR before it and every CR without an LF after it becomes CR LF.
 std::string NormalizeLineEnds(std::string text);
 
-// UTF-8 (a leading byte-order mark dropped) that holds any byte of 0x80 or above becomes CP1251,
-// '?' standing for characters the code page lacks; any other bytes are taken as CP1251 as they
-// are. Line ends are normalised afterwards.
+// An RTF document (bytes beginning with "{\rtf") becomes its text by RtfToText, wherever the
+// bytes came from. UTF-8 (a leading byte-order mark dropped) that holds any byte of 0x80 or above
+// becomes CP1251, '?' standing for characters the code page lacks; any other bytes are taken as
+// CP1251 as they are. Line ends are normalised afterwards.
 std::string DecodeText(std::string bytes);
 
 // Reads a whole file as bytes. Throws UserError naming the file when it cannot be read.

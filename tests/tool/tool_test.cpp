@@ -144,5 +144,15 @@ TEST(Tool, FormatWritesABookThatBookLists) {
     EXPECT_EQ(Tool({"format", "--titel", "x", raw, out}).status, 2);
 }
 
+TEST(Tool, CountOfAStorySavedAsRtfIsThatOfItsText) {
+    const ToolRun text = Tool({"count", test::DataPath("texts/chekhov_khameleon.utf8.txt")});
+    for (const char* writer : {"abiword", "libreoffice", "pandoc"}) {
+        const std::string rtf =
+            test::SharedDataPath(std::string("rtf/chekhov_khameleon.") + writer + ".rtf");
+        if (rtf.empty()) GTEST_SKIP() << "the shared test files are not beside the repository";
+        EXPECT_EQ(Tool({"count", rtf}).out, text.out) << writer;
+    }
+}
+
 }  // namespace
 }  // namespace lectorix
