@@ -4,6 +4,9 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
 #include "app/text_codec.h"
 
@@ -33,18 +36,49 @@ QString TitleLine(const std::string& line) {
     return FromCp1251(out);
 }
 
+// Walks the page's lines the way the page marks them: a line of exactly two leading blanks
+// starts a paragraph and ends a title block; in a book, three leading blanks start a title block.
+template <typename Visit>
+void ForEachLine(const PageMemo& memo, bool bookMode, Visit visit) {
+    bool inTitle = false;
+    for (size_t i = 0; i < memo.Lines.size(); ++i) {
+        const std::string& line = memo.Lines[i];
+        const bool threeBlanks = line.starts_with("   ");
+        const bool paragraph = line.starts_with("  ") && !threeBlanks;
+        if (paragraph) inTitle = false;
+        if (bookMode && threeBlanks) inTitle = true;
+        visit(static_cast<int>(i), line, inTitle, paragraph);
+    }
+}
+
+// One-pixel edges as filled rectangles: a tick draws them every time, and filling is far
+// cheaper than stroking a line.
 void Bevel(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    p.setPen(topLeft);
-    p.drawLine(r.topLeft(), r.topRight());
-    p.drawLine(r.topLeft(), r.bottomLeft());
-    p.setPen(bottomRight);
-    p.drawLine(r.bottomLeft(), r.bottomRight());
-    p.drawLine(r.topRight(), r.bottomRight());
+    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
+    p.fillRect(QRect(r.left(), r.top(), 1, r.height()), topLeft);
+    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
 }
 
 // A rectangle given by its edges, right and bottom exclusive.
 QRect Edges(int left, int top, int right, int bottom) {
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+QImage PageImage(int width, int height, qreal dpr) {
+    QImage image(qRound(width * dpr), qRound(height * dpr), QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
+// The device pixels under a rectangle of page coordinates.
+QRect DeviceRect(const QRect& r, qreal dpr) {
+    if (dpr == 1) return r;
+    const int left = static_cast<int>(std::floor(r.left() * dpr));
+    const int top = static_cast<int>(std::floor(r.top() * dpr));
+    const int right = static_cast<int>(std::ceil((r.right() + 1) * dpr));
+    const int bottom = static_cast<int>(std::ceil((r.bottom() + 1) * dpr));
+    return Edges(left, top, right, bottom);
 }
 
 }  // namespace
@@ -74,44 +108,57 @@ int FontSizeForScreenWidth(int width) {
     return 0;
 }
 
-void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth) {
-    const int bySize = FontSizeForScreenWidth(screenWidth);
-    font_ = ReadingFont(QString::fromStdString(s.FontName), bySize > 0 ? bySize : s.FontSize,
-                        s.FontBold);
+void PagePainter::SetGeometry(const UserSettings& s, int size) {
+    FontSize = size;
+    font_ = ReadingFont(QString::fromStdString(s.FontName), size, s.FontBold);
     const QFontMetrics metrics(font_);
     CharWidth = metrics.horizontalAdvance(QStringLiteral("А"));
     LineHeight = metrics.height();
     BottomMargin = LineHeight / 2 + 22;
     PageWidth = LeftMargin + RightMargin + CharWidth * s.CharsPerLine;
     PageHeight = TopMargin + BottomMargin + LineHeight * s.LinesPerPage;
-    const QSize size(PageWidth, PageHeight);
-    for (QImage* image : {&text_, &hidden_, &shutter_, &compose_}) {
-        *image = QImage(size, QImage::Format_RGB32);
-        image->fill(PageColors::Page);
-    }
 }
 
-void PagePainter::DrawLines(QImage& image, const QColor& color, const PageMemo& memo,
-                            bool bookMode) {
+void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, int availableHeight,
+                                       qreal devicePixelRatio) {
+    const int bySize = FontSizeForScreenWidth(screenWidth);
+    int size = bySize > 0 ? bySize : s.FontSize;
+    SetGeometry(s, size);
+    // A page taller than the window would lose its last lines and its lower shutter.
+    while (availableHeight > 0 && PageHeight > availableHeight) {
+        const int* smaller =
+            std::find_if(std::rbegin(kFontSizes), std::rend(kFontSizes), [size](int v) {
+                return v < size;
+            }).base();
+        if (smaller == std::begin(kFontSizes)) break;
+        size = *(smaller - 1);
+        SetGeometry(s, size);
+    }
+
+    dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    ornaments_.Render(dpr_);
+    for (QImage* image : {&text_, &hidden_, &shutter_, &compose_}) {
+        *image = PageImage(PageWidth, PageHeight, dpr_);
+        image->fill(image == &shutter_ ? PageColors::Shutter : PageColors::Page);
+    }
+    hiding_ = false;
+}
+
+void PagePainter::DrawLines(QImage& image, const QColor& color, const PageMemo& memo, bool bookMode,
+                            bool initials) {
     QPainter p(&image);
     p.setFont(font_);
     const int ascent = QFontMetrics(font_).ascent();
-    bool inTitle = false;
-    for (size_t i = 0; i < memo.Lines.size(); ++i) {
-        const std::string& line = memo.Lines[i];
-        const int y = TopMargin + static_cast<int>(i) * LineHeight + ascent;
-        const bool threeBlanks = line.starts_with("   ");
-        const bool paragraph = line.starts_with("  ") && !threeBlanks;
-        if (paragraph) inTitle = false;
-        if (bookMode && threeBlanks) inTitle = true;
-        if (inTitle) {
+    ForEachLine(memo, bookMode, [&](int i, const std::string& line, bool title, bool paragraph) {
+        const int y = TopMargin + i * LineHeight + ascent;
+        if (title && initials) {
             p.setPen(PageColors::Title);
             p.drawText(LeftMargin, y, TitleLine(line));
-            continue;
+            return;
         }
         p.setPen(color);
         p.drawText(LeftMargin, y, FromCp1251(line));
-        if (paragraph && line.size() >= 3 && color == PageColors::Text) {
+        if (initials && paragraph && line.size() >= 3) {
             // The paragraph's first letter in the title colour.
             const size_t first = line.find_first_not_of(' ', 2);
             if (first != std::string::npos) {
@@ -119,7 +166,7 @@ void PagePainter::DrawLines(QImage& image, const QColor& color, const PageMemo& 
                 p.drawText(LeftMargin, y, FromCp1251(std::string_view(line).substr(0, first + 1)));
             }
         }
-    }
+    });
 }
 
 void PagePainter::DrawHiddenLetters(QImage& image, const PageMemo& memo, const PageState& page,
@@ -127,38 +174,35 @@ void PagePainter::DrawHiddenLetters(QImage& image, const PageMemo& memo, const P
     QPainter p(&image);
     p.setFont(font_);
     const int ascent = QFontMetrics(font_).ascent();
-    bool inTitle = false;
-    for (size_t i = 0; i < memo.Lines.size(); ++i) {
-        const std::string& raw = memo.Lines[i];
-        const bool threeBlanks = raw.starts_with("   ");
-        if (raw.starts_with("  ") && !threeBlanks) inTitle = false;
-        if (page.BookMode && threeBlanks) inTitle = true;
-        const QString line = inTitle ? TitleLine(raw) : FromCp1251(raw);
-        const int y = TopMargin + static_cast<int>(i) * LineHeight + ascent;
-        // Paint the cells over first so that the faint letters replace the dark ones.
+    ForEachLine(memo, page.BookMode, [&](int i, const std::string& raw, bool title, bool) {
+        const QString line = title ? TitleLine(raw) : FromCp1251(raw);
+        const int y = TopMargin + i * LineHeight + ascent;
+        // The cells are painted over first so that the faint letters replace the dark ones.
         auto hide = [&](int fromColumn, const QString& part) {
             if (part.isEmpty()) return;
             const int x = LeftMargin + fromColumn * CharWidth;
-            p.fillRect(x, y - ascent, part.size() * CharWidth, LineHeight, PageColors::Page);
+            p.fillRect(x, y - ascent, static_cast<int>(part.size()) * CharWidth, LineHeight,
+                       PageColors::Page);
             p.setPen(PageColors::Hidden);
             p.drawText(x, y, part);
         };
         if (s.HideLeft && s.HideLeftCount > 0) hide(0, line.left(s.HideLeftCount));
         if (s.HideRight && s.HideRightCount > 0) {
-            const int from = s.CharsPerLine - s.HideRightCount;
-            if (from >= 0) hide(from, line.mid(from));
+            const int from = std::max(0, s.CharsPerLine - s.HideRightCount);
+            hide(from, line.mid(from));
         }
-    }
+    });
 }
 
-void PagePainter::DrawPageNumber(QImage& image, int number) {
+void PagePainter::DrawPageNumber(QImage& image, const QColor& color, int number) {
     QPainter p(&image);
     p.setFont(font_);
-    p.setPen(PageColors::Title);
+    p.setPen(color);
     const QString text = QStringLiteral("-%1-").arg(number);
-    const int width = QFontMetrics(font_).horizontalAdvance(text);
+    const QFontMetrics metrics(font_);
+    const int width = metrics.horizontalAdvance(text);
     const int top = PageHeight - BottomMargin + (BottomMargin / 2 - LineHeight / 2);
-    p.drawText((PageWidth - width) / 2, top + QFontMetrics(font_).ascent(), text);
+    p.drawText((PageWidth - width) / 2, top + metrics.ascent(), text);
 }
 
 void PagePainter::DrawCenterLine(QImage& image, const QColor& color, const UserSettings& s) {
@@ -169,37 +213,19 @@ void PagePainter::DrawCenterLine(QImage& image, const QColor& color, const UserS
     p.drawLine(x, TopMargin, x, PageHeight - BottomMargin);
 }
 
-void PagePainter::DrawDecorations(QImage& image, bool shutter, int emptyLines,
+void PagePainter::DrawDecorations(QImage& image, int first, int chapterEnd, int emptyLines,
                                   const UserSettings& s) {
-    // Page corners: a small quarter frame 28 pixels square in each corner.
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink = shutter ? PageColors::ShutterText : PageColors::CenterLine;
-    p.setPen(QPen(ink, 2));
-    const int size = 28, in = 3, inFar = 4;
-    const QRect corners[4] = {
-        QRect(in, in, size, size), QRect(PageWidth - inFar - size, in, size, size),
-        QRect(PageWidth - inFar - size, PageHeight - inFar - size, size, size),
-        QRect(in, PageHeight - inFar - size, size, size)};
-    const int starts[4] = {90, 0, 270, 180};  // arc start angles, in degrees
-    for (int k = 0; k < 4; ++k) {
-        const QRect& r = corners[k];
-        const QPoint c = k == 0   ? r.bottomRight()
-                         : k == 1 ? r.bottomLeft()
-                         : k == 2 ? r.topLeft()
-                                  : r.topRight();
-        const QRect arc(c.x() - size + 6, c.y() - size + 6, 2 * (size - 6), 2 * (size - 6));
-        p.drawArc(arc, starts[k] * 16, 90 * 16);
-    }
+    const int far = kCornerSize + 4;
+    const QPoint at[4] = {
+        {3, 3}, {PageWidth - far, 3}, {PageWidth - far, PageHeight - far}, {3, PageHeight - far}};
+    for (int k = 0; k < 4; ++k)
+        p.drawImage(at[k], ornaments_.Corner(first + k));
     if (emptyLines > 0) {
-        // The end of a chapter or text: a short ornament one line below the last line.
+        // The page ends before its last line: the end of a chapter or of the text.
         const int top = (s.LinesPerPage - emptyLines) * LineHeight + TopMargin + LineHeight;
-        const QRect r((PageWidth - 88) / 2, top, 88, 10);
-        p.setPen(QPen(ink, 1.5));
-        p.drawLine(r.left(), r.center().y(), r.left() + 34, r.center().y());
-        p.drawLine(r.right() - 34, r.center().y(), r.right(), r.center().y());
-        p.setBrush(ink);
-        p.drawEllipse(r.center(), 4, 4);
+        p.drawImage(QPoint((PageWidth - kChapterEndWidth) / 2, top),
+                    ornaments_.ChapterEnd(chapterEnd));
     }
 }
 
@@ -207,24 +233,22 @@ void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
                                    const UserSettings& s) {
     if (text_.isNull()) return;
     text_.fill(PageColors::Page);
-    DrawDecorations(text_, false, page.EmptyLinesOnPage, s);
-    DrawLines(text_, PageColors::Text, memo, page.BookMode);
-    DrawPageNumber(text_, page.PageNumber);
+    DrawDecorations(text_, 0, 0, page.EmptyLinesOnPage, s);
+    DrawLines(text_, PageColors::Text, memo, page.BookMode, true);
+    DrawPageNumber(text_, PageColors::Title, page.PageNumber);
 
     hiding_ = s.HideLeft || s.HideRight;
     if (hiding_) {
         hidden_ = text_.copy();
+        // The copy already holds the page number; drawing it again would thicken its edges.
         DrawHiddenLetters(hidden_, memo, page, s);
-        DrawPageNumber(hidden_, page.PageNumber);
     }
 
     shutter_.fill(PageColors::Shutter);
-    DrawDecorations(shutter_, true, page.EmptyLinesOnPage, s);
-    if (s.TransparentBar) {
-        PageMemo plain = memo;  // the shutter shows every line alike
-        DrawLines(shutter_, PageColors::ShutterText, plain, false);
-    }
-    DrawPageNumber(shutter_, page.PageNumber);
+    DrawDecorations(shutter_, 8, 1, page.EmptyLinesOnPage, s);
+    // Lines in the shutter's own colour would be invisible; they are only drawn to show through.
+    if (s.TransparentBar) DrawLines(shutter_, PageColors::ShutterText, memo, false, false);
+    DrawPageNumber(shutter_, PageColors::ShutterText, page.PageNumber);
     if (s.TransparentBar) DrawCenterLine(shutter_, PageColors::Hidden, s);
 }
 
@@ -240,6 +264,14 @@ int PagePainter::BottomShutterHeight(const EngineState& e) const {
     return v < 1 ? 0 : v;
 }
 
+void PagePainter::CopyRegion(QImage& to, const QImage& from, const QRect& region) const {
+    const QRect r = DeviceRect(region, dpr_).intersected(to.rect());
+    if (r.isEmpty()) return;
+    const size_t bytes = static_cast<size_t>(r.width()) * 4;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, bytes);
+}
+
 std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const UserSettings& s) {
     if (compose_.isNull() || text_.isNull()) return {};
     const int tsb = TopShutterBottom(e, s);
@@ -249,54 +281,70 @@ std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const U
     const QRect bottom =
         full ? Edges(2, ph - bsh - 2, pw - 2, ph - 2) : Edges(2, ph - bsh - 4, pw - 2, ph - bsh);
 
-    QPainter p(&compose_);
     const QImage& source = hiding_ ? hidden_ : text_;
     if (full) {
-        p.drawImage(0, 0, source);
+        CopyRegion(compose_, source, compose_.rect());
     } else {
-        p.drawImage(top.topLeft(), source, top);
-        p.drawImage(bottom.topLeft(), source, bottom);
+        CopyRegion(compose_, source, top);
+        CopyRegion(compose_, source, bottom);
     }
-    p.setFont(font_);
-    const int ascent = QFontMetrics(font_).ascent();
-    if (e.IsStopped) {
-        p.fillRect(compose_.rect(), PageColors::Page);
-        p.setPen(PageColors::Text);
-        p.drawText(LeftMargin, BottomMargin + ascent, QStringLiteral("Остановлено!"));
+    QPainter p(&compose_);
+    if (e.IsStopped || e.IsPaused) {
+        p.setFont(font_);
+        const int ascent = QFontMetrics(font_).ascent();
+        if (e.IsStopped) {
+            p.fillRect(QRect(0, 0, pw, ph), PageColors::Page);
+            p.setPen(PageColors::Text);
+            p.drawText(LeftMargin, BottomMargin + ascent, QStringLiteral("Остановлено!"));
+        }
+        if (e.IsPaused) {
+            p.end();
+            CopyRegion(compose_, text_, QRect(0, 0, pw, ph));
+            p.begin(&compose_);
+            p.setFont(font_);
+            p.setPen(PageColors::Text);
+            p.drawText(LeftMargin, 3 + ascent, QStringLiteral("Пауза!"));
+        }
     }
-    if (e.IsPaused) {
-        p.drawImage(0, 0, text_);
-        p.setPen(PageColors::Text);
-        p.drawText(LeftMargin, 3 + ascent, QStringLiteral("Пауза!"));
-    }
-    std::vector<QRect> changed;
     if (e.IsRunning) {
         if (s.ShowCenterLine) {
-            p.setPen(PageColors::CenterLine);
-            const int x = (CharWidth * s.CharsPerLine) / 2 + LeftMargin;
-            p.drawLine(x, TopMargin, x, PageHeight - BottomMargin);
+            // Only where no shutter lies over it, so that a partial paint leaves the same page
+            // as a full one.
+            const int from = std::max(TopMargin, s.ShowTopBar ? tsb - 2 : 0);
+            const int to = std::min(PageHeight - BottomMargin, s.ShowBottomBar ? ph - bsh - 3 : ph);
+            if (from <= to) {
+                const int x = (CharWidth * s.CharsPerLine) / 2 + LeftMargin;
+                p.fillRect(QRect(x, from, 1, to - from + 1), PageColors::CenterLine);
+            }
         }
         const QRect topShutter = full ? top : Edges(2, tsb - 5, pw - 2, tsb - 2);
         const QRect bottomShutter = full ? bottom : Edges(2, ph - bsh - 2, pw - 2, ph - bsh + 5);
-        // Copy the strip that moved, then edge the whole shutter; the edge lines a step leaves
-        // behind lie inside the next strip.
+        // The strip that moved comes from the shutter image; the edge goes round the whole
+        // shutter, so the composed page stays whole and the edge a step leaves behind lies
+        // inside the next strip.
         auto shutter = [&](const QRect& region, const QRect& whole) {
-            if (!whole.isValid()) return;
-            p.drawImage(region.topLeft(), shutter_, region.intersected(compose_.rect()));
+            if (whole.height() <= 0) return;
+            CopyRegion(compose_, shutter_, region.intersected(whole));
             Bevel(p, whole, QColor(243, 243, 243), QColor(128, 128, 128));
-            changed.push_back(region);
         };
         if (s.ShowTopBar) shutter(topShutter, Edges(2, 2, pw - 2, tsb - 2));
         if (s.ShowBottomBar) shutter(bottomShutter, Edges(2, ph - bsh - 2, pw - 2, ph - 2));
     }
     // A sunken frame around the whole page.
-    const QRect outer = compose_.rect();
+    const QRect outer(0, 0, pw, ph);
     Bevel(p, outer, QColor(128, 128, 128), QColor(243, 243, 243));
     Bevel(p, outer.adjusted(1, 1, -1, -1), QColor(56, 56, 56), QColor(206, 206, 206));
-    if (full) return {compose_.rect()};
-    changed.push_back(top);
-    changed.push_back(bottom);
+    if (full) return {outer};
+    std::vector<QRect> changed;
+    for (const QRect& r : {top, bottom})
+        if (r.isValid()) changed.push_back(r);
     return changed;
+}
+
+void PagePainter::DrawComposed(QPainter& painter, QPoint origin, const QRect& pageRect) const {
+    const QRect r = pageRect.intersected(QRect(0, 0, PageWidth, PageHeight));
+    if (r.isEmpty() || compose_.isNull()) return;
+    painter.drawImage(r.translated(origin), compose_, DeviceRect(r, dpr_));
 }
 
 }  // namespace lectorix

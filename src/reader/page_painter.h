@@ -1,6 +1,6 @@
 // Draws the reading page: the lines in a monospaced font, the shutters, the hidden letters,
-// the centre line and the page number. Four page-sized images are rebuilt once per page; a tick
-// only copies two thin strips.
+// the centre line, the page number and the decorations. Three page-sized images are rendered
+// once per page; a tick only copies two thin strips into the composed page.
 #pragma once
 
 #include <QColor>
@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "book/page_builder.h"
+#include "reader/page_ornaments.h"
 #include "reader/reading_engine.h"
 #include "settings/user_settings.h"
+
+class QPainter;
 
 namespace lectorix {
 
@@ -26,6 +29,9 @@ struct PageColors {
     static inline const QColor Title{128, 0, 0};
 };
 
+// The font sizes the settings offer.
+inline constexpr int kFontSizes[] = {10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36};
+
 // The reading font: the settings' font when the system has a fixed-pitch face for it, otherwise
 // the system's fixed-pitch font, since the layout counts columns.
 QFont ReadingFont(const QString& family, int pointSize, bool bold);
@@ -35,34 +41,51 @@ int FontSizeForScreenWidth(int width);
 
 class PagePainter {
   public:
+    int FontSize = 10;  // the size in use, which the exercises copy
     int CharWidth = 0, LineHeight = 0;
     int LeftMargin = 30, RightMargin = 30, TopMargin = 20, BottomMargin = 0;
     int PageWidth = 0, PageHeight = 0;
 
-    // Font and geometry from the settings and the screen width.
-    void ApplyDisplaySettings(const UserSettings& settings, int screenWidth);
+    // Font, geometry and images from the settings. The size comes from the screen width; when
+    // `availableHeight` is given and the page would be taller, the smaller sizes of the settings
+    // list are tried in turn until the page fits (the smallest is kept if none does).
+    void ApplyDisplaySettings(const UserSettings& settings, int screenWidth,
+                              int availableHeight = 0, qreal devicePixelRatio = 1);
     const QFont& Font() const { return font_; }
+    qreal DevicePixelRatio() const { return dpr_; }
 
     // Renders the text, hidden-letter and shutter images from the page's lines.
     void PreparePageLines(const PageMemo& memo, const PageState& page, const UserSettings& s);
 
-    // Composes the page for the engine's state. Returns the page rectangles that changed:
-    // the whole page, or the strips that a one-pixel step changes.
+    // Composes the page for the engine's state. Returns the page rectangles that must reach
+    // the screen: the whole page, or the two strips that a one-pixel step changes.
     std::vector<QRect> Compose(bool full, const EngineState& engine, const UserSettings& s);
     const QImage& Composed() const { return compose_; }
+    // Draws the part `pageRect` of the composed page with the page's corner at `origin`.
+    void DrawComposed(QPainter& painter, QPoint origin, const QRect& pageRect) const;
+
+    const QImage& TextImage() const { return text_; }
+    const QImage& HiddenImage() const { return hidden_; }
+    const QImage& ShutterImage() const { return shutter_; }
 
     int TopShutterBottom(const EngineState& e, const UserSettings& s) const;
     int BottomShutterHeight(const EngineState& e) const;
 
   private:
-    void DrawLines(QImage& image, const QColor& color, const PageMemo& memo, bool bookMode);
+    void SetGeometry(const UserSettings& s, int size);
+    void DrawLines(QImage& image, const QColor& color, const PageMemo& memo, bool bookMode,
+                   bool initials);
     void DrawHiddenLetters(QImage& image, const PageMemo& memo, const PageState& page,
                            const UserSettings& s);
-    void DrawPageNumber(QImage& image, int number);
+    void DrawPageNumber(QImage& image, const QColor& color, int number);
     void DrawCenterLine(QImage& image, const QColor& color, const UserSettings& s);
-    void DrawDecorations(QImage& image, bool shutter, int emptyLines, const UserSettings& s);
+    void DrawDecorations(QImage& image, int first, int chapterEnd, int emptyLines,
+                         const UserSettings& s);
+    void CopyRegion(QImage& to, const QImage& from, const QRect& region) const;
 
     QFont font_;
+    qreal dpr_ = 1;
+    PageOrnaments ornaments_;
     QImage text_, hidden_, shutter_, compose_;
     bool hiding_ = false;
 };

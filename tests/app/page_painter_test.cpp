@@ -1,0 +1,274 @@
+// The page images: colours, shutter regions, hidden letters, decorations, the page number and
+// the font size chosen for the screen.
+#include "reader/page_painter.h"
+
+#include <QGuiApplication>
+#include <QTest>
+
+#include "app/text_codec.h"
+
+namespace lectorix {
+
+namespace {
+bool Reddish(QColor c) {
+    return c.red() > 90 && c.green() < 60 && c.blue() < 60;
+}
+bool Dark(QColor c) {
+    return c.red() < 60 && c.green() < 60 && c.blue() < 60;
+}
+// Counts the pixels of a rectangle that satisfy `test`.
+template <typename Test>
+int Count(const QImage& image, const QRect& r, Test test) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (test(image.pixelColor(x, y))) ++n;
+    return n;
+}
+}  // namespace
+
+class PagePainterTest : public QObject {
+    Q_OBJECT
+
+    UserSettings s;
+    PageMemo memo;
+    PageState page;
+
+    PagePainter Prepared() {
+        PagePainter p;
+        p.ApplyDisplaySettings(s, 1024);
+        p.PreparePageLines(memo, page, s);
+        return p;
+    }
+    QRect LineCells(const PagePainter& p, int line, int fromColumn, int columns) const {
+        return QRect(p.LeftMargin + fromColumn * p.CharWidth, p.TopMargin + line * p.LineHeight,
+                     columns * p.CharWidth, p.LineHeight);
+    }
+
+  private slots:
+    void init() {
+        s = UserSettings{};
+        page = PageState{};
+        page.PageNumber = 1;
+        memo.Lines.clear();
+        for (int i = 0; i < s.LinesPerPage; ++i)
+            memo.Lines.push_back(
+                ToCp1251(QStringLiteral("строка текста на странице")).substr(0, 22));
+    }
+
+    void theFontSizeComesFromTheScreenAndShrinksToFitItsHeight() {
+        PagePainter p;
+        p.ApplyDisplaySettings(s, 1024);
+        QCOMPARE(p.FontSize, 14);
+        s.FontSize = 36;  // the settings' size does not count on such a screen
+        p.ApplyDisplaySettings(s, 1024);
+        QCOMPARE(p.FontSize, 14);
+        p.ApplyDisplaySettings(s, 640);  // outside the table the settings' size stays
+        QCOMPARE(p.FontSize, 36);
+        s.FontSize = 10;
+
+        // 1920 pixels wide: 30 points, whose page is taller than a 1080-pixel screen offers.
+        p.ApplyDisplaySettings(s, 1920);
+        QCOMPARE(p.FontSize, 30);
+        const int tall = p.PageHeight;
+        const int offered = 1080 - 130;  // less the title bar, menu, tool bar and page offset
+        QVERIFY2(tall > offered, qPrintable(QString::number(tall)));
+        p.ApplyDisplaySettings(s, 1920, offered);
+        QVERIFY(p.PageHeight <= offered);
+        QVERIFY(p.FontSize < 30);
+        QVERIFY(std::find(std::begin(kFontSizes), std::end(kFontSizes), p.FontSize) !=
+                std::end(kFontSizes));
+        // The largest size that fits: the next one up would not.
+        PagePainter larger;
+        const int* next =
+            std::upper_bound(std::begin(kFontSizes), std::end(kFontSizes), p.FontSize);
+        s.FontSize = *next;
+        larger.ApplyDisplaySettings(s, 640);
+        QVERIFY(*next >= 30 || larger.PageHeight > offered);
+        s.FontSize = 10;
+        // A page that fits keeps the table's size.
+        p.ApplyDisplaySettings(s, 1920, tall);
+        QCOMPARE(p.FontSize, 30);
+    }
+
+    void colours() {
+        PagePainter p = Prepared();
+        EngineState e;
+        p.Compose(true, e, s);
+        const QImage& c = p.Composed();
+        QCOMPARE(c.pixelColor(15, p.PageHeight / 2), PageColors::Page);
+        QCOMPARE(p.ShutterImage().pixelColor(15, p.PageHeight / 2), PageColors::Shutter);
+        // The sunken frame.
+        QCOMPARE(c.pixelColor(0, 10), QColor(128, 128, 128));
+        QCOMPARE(c.pixelColor(10, 0), QColor(128, 128, 128));
+        QCOMPARE(c.pixelColor(p.PageWidth - 1, 10), QColor(243, 243, 243));
+        QCOMPARE(c.pixelColor(10, p.PageHeight - 1), QColor(243, 243, 243));
+        QCOMPARE(c.pixelColor(1, 10), QColor(56, 56, 56));
+        QCOMPARE(c.pixelColor(p.PageWidth - 2, 10), QColor(206, 206, 206));
+        // Text in black; through a transparent shutter in the shutter's text grey.
+        QVERIFY(Count(p.TextImage(), LineCells(p, 3, 0, 22), Dark) > 20);
+        QVERIFY(Count(p.ShutterImage(), LineCells(p, 3, 0, 22),
+                      [](QColor x) { return x == PageColors::ShutterText; }) > 20);
+        s.TransparentBar = false;
+        p.PreparePageLines(memo, page, s);
+        QCOMPARE(Count(p.ShutterImage(), LineCells(p, 3, 0, 22),
+                       [](QColor x) { return x != PageColors::Shutter; }),
+                 0);
+    }
+
+    void theShuttersForEveryCombinationOfBars() {
+        for (int bars = 0; bars < 4; ++bars) {
+            s.ShowTopBar = bars & 1;
+            s.ShowBottomBar = bars & 2;
+            PagePainter p = Prepared();
+            EngineState e;
+            e.IsRunning = true;
+            e.ShutterPos = p.LineHeight * 14;
+            p.Compose(true, e, s);
+            const QImage& c = p.Composed();
+            const int tsb = p.TopShutterBottom(e, s), bsh = p.BottomShutterHeight(e);
+            const QString which =
+                QStringLiteral("top %1 bottom %2").arg(s.ShowTopBar).arg(s.ShowBottomBar);
+            QVERIFY2(tsb > 60 && bsh > 60, qPrintable(which));
+            const QColor above = c.pixelColor(15, tsb - 8),
+                         below = c.pixelColor(15, p.PageHeight - bsh + 8);
+            QCOMPARE(above, s.ShowTopBar ? PageColors::Shutter : PageColors::Page);
+            QCOMPARE(below, s.ShowBottomBar ? PageColors::Shutter : PageColors::Page);
+            // The open window between them, and the guide line through it even with no bar.
+            QCOMPARE(c.pixelColor(15, (tsb + p.PageHeight - bsh) / 2), PageColors::Page);
+            const int x = p.CharWidth * s.CharsPerLine / 2 + p.LeftMargin;
+            QCOMPARE(c.pixelColor(x, (tsb + p.PageHeight - bsh) / 2), PageColors::CenterLine);
+            if (s.ShowTopBar) {
+                QCOMPARE(c.pixelColor(15, tsb - 3), QColor(128, 128, 128));  // its lower edge
+                QCOMPARE(c.pixelColor(15, 2), QColor(243, 243, 243));        // its upper edge
+            }
+        }
+        // Idle, paused and stopped readers show no shutter.
+        PagePainter p = Prepared();
+        EngineState e;
+        e.ShutterPos = p.LineHeight * 14;
+        p.Compose(true, e, s);
+        QCOMPARE(p.Composed().pixelColor(15, 60), PageColors::Page);
+        e.IsStopped = true;
+        p.Compose(true, e, s);
+        QCOMPARE(Count(p.Composed(), LineCells(p, 10, 0, 22), Dark), 0);  // an empty page
+    }
+
+    void aPartialPaintChangesOnlyStripsAndMatchesAFullOne() {
+        PagePainter p = Prepared();
+        EngineState e;
+        e.IsRunning = true;
+        e.ShutterPos = p.LineHeight * 12;
+        p.Compose(true, e, s);
+        for (int step = 0; step < 3 * p.LineHeight; ++step) {
+            ++e.ShutterPos;
+            const QImage before = p.Composed().copy();
+            const auto strips = p.Compose(false, e, s);
+            QVERIFY(!strips.empty());
+            QRegion allowed;
+            for (const QRect& r : strips) {
+                QVERIFY2(r.height() <= 7, qPrintable(QString::number(r.height())));
+                allowed += r;
+            }
+            // What changed on the page but lies outside the strips would never reach the screen.
+            const QImage& after = p.Composed();
+            for (int y = 0; y < p.PageHeight; ++y)
+                for (int x = 0; x < p.PageWidth; x += 3)
+                    if (before.pixel(x, y) != after.pixel(x, y) && !allowed.contains(QPoint(x, y)))
+                        QFAIL(qPrintable(
+                            QStringLiteral("changed outside the strips at %1,%2").arg(x).arg(y)));
+        }
+        // After the steps, the page equals a page composed in full.
+        const QImage stepped = p.Composed().copy();
+        p.Compose(true, e, s);
+        QCOMPARE(stepped, p.Composed());
+    }
+
+    void hiddenLetters() {
+        PagePainter plain = Prepared();
+        EngineState e;
+        plain.Compose(true, e, s);
+        // Hiding with a count of 0 changes nothing.
+        s.HideLeft = s.HideRight = true;
+        PagePainter none = Prepared();
+        none.Compose(true, e, s);
+        QCOMPARE(none.Composed(), plain.Composed());
+        // Three letters at each end turn faint; the middle stays dark.
+        s.HideLeftCount = s.HideRightCount = 3;
+        PagePainter hiding = Prepared();
+        hiding.Compose(true, e, s);
+        const QImage& c = hiding.Composed();
+        QCOMPARE(Count(c, LineCells(hiding, 0, 0, 3), Dark), 0);
+        QVERIFY(Count(c, LineCells(hiding, 0, 0, 3),
+                      [](QColor x) { return x == PageColors::Hidden; }) > 5);
+        QCOMPARE(Count(c, LineCells(hiding, 0, 19, 3), Dark), 0);
+        QVERIFY(Count(c, LineCells(hiding, 0, 5, 10), Dark) > 10);
+    }
+
+    void titleLinesInitialsAndThePageNumber() {
+        memo.Lines = {ToCp1251(QStringLiteral("   Глава   первая")),
+                      ToCp1251(QStringLiteral("  Текст абзаца")),
+                      ToCp1251(QStringLiteral("дальше"))};
+        page.BookMode = true;
+        PagePainter p = Prepared();
+        const QImage& t = p.TextImage();
+        QVERIFY(Count(t, LineCells(p, 0, 0, 22), Reddish) > 10);
+        QCOMPARE(Count(t, LineCells(p, 0, 0, 22), Dark), 0);
+        // The paragraph's initial (column 2) red, the rest of its line black.
+        QVERIFY(Count(t, LineCells(p, 1, 2, 1), Reddish) > 3);
+        QCOMPARE(Count(t, LineCells(p, 1, 2, 1), Dark), 0);
+        QVERIFY(Count(t, LineCells(p, 1, 3, 10), Reddish) <= 2);  // the initial's edge
+        QVERIFY(Count(t, LineCells(p, 1, 3, 10), Dark) > 10);
+        QCOMPARE(Count(t, LineCells(p, 2, 0, 10), Reddish), 0);
+        // The title's inner run of blanks is drawn as one: "первая" starts at column 9.
+        QVERIFY(Count(t, LineCells(p, 0, 9, 1), Reddish) > 3);
+
+        // "-1-" in the title colour, centred below the lines.
+        const int top = p.PageHeight - p.BottomMargin + (p.BottomMargin / 2 - p.LineHeight / 2);
+        const QRect number((p.PageWidth - 3 * p.CharWidth) / 2, top, 3 * p.CharWidth + 1,
+                           p.LineHeight);
+        QVERIFY(Count(t, number, Reddish) > 5);
+        QCOMPARE(Count(t, number.translated(-3 * p.CharWidth, 0), Reddish), 0);
+        QCOMPARE(Count(t, number.translated(3 * p.CharWidth, 0), Reddish), 0);
+    }
+
+    void theChapterEndSitsOneLineBelowTheLastLine() {
+        memo.Lines.resize(20);
+        page.EmptyLinesOnPage = 5;
+        PagePainter p = Prepared();
+        const int top = 20 * p.LineHeight + p.TopMargin + p.LineHeight;
+        const QRect image((p.PageWidth - 88) / 2, top, 88, 10);
+        auto notPage = [](QColor x) { return x != PageColors::Page; };
+        auto notShutter = [](QColor x) { return x != PageColors::Shutter; };
+        QVERIFY(Count(p.TextImage(), image, notPage) > 40);
+        QVERIFY(Count(p.ShutterImage(), image, notShutter) > 40);
+        // Nothing between the last line and the image, nor on the line below it.
+        const QRect gap(image.left(), 20 * p.LineHeight + p.TopMargin, 88, p.LineHeight);
+        QCOMPARE(Count(p.TextImage(), gap, notPage), 0);
+        QCOMPARE(Count(p.TextImage(), image.translated(0, p.LineHeight), notPage), 0);
+        page.EmptyLinesOnPage = 0;
+        p.PreparePageLines(memo, page, s);
+        QCOMPARE(Count(p.TextImage(), image, notPage), 0);
+    }
+
+    void decorationsAreAsSharpOnADoubleDensityScreen() {
+        PagePainter p;
+        p.ApplyDisplaySettings(s, 1024, 0, 2.0);
+        p.PreparePageLines(memo, page, s);
+        QCOMPARE(p.TextImage().width(), 2 * p.PageWidth);
+        QCOMPARE(p.TextImage().devicePixelRatio(), 2.0);
+        // The corner's rule covers single device pixels: some pixels of the corner are neither
+        // page nor full ink, i.e. it was drawn at the fine resolution, not scaled up.
+        const QImage& t = p.TextImage();
+        int fine = 0;
+        for (int y = 6; y < 60; y += 2)
+            for (int x = 6; x < 60; x += 2)
+                if (t.pixel(x, y) != t.pixel(x + 1, y)) ++fine;
+        QVERIFY(fine > 0);
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::PagePainterTest)
+#include "page_painter_test.moc"
