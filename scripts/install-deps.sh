@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev libqt6svg6 tango-icon-theme
     libarchive-dev libgtest-dev libbenchmark-dev
     fonts-liberation2 fonts-urw-base35
     xvfb xauth openbox xdotool imagemagick

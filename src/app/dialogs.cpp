@@ -1,12 +1,26 @@
 #include "app/dialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace lectorix {
 namespace {
 WarningHandler& Handler() {
     static WarningHandler handler;
     return handler;
+}
+DialogScript*& Script() {
+    static DialogScript* script = nullptr;
+    return script;
+}
+QString NextFileName(const QString& filter) {
+    DialogScript& s = *Script();
+    s.filters << filter;
+    if (s.fileNames.empty()) return {};
+    QString name = s.fileNames.front();
+    s.fileNames.pop_front();
+    return name;
 }
 }  // namespace
 
@@ -20,6 +34,62 @@ void ShowWarning(QWidget* parent, const QString& text) {
 
 void SetWarningHandler(WarningHandler handler) {
     Handler() = std::move(handler);
+}
+
+Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, bool withCancel) {
+    if (DialogScript* s = Script()) {
+        s->asked << title + QStringLiteral(": ") + text;
+        if (s->answers.empty()) return Answer::No;
+        const Answer a = s->answers.front();
+        s->answers.pop_front();
+        return a;
+    }
+    QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (withCancel) buttons |= QMessageBox::Cancel;
+    QMessageBox box(QMessageBox::Question, title, text, buttons, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    if (withCancel) box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            // Closing the box with Esc or its title button is a refusal.
+            return withCancel ? Answer::Cancel : Answer::No;
+    }
+}
+
+QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter) {
+    if (Script()) return NextFileName(filter);
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Открыть"), directory, filter);
+}
+
+QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter) {
+    if (Script()) return NextFileName(filter);
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить как"), suggested, filter);
+}
+
+void SetDialogScript(DialogScript* script) {
+    Script() = script;
+}
+
+QString QtFileFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList masks;
+        for (const QString& raw : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString mask = raw.trimmed();
+            if (mask.isEmpty()) continue;
+            for (const QString& m : {mask.toLower(), mask.toUpper()})
+                if (!masks.contains(m)) masks << m;
+        }
+        filters << parts[i].trimmed() + QStringLiteral(" (") + masks.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
 }
 
 }  // namespace lectorix

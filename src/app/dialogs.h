@@ -1,8 +1,10 @@
-// The one seam for message boxes, so headless tests can see what the user would be told
-// instead of being blocked by a modal box.
+// The one seam for message boxes, questions and file dialogs, so headless tests can answer them
+// instead of being blocked by a modal window.
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <deque>
 #include <functional>
 
 class QWidget;
@@ -15,5 +17,29 @@ void ShowWarning(QWidget* parent, const QString& text);
 
 using WarningHandler = std::function<void(const QString&)>;
 void SetWarningHandler(WarningHandler handler);
+
+enum class Answer { Yes, No, Cancel };
+
+// A Yes/No (or Yes/No/Cancel) question box with a question icon.
+Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, bool withCancel);
+
+// The open and save dialogs; an empty name means the user cancelled.
+QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter);
+QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter);
+
+// What a test answers in place of the user. While a script is set, questions take its answers
+// in order (No once it runs out) and file dialogs its names (cancelled once they run out); every
+// question asked is recorded as "title: text".
+struct DialogScript {
+    std::deque<Answer> answers;
+    std::deque<QString> fileNames;
+    QStringList asked;
+    QStringList filters;  // the filter of every file dialog shown
+};
+void SetDialogScript(DialogScript* script);
+
+// Turns a filter written as pairs "description|masks|description|masks" (masks separated by
+// ";") into Qt's form, each mask in lower and upper case, since Linux names are case-sensitive.
+QString QtFileFilter(const QString& pairs);
 
 }  // namespace lectorix

@@ -2,27 +2,80 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
-#include <QMessageBox>
+#include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
 #include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/dialogs.h"
+#include "app/form_about.h"
+#include "app/help_window.h"
+#include "app/program_icon.h"
 #include "app/text_codec.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
+namespace {
+
+constexpr int kPanelWidth = 250;
+constexpr int kPanelCollapsed = 10;
+constexpr int kHelpReading = help_context::kReading;
+
+const char* const kOpenFilter =
+    "Поддерживаемые форматы (TXT, RTF, LXB,RAR, LXZ)|*.TXT;*.RTF;*.LXB;*.RAR; *.LXZ|"
+    "Формат скорочтения|*.LXB|Текстовый документ|*.TXT|RTF формат|*.RTF|RAR|*.RAR|"
+    "Формат скорочтения нормальное сжатие|*.LXZ";
+const char* const kSaveFilter = "Текстовый документ|*.txt";
+
+// Icon names of the freedesktop theme, the first one the theme has wins.
+#define LX_ICONS(...)                                              \
+    [] {                                                           \
+        static const char* const names[] = {__VA_ARGS__, nullptr}; \
+        return names;                                              \
+    }()
+
+QIcon ThemeIcon(const char* const* names) {
+    for (; names && *names; ++names)
+        if (QIcon::hasThemeIcon(QString::fromLatin1(*names)))
+            return QIcon::fromTheme(QString::fromLatin1(*names));
+    return {};
+}
+
+const QList<QKeySequence> kEnter = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
+
+}  // namespace
+
+void InstallIconTheme() {
+    // Without a desktop session Qt may know neither a theme nor where themes live.
+    QStringList paths = QIcon::themeSearchPaths();
+    const QByteArray dirs = qgetenv("XDG_DATA_DIRS");
+    const QStringList dataDirs =
+        QString::fromLocal8Bit(dirs.isEmpty() ? QByteArray("/usr/local/share:/usr/share") : dirs)
+            .split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& dir : dataDirs)
+        if (!paths.contains(dir + QStringLiteral("/icons")))
+            paths << dir + QStringLiteral("/icons");
+    QIcon::setThemeSearchPaths(paths);
+    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == "hicolor")
+        QIcon::setFallbackThemeName(QStringLiteral("Tango"));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor")
+        QIcon::setThemeName(QStringLiteral("Tango"));
+}
 
 PageArea::PageArea(TFormBook& form) : QWidget(&form), form_(form) {
     setMouseTracking(true);
@@ -32,13 +85,23 @@ PageArea::PageArea(TFormBook& form) : QWidget(&form), form_(form) {
 
 QPoint PageArea::PageOrigin() const {
     const int x = static_cast<int>(RoundHalfEven(width() / 2.0 - form_.Painter().PageWidth / 2.0));
-    return {std::max(0, x), 40};
+    return {std::max(0, x), kPageTop};
 }
 
 void PageArea::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(event->rect(), Qt::black);
-    p.drawImage(PageOrigin(), form_.Painter().Composed());
+    const QPoint origin = PageOrigin();
+    const QRect page(origin, QSize(form_.Painter().PageWidth, form_.Painter().PageHeight));
+    // The black ground around the page; the page itself is copied over, never painted twice.
+    for (const QRect& r : event->region()) {
+        if (!page.contains(r)) {
+            QRegion ground(r);
+            ground -= page;
+            for (const QRect& g : ground)
+                p.fillRect(g, Qt::black);
+        }
+        form_.Painter().DrawComposed(p, origin, r.translated(-origin));
+    }
 }
 
 void PageArea::mouseMoveEvent(QMouseEvent* event) {
@@ -46,19 +109,34 @@ void PageArea::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
+void PageArea::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    form_.RefitPage();
+}
+
 TFormBook::TFormBook(QWidget* parent)
     : QMainWindow(parent), engine_(*this, clock_), timer_(std::make_unique<TQvlThreadTimer>()) {
-    setWindowTitle(QStringLiteral("Скорочтение"));
+    InstallIconTheme();
+    setWindowTitle(QStringLiteral("FormBook"));
+    setWindowIcon(ProgramIcon());
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
     Splitter1 = new QSplitter(this);
     Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
     CreateContentsPanel();
     area_ = new PageArea(*this);
+    area_->setAutoFillBackground(false);
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(area_);
+    Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({250, 800});
+    Splitter1->setSizes({kPanelWidth, 800});
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { area_->update(); });
     setCentralWidget(Splitter1);
     CreateActions();
+    CreateMenus();
+    CreateToolBars();
     engine_.ContentsChanged = [this] { FillContents(); };
 
     timer_->SetEnabled(false);
@@ -69,70 +147,228 @@ TFormBook::TFormBook(QWidget* parent)
     ApplyDisplaySettings();
     engine_.ControlsIdle();
     engine_.InitReader();
-    resize(painter_.PageWidth + 80 + 250, painter_.PageHeight + 80);
+    resize(painter_.PageWidth + kPanelWidth + 80, painter_.PageHeight + kPageTop + 120);
 }
 
 TFormBook::~TFormBook() {
-    // Stop the clock before the engine it ticks goes away.
+    FormDestroy();
+}
+
+void TFormBook::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    // Stop the clock before the engine it ticks goes away; the engine abandons a running
+    // letter count when it is destroyed.
     timer_.reset();
+    if (engine_.RecordReadingStatistics) engine_.RecordReadingStatistics();
+}
+
+QAction* TFormBook::AddAction(const char* caption, const char* hint, const char* const* icons,
+                              QList<QKeySequence> keys, bool enabled) {
+    auto* a = new QAction(ThemeIcon(icons), QString::fromUtf8(caption), this);
+    a->setToolTip(QString::fromUtf8(hint));
+    a->setStatusTip(QString::fromUtf8(hint));
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+    a->setEnabled(enabled);
+    addAction(a);
+    actionList_.push_back(a);
+    return a;
 }
 
 void TFormBook::CreateActions() {
-    struct Def {
-        ReaderAction action;
-        const char* caption;
-        const char* hint;
-        QList<QKeySequence> keys;
-    };
-    const Def defs[] = {
-        {ReaderAction::Run, "Старт", "Начать чтение", {Qt::Key_Return, Qt::Key_Enter}},
-        {ReaderAction::Pause, "Пауза", "Пауза", {Qt::Key_Escape}},
-        {ReaderAction::Step, "Приостановить", "Остановить/возобновить (пробел)", {Qt::Key_Space}},
-        {ReaderAction::Stop, "Стоп", "Остановить чтение", {Qt::Key_Return, Qt::Key_Enter}},
-        {ReaderAction::PageBack, "Предыдущая страница", "Предыдущая страница", {Qt::Key_Left}},
-        {ReaderAction::PageNext, "Следующая страница", "Следующая страница", {Qt::Key_Right}},
-        {ReaderAction::Save, "Сохранить", "Сохранить остаток текста", {}},
-        {ReaderAction::ZakladkaAdd, "Добавить закладку", "Добавить закладку", {}},
-    };
-    for (const Def& d : defs) {
-        auto* a = new QAction(QString::fromUtf8(d.caption), this);
-        a->setToolTip(QString::fromUtf8(d.hint));
-        a->setStatusTip(QString::fromUtf8(d.hint));
-        a->setShortcuts(d.keys);
-        a->setShortcutContext(Qt::WindowShortcut);
-        a->setEnabled(false);
-        addAction(a);
-        actions_[d.action] = a;
-    }
-    actions_[ReaderAction::Step]->setCheckable(true);
-    connect(actions_[ReaderAction::Run], &QAction::triggered, this,
-            [this] { engine_.ActionRunExecute(); });
-    connect(actions_[ReaderAction::Pause], &QAction::triggered, this,
-            [this] { engine_.ActionPauseExecute(); });
-    connect(actions_[ReaderAction::Step], &QAction::triggered, this,
-            [this] { engine_.ActionStepExecute(); });
-    connect(actions_[ReaderAction::Stop], &QAction::triggered, this,
-            [this] { engine_.ActionStopExecute(); });
-    connect(actions_[ReaderAction::PageBack], &QAction::triggered, this,
-            [this] { engine_.ActionPageBackExecute(); });
-    connect(actions_[ReaderAction::PageNext], &QAction::triggered, this,
-            [this] { engine_.ActionPageNextExecute(); });
+    ActionOpenFile =
+        AddAction("Открыть", "Открыть текст из файла", LX_ICONS("document-open"), {}, true);
+    ActionPaste =
+        AddAction("Вставить", "Вставить текст из буфера", LX_ICONS("edit-paste"), {}, true);
+    ActionSave =
+        AddAction("Сохранить", "Сохранить остаток текста", LX_ICONS("document-save"), {}, false);
+    ActionRun =
+        AddAction("Старт", "Начать чтение", LX_ICONS("media-playback-start"), kEnter, false);
+    ActionPause = AddAction("Пауза", "Пауза", LX_ICONS("media-playback-pause"),
+                            {QKeySequence(Qt::Key_Escape)}, false);
+    ActionStep = AddAction("Приостановить", "Остановить/возобновить (пробел)",
+                           LX_ICONS("media-seek-backward"), {QKeySequence(Qt::Key_Space)}, false);
+    ActionStep->setCheckable(true);
+    ActionStop =
+        AddAction("Стоп", "Остановить чтение", LX_ICONS("media-playback-stop"), kEnter, false);
+    ActionPageBack = AddAction("Предыдущая страница", "Предыдущая страница",
+                               LX_ICONS("go-previous"), {QKeySequence(Qt::Key_Left)}, false);
+    ActionPageNext = AddAction("Следующая страница", "Следующая страница", LX_ICONS("go-next"),
+                               {QKeySequence(Qt::Key_Right)}, false);
+    ActionSpeedBeack = AddAction("Уменьшить скорость", "Уменьшить скорость чтения",
+                                 LX_ICONS("go-down"), {QKeySequence(Qt::Key_Down)}, true);
+    ActionSpeedNext = AddAction("Увеличить скорость", "Увеличить скорость чтения",
+                                LX_ICONS("go-up"), {QKeySequence(Qt::Key_Up)}, true);
+    ActionZakladkaAdd =
+        AddAction("Добавить закладку", "Добавить закладку", LX_ICONS("bookmark-new"), {}, true);
+    ActionConvert = AddAction("Форматировать текст", "Форматировать текст",
+                              LX_ICONS("format-justify-fill"), {}, true);
+    ActionConvert->setVisible(false);
+    ActionTables =
+        AddAction("Таблицы", "Таблицы Тарвина", LX_ICONS("x-office-spreadsheet"), {}, true);
+    ActionWords =
+        AddAction("Слова", "Слова", LX_ICONS("font-x-generic", "accessories-dictionary"), {}, true);
+    ActionUserProperties = AddAction("Свойства", "Установки программы",
+                                     LX_ICONS("preferences-system", "preferences-other"), {}, true);
+    ActionCPUTest =
+        AddAction("Тест быстродействия", "Определяет быстродействие \r\nВашего компьютера.",
+                  LX_ICONS("utilities-system-monitor"), {}, true);
+    ActionStatistic = AddAction("Статистика чтения", "Статистика чтения",
+                                LX_ICONS("x-office-presentation", "office-chart-line"), {}, true);
+    ActionHelp =
+        AddAction("Вызов справки", "Вызов справки", LX_ICONS("help-browser", "help-contents"),
+                  {QKeySequence(Qt::Key_F1)}, true);
+    ActionAbout = AddAction("О программе", "О программе",
+                            LX_ICONS("help-about", "dialog-information"), {}, true);
+    ActionClose =
+        AddAction("Выход", "Выход", LX_ICONS("application-exit", "system-log-out"), {}, true);
 
-    ActionSpeedBeack = new QAction(QStringLiteral("Медленнее"), this);
-    ActionSpeedBeack->setShortcut(Qt::Key_Down);
-    connect(ActionSpeedBeack, &QAction::triggered, this,
-            [this] { engine_.ActionSpeedBeackExecute(); });
-    ActionSpeedNext = new QAction(QStringLiteral("Быстрее"), this);
-    ActionSpeedNext->setShortcut(Qt::Key_Up);
-    connect(ActionSpeedNext, &QAction::triggered, this,
-            [this] { engine_.ActionSpeedNextExecute(); });
-    addAction(ActionSpeedBeack);
-    addAction(ActionSpeedNext);
+    readerActions_ = {
+        {ReaderAction::Run, ActionRun},           {ReaderAction::Pause, ActionPause},
+        {ReaderAction::Step, ActionStep},         {ReaderAction::Stop, ActionStop},
+        {ReaderAction::PageBack, ActionPageBack}, {ReaderAction::PageNext, ActionPageNext},
+        {ReaderAction::Save, ActionSave},         {ReaderAction::ZakladkaAdd, ActionZakladkaAdd}};
+
+    auto on = [this](QAction* a, auto handler) { connect(a, &QAction::triggered, this, handler); };
+    on(ActionOpenFile, [this] { ActionOpenFileExecute(); });
+    on(ActionPaste, [this] { ActionPasteExecute(); });
+    on(ActionSave, [this] { ActionSaveExecute(); });
+    on(ActionRun, [this] { engine_.ActionRunExecute(); });
+    on(ActionPause, [this] { engine_.ActionPauseExecute(); });
+    on(ActionStep, [this] { engine_.ActionStepExecute(); });
+    on(ActionStop, [this] { engine_.ActionStopExecute(); });
+    on(ActionPageBack, [this] { engine_.ActionPageBackExecute(); });
+    on(ActionPageNext, [this] { engine_.ActionPageNextExecute(); });
+    on(ActionSpeedBeack, [this] { engine_.ActionSpeedBeackExecute(); });
+    on(ActionSpeedNext, [this] { engine_.ActionSpeedNextExecute(); });
+    on(ActionZakladkaAdd, [this] {
+        if (Seams.AddBookmark) {
+            Seams.AddBookmark();
+        } else {
+            NotYetAvailable(ActionZakladkaAdd->text());
+        }
+    });
+    on(ActionConvert, [this] {
+        if (Seams.OpenFormatTool) Seams.OpenFormatTool();
+    });
+    on(ActionTables, [this] {
+        engine_.PauseIfReading();
+        if (Seams.ShowTableExercise) {
+            Seams.ShowTableExercise();
+        } else {
+            NotYetAvailable(ActionTables->text());
+        }
+    });
+    on(ActionWords, [this] {
+        if (Seams.ShowWordExercise) {
+            Seams.ShowWordExercise();
+        } else {
+            NotYetAvailable(ActionWords->text());
+        }
+    });
+    on(ActionUserProperties, [this] { ActionUserPropertiesExecute(); });
+    on(ActionCPUTest, [this] {
+        if (Seams.CpuTest) {
+            Seams.CpuTest();
+        } else {
+            NotYetAvailable(ActionCPUTest->text());
+        }
+    });
+    on(ActionStatistic, [this] {
+        if (Seams.ShowStatistics) {
+            Seams.ShowStatistics();
+        } else {
+            NotYetAvailable(ActionStatistic->text());
+        }
+    });
+    on(ActionHelp, [this] { ActionHelpExecute(); });
+    on(ActionAbout, [this] { ActionAboutExecute(); });
+    on(ActionClose, [this] { ActionCloseExecute(); });
+}
+
+void TFormBook::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    QMenu* text = bar->addMenu(QStringLiteral("Текст"));
+    text->addActions({ActionOpenFile, ActionPaste});
+    text->addSeparator();
+    text->addAction(ActionSave);
+    text->addSeparator();
+    text->addAction(ActionClose);
+
+    QMenu* reading = bar->addMenu(QStringLiteral("Чтение"));
+    reading->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
+    reading->addSeparator();
+    reading->addActions({ActionPageBack, ActionPageNext});
+    reading->addSeparator();
+    reading->addAction(ActionStatistic);
+
+    Zakladka = bar->addMenu(QStringLiteral("Закладка"));
+    Zakladka->addAction(ActionZakladkaAdd);
+    Zakladka->addSeparator();
+    connect(Zakladka, &QMenu::aboutToShow, this, [this] {
+        if (Seams.RebuildBookmarkMenu) Seams.RebuildBookmarkMenu(Zakladka);
+    });
+
+    QMenu* training = bar->addMenu(QStringLiteral("Тренинги"));
+    training->addActions({ActionTables, ActionWords});
+
+    QMenu* settings = bar->addMenu(QStringLiteral("Настройки"));
+    settings->addAction(ActionCPUTest);
+    settings->addSeparator();
+    settings->addAction(ActionUserProperties);
+
+    QMenu* help = bar->addMenu(QStringLiteral("Справка"));
+    help->addAction(ActionHelp);
+    help->addSeparator();
+    help->addAction(ActionAbout);
+}
+
+void TFormBook::CreateToolBars() {
+    ToolBar1 = new QToolBar(QStringLiteral("Текст"), this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    const std::vector<std::vector<QAction*>> groups = {
+        {ActionOpenFile, ActionPaste},
+        {ActionSave},
+        {ActionRun, ActionPause, ActionStep, ActionStop},
+        {ActionPageBack, ActionPageNext},
+        {ActionZakladkaAdd, ActionConvert},
+        {ActionSpeedBeack, ActionSpeedNext},
+        {ActionTables, ActionWords},
+        {ActionUserProperties},
+        {ActionStatistic, ActionHelp}};
+    for (size_t g = 0; g < groups.size(); ++g) {
+        if (g > 0) ToolBar1->addSeparator();
+        for (QAction* a : groups[g])
+            ToolBar1->addAction(a);
+    }
+    // The last bar of a row gets the row's spare width: a spacer in front of the exit button
+    // keeps the button at the right end.
+    ToolBar2 = new QToolBar(QStringLiteral("Выход"), this);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    auto* spacer = new QWidget(ToolBar2);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ToolBar2->addWidget(spacer);
+    ToolBar2->addAction(ActionClose);
+    ToolBar3 = new QToolBar(QStringLiteral("Чтение"), this);
+    ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
+    ToolBar3->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
+    for (QToolBar* bar : {ToolBar1, ToolBar2}) {
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        addToolBar(Qt::TopToolBarArea, bar);
+    }
+    addToolBar(Qt::TopToolBarArea, ToolBar3);
+    ToolBar3->hide();
 }
 
 void TFormBook::CreateContentsPanel() {
     Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAutoFillBackground(true);
+    Panel1->setMinimumWidth(kPanelCollapsed);
+    Panel1->setMouseTracking(true);
+    Panel1->installEventFilter(this);
     QPalette dark = Panel1->palette();
     dark.setColor(QPalette::Window, Qt::black);
     Panel1->setPalette(dark);
@@ -142,6 +378,9 @@ void TFormBook::CreateContentsPanel() {
 
     auto* title = new QWidget(Panel1);
     title->setAutoFillBackground(true);
+    title->setMouseTracking(true);
+    title->installEventFilter(this);
+    title->setMinimumWidth(0);
     // Set each role: a palette with no roles of its own would inherit the panel's black.
     QPalette light = title->palette();
     light.setColor(QPalette::Window, QColor(212, 208, 200));
@@ -151,15 +390,17 @@ void TFormBook::CreateContentsPanel() {
     auto* titleRow = new QHBoxLayout(title);
     titleRow->setContentsMargins(4, 2, 2, 2);
     auto* label = new QLabel(QStringLiteral("Содержание"), title);
+    label->setMinimumWidth(0);
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
-    auto* close = new QToolButton(title);
-    close->setText(QStringLiteral("×"));
-    close->setAutoRaise(true);
-    connect(close, &QToolButton::clicked, this, [this] { Splitter1->setSizes({10, width()}); });
+    SpeedButton1 = new QToolButton(title);
+    SpeedButton1->setText(QStringLiteral("×"));
+    SpeedButton1->setToolTip(QStringLiteral("Скрыть содержание"));
+    SpeedButton1->setAutoRaise(true);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     titleRow->addWidget(label, 1);
-    titleRow->addWidget(close);
+    titleRow->addWidget(SpeedButton1);
     layout->addWidget(title);
 
     TreeView1 = new QTreeWidget(Panel1);
@@ -167,12 +408,36 @@ void TFormBook::CreateContentsPanel() {
     TreeView1->setIndentation(19);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setFocusPolicy(Qt::NoFocus);  // keys belong to the reader
+    TreeView1->setMouseTracking(true);       // hot-tracking
+    TreeView1->setMinimumWidth(0);
+    TreeView1->viewport()->installEventFilter(this);
     QPalette page = TreeView1->palette();
     page.setColor(QPalette::Base, PageColors::Page);
+    page.setColor(QPalette::Text, Qt::black);
     TreeView1->setPalette(page);
     connect(TreeView1, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { TreeView1Click(item); });
     layout->addWidget(TreeView1, 1);
+}
+
+bool TFormBook::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) Panel1MouseMove();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormBook::SpeedButton1Click() {
+    Splitter1->setSizes({kPanelCollapsed, Splitter1->width()});
+    area_->update();
+}
+
+void TFormBook::Panel1MouseMove() {
+    if (Panel1->width() != kPanelCollapsed) return;
+    Splitter1->setSizes({kPanelWidth, std::max(1, Splitter1->width() - kPanelWidth)});
+    area_->update();
+}
+
+void TFormBook::CollapseContents() {
+    if (Panel1->width() > kPanelCollapsed) SpeedButton1Click();
 }
 
 void TFormBook::FillContents() {
@@ -205,32 +470,201 @@ void TFormBook::TreeView1Click(QTreeWidgetItem* item) {
     area_->setFocus();
 }
 
-void TFormBook::ApplyDisplaySettings() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    painter_.ApplyDisplaySettings(engine_.Settings, screen ? screen->size().width() : 1024);
-    engine_.Geometry.LineHeight = painter_.LineHeight;
-    engine_.Geometry.BottomMargin = painter_.BottomMargin;
-    area_->setMinimumSize(painter_.PageWidth, painter_.PageHeight + 40);
+int TFormBook::AvailablePageHeight() const {
+    if (isVisible() && area_->height() > 0) return area_->height() - kPageTop - 4;
+    // Not shown yet: the screen's working area less the window's own rows.
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return 0;
+    const int chrome = menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + 30;
+    return s->availableGeometry().height() - chrome - kPageTop - 4;
 }
 
-bool TFormBook::OpenFile(const QString& path) {
+void TFormBook::ApplyDisplaySettings() {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const int width = s ? s->size().width() : 1024;
+    painter_.ApplyDisplaySettings(engine_.Settings, width, AvailablePageHeight(),
+                                  s ? s->devicePixelRatio() : 1.0);
+    engine_.Geometry.LineHeight = painter_.LineHeight;
+    engine_.Geometry.BottomMargin = painter_.BottomMargin;
+    area_->setMinimumSize(std::min(painter_.PageWidth, 400), 200);
+    if (std::none_of(engine_.Memo.Lines.begin(), engine_.Memo.Lines.end(),
+                     [](const std::string& l) { return !Trim(l).empty(); }))
+        engine_.Memo.Lines = {
+            ToCp1251(QStringLiteral("Добро пожаловать в программу обучения скорочтению."))};
+    engine_.ResetShutter();
+}
+
+void TFormBook::RefitPage() {
+    if (engine_.Reading() || !isVisible()) return;
+    const int before = painter_.FontSize;
+    const QScreen* s = screen();
+    const int width = s ? s->size().width() : 1024;
+    // Only a change of the size that would be chosen is worth a new layout.
+    PagePainter probe;
+    probe.ApplyDisplaySettings(engine_.Settings, width, AvailablePageHeight(), 1);
+    if (probe.FontSize == before) return;
+    ApplyDisplaySettings();
+    engine_.RecomputeInterval();
+    engine_.Engine.PageDelayTicks = engine_.PageDelayTicksFor();
+    PreparePageLines();
+    PaintPage(true);
+    area_->update();
+}
+
+void TFormBook::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!activated_) {
+        activated_ = true;
+        firstActivation_ = true;
+        ActionConvert->setVisible(engine_.Settings.FormatToolEnabled);
+        // The first activation runs once the window is up, so the bookmark question and any
+        // message have a window to sit on.
+        QTimer::singleShot(0, this, [this] { FormActivate(); });
+    }
+}
+
+void TFormBook::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TFormBook::FormActivate() {
+    if (windowTitle() == QStringLiteral("FormBook")) setWindowTitle(QStringLiteral("Скорочтение"));
+    if (!firstActivation_) return;
+    firstActivation_ = false;
+    if (!commandLineFile_.isEmpty() && QFileInfo(commandLineFile_).isFile()) {
+        LoadOpenedFile(commandLineFile_);
+        return;
+    }
+    const int bookmarks = Seams.BookmarkCount ? Seams.BookmarkCount() : 0;
+    if (bookmarks > 0 && Seams.OpenBookmark &&
+        AskQuestion(this, QStringLiteral("Закладка"), QStringLiteral("Открыть последний текст?"),
+                    false) == Answer::Yes) {
+        Seams.OpenBookmark(0);
+        return;
+    }
+    OpenText(WelcomeText());
+}
+
+bool TFormBook::LoadOpenedFile(const QString& path) {
     std::string text;
     try {
-        text = LoadTextFile(path.toStdString());
+        const bool fromArchive = Seams.LoadFromArchive && Seams.LoadFromArchive(path, text);
+        if (!fromArchive) text = LoadTextFile(QFile::encodeName(path).toStdString());
+        engine_.OpenNewText(std::move(text));
     } catch (const UserError& e) {
         ShowWarning(this, QString::fromUtf8(e.what()));
         return false;
     }
-    OpenText(std::move(text));
+    openFileName_ = path;
     return true;
 }
 
 void TFormBook::OpenText(std::string cp1251) {
     try {
         engine_.OpenNewText(std::move(cp1251));
+        openFileName_.clear();
     } catch (const UserError& e) {
         ShowWarning(this, QString::fromUtf8(e.what()));
     }
+}
+
+void TFormBook::ActionOpenFileExecute() {
+    engine_.PauseIfReading();
+    const QString dir = openFileName_.isEmpty() ? QString() : QFileInfo(openFileName_).path();
+    const QString path = AskOpenFileName(this, dir, QtFileFilter(QString::fromUtf8(kOpenFilter)));
+    if (path.isEmpty()) return;
+    LoadOpenedFile(path);
+}
+
+void TFormBook::ActionPasteExecute() {
+    engine_.PauseIfReading();
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.trimmed().isEmpty()) {
+        // Opening nothing would only throw the current text away.
+        ShowWarning(this, QStringLiteral("В буфере обмена нет текста."));
+        return;
+    }
+    OpenText(NormalizeLineEnds(ToCp1251(text)));
+}
+
+void TFormBook::ActionSaveExecute() {
+    engine_.PauseIfReading();
+    const QString dir = openFileName_.isEmpty() ? QString() : QFileInfo(openFileName_).path();
+    const QString suggested =
+        dir.isEmpty() ? QStringLiteral("Книга.txt") : dir + QStringLiteral("/Книга.txt");
+    QString path = AskSaveFileName(this, suggested, QtFileFilter(QString::fromUtf8(kSaveFilter)));
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".txt");
+    const std::string& text = engine_.MemoSource.Text();
+    const auto from = static_cast<size_t>(
+        std::clamp<long long>(engine_.Page.TextPos, 0, static_cast<long long>(text.size())));
+    try {
+        WriteFileBytes(QFile::encodeName(path).toStdString(), std::string_view(text).substr(from));
+    } catch (const UserError& e) {
+        ShowWarning(this, QString::fromUtf8(e.what()));
+    }
+}
+
+void TFormBook::ActionUserPropertiesExecute() {
+    engine_.PauseIfReading();
+    engine_.Engine.SpeedChangedByUser = true;
+    const int speed = engine_.Settings.SpeedCpm;
+    if (!Seams.ShowUserSettings) {
+        NotYetAvailable(ActionUserProperties->text());
+        return;
+    }
+    if (!Seams.ShowUserSettings()) return;
+    area_->update();
+    ApplyDisplaySettings();
+    engine_.ComputeChapterPages();
+    engine_.RebuildCurrentPage();
+    if (engine_.Settings.SpeedCpm != speed) engine_.Engine.SpeedBonus = 0;
+    area_->update();
+}
+
+void TFormBook::ActionHelpExecute() {
+    engine_.PauseIfReading();
+    ShowHelpContext(this, kHelpReading);
+}
+
+void TFormBook::ActionAboutExecute() {
+    TFormAbout about(this);
+    about.ShowAbout();
+}
+
+void TFormBook::ActionCloseExecute() {
+    engine_.PauseIfReading();
+    close();
+}
+
+void TFormBook::CloseWithoutQuestion() {
+    askOnClose_ = false;
+    engine_.PauseIfReading();
+    close();
+}
+
+void TFormBook::closeEvent(QCloseEvent* event) {
+    engine_.PauseIfReading();
+    if (askOnClose_ && !openFileName_.isEmpty() && engine_.Session.SessionPages >= 1) {
+        switch (AskQuestion(this, QStringLiteral("Сохранение"),
+                            QStringLiteral("Хотите добавить закладку"), true)) {
+            case Answer::Yes:
+                if (Seams.AddBookmark) Seams.AddBookmark();
+                break;
+            case Answer::No:
+                break;
+            case Answer::Cancel:
+                event->ignore();
+                return;
+        }
+    }
+    askOnClose_ = true;
+    QMainWindow::closeEvent(event);
+}
+
+void TFormBook::NotYetAvailable(const QString& what) {
+    ShowWarning(this, QStringLiteral("«%1» в этой версии программы ещё не работает.").arg(what));
 }
 
 void TFormBook::SetCaption(const std::string& utf8) {
@@ -238,20 +672,15 @@ void TFormBook::SetCaption(const std::string& utf8) {
 }
 
 void TFormBook::SetActionEnabled(ReaderAction action, bool enabled) {
-    actions_.at(action)->setEnabled(enabled);
+    readerActions_.at(action)->setEnabled(enabled);
 }
 
 void TFormBook::SetActionShortcut(ReaderAction action, bool on) {
-    QAction* a = actions_.at(action);
-    if (on) {
-        a->setShortcuts({Qt::Key_Return, Qt::Key_Enter});
-    } else {
-        a->setShortcuts({});
-    }
+    readerActions_.at(action)->setShortcuts(on ? kEnter : QList<QKeySequence>{});
 }
 
 void TFormBook::SetActionChecked(ReaderAction action, bool checked) {
-    actions_.at(action)->setChecked(checked);
+    readerActions_.at(action)->setChecked(checked);
 }
 
 void TFormBook::PreparePageLines() {
@@ -266,6 +695,10 @@ void TFormBook::PaintPage(bool full) {
 }
 
 void TFormBook::SetPointerHidden(bool hidden) {
+    // Every moving tick asks; the window system is told only of a change.
+    if (hidden == (area_->cursor().shape() == Qt::BlankCursor) &&
+        area_->testAttribute(Qt::WA_SetCursor))
+        return;
     if (hidden) {
         area_->setCursor(Qt::BlankCursor);
     } else {
@@ -285,11 +718,6 @@ double TFormBook::ClockInterval() const {
 
 void TFormBook::PostToUi(std::function<void()> call) {
     QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-}
-
-void TFormBook::closeEvent(QCloseEvent* event) {
-    engine_.PauseIfReading();
-    QMainWindow::closeEvent(event);
 }
 
 std::string WelcomeText() {

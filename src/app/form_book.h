@@ -1,8 +1,10 @@
-// The reading window: the page, the reading actions and their keys, the status line.
+// The main window: the page, the actions with their menus and tool bars, the contents panel,
+// opening, pasting and saving texts, help and closing.
 #pragma once
 
 #include <QMainWindow>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -12,14 +14,20 @@
 #include "reader/reading_engine.h"
 
 class QAction;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QSplitter;
 
 namespace lectorix {
 
 class TQvlThreadTimer;
 class TFormBook;
+
+// The page's distance from the top of the area right of the contents panel.
+inline constexpr int kPageTop = 10;
 
 // The area the page is drawn on, right of the contents panel.
 class PageArea : public QWidget {
@@ -30,6 +38,7 @@ class PageArea : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     TFormBook& form_;
@@ -40,19 +49,73 @@ class TFormBook : public QMainWindow, public ReaderView {
     explicit TFormBook(QWidget* parent = nullptr);
     ~TFormBook() override;
 
-    // Opens a file; shows a message and keeps the current text when it cannot be read.
-    bool OpenFile(const QString& path);
+    // The windows of the exercises, the settings, the statistics, the bookmarks and the archive
+    // loader plug in here; until they do, their actions say so.
+    struct Windows {
+        // Puts the text of an archive into `text` and returns true, or returns false for a file
+        // that is no archive.
+        std::function<bool(const QString& path, std::string& text)> LoadFromArchive;
+        std::function<int()> BookmarkCount;
+        std::function<void(int line)> OpenBookmark;
+        std::function<void()> AddBookmark;
+        std::function<void(QMenu* menu)> RebuildBookmarkMenu;
+        std::function<bool()> ShowUserSettings;  // true when closed with OK
+        std::function<void()> CpuTest;
+        std::function<void()> ShowStatistics;
+        std::function<void()> ShowTableExercise;
+        std::function<void()> ShowWordExercise;
+        std::function<void()> OpenFormatTool;
+    };
+    Windows Seams;
+
+    // The file named on the command line, opened at the first activation.
+    void SetCommandLineFile(const QString& path) { commandLineFile_ = path; }
+    // The first activation opens the command-line file, the last bookmark or the welcome book;
+    // later ones only fix the caption.
+    void FormActivate();
+
+    // Opens a file as the open dialog would; shows a message and keeps the current text when it
+    // cannot be read.
+    bool LoadOpenedFile(const QString& path);
+    // Opens a text that has no file (the welcome book, tests).
     void OpenText(std::string cp1251);
+    // The open dialog's file name: empty for the welcome book and pasted texts.
+    const QString& OpenFileName() const { return openFileName_; }
+
+    void ActionOpenFileExecute();
+    void ActionPasteExecute();
+    void ActionSaveExecute();
+    void ActionUserPropertiesExecute();
+    void ActionHelpExecute();
+    void ActionAboutExecute();
+    void ActionCloseExecute();
+    void SpeedButton1Click();
+    void Panel1MouseMove();
+    // Closes as "Выход" does but asks nothing: the session is ending (a termination signal).
+    void CloseWithoutQuestion();
 
     ReadingEngine& Engine() { return engine_; }
     PagePainter& Painter() { return painter_; }
     TQvlThreadTimer& QvlThreadTimer1() { return *timer_; }
-    QAction* Action(ReaderAction a) const { return actions_.at(a); }
-    QAction* ActionSpeedBeack = nullptr;
-    QAction* ActionSpeedNext = nullptr;
+    QAction* Action(ReaderAction a) const { return readerActions_.at(a); }
     PageArea* Area() const { return area_; }
-    QTreeWidget* TreeView1 = nullptr;  // the contents of a book
-    QWidget* Panel1 = nullptr;         // the contents panel
+    // Every action in the order of the action list.
+    const std::vector<QAction*>& ActionList1() const { return actionList_; }
+
+    QAction *ActionOpenFile = nullptr, *ActionPaste = nullptr, *ActionSave = nullptr;
+    QAction *ActionRun = nullptr, *ActionPause = nullptr, *ActionStep = nullptr;
+    QAction *ActionStop = nullptr, *ActionPageBack = nullptr, *ActionPageNext = nullptr;
+    QAction *ActionSpeedBeack = nullptr, *ActionSpeedNext = nullptr;
+    QAction *ActionZakladkaAdd = nullptr, *ActionConvert = nullptr, *ActionTables = nullptr;
+    QAction *ActionWords = nullptr, *ActionUserProperties = nullptr, *ActionCPUTest = nullptr;
+    QAction *ActionStatistic = nullptr, *ActionHelp = nullptr, *ActionAbout = nullptr;
+    QAction* ActionClose = nullptr;
+    QMenu* Zakladka = nullptr;  // the bookmark menu
+    QToolBar *ToolBar1 = nullptr, *ToolBar2 = nullptr, *ToolBar3 = nullptr;
+    QWidget* Panel1 = nullptr;  // the contents panel
+    QToolButton* SpeedButton1 = nullptr;
+    QTreeWidget* TreeView1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
 
     // ReaderView
     void SetCaption(const std::string& utf8) override;
@@ -65,28 +128,53 @@ class TFormBook : public QMainWindow, public ReaderView {
     void SetClockEnabled(bool enabled) override;
     void SetClockInterval(double ms) override;
     double ClockInterval() const override;
+    void CollapseContents() override;
     void PostToUi(std::function<void()> call) override;
+
+    // Font, page geometry and images again, fitted to the height the window offers the page.
+    void ApplyDisplaySettings();
+    // After a resize: a page that no longer fits (or could be larger) is laid out again, unless
+    // the shutters are moving.
+    void RefitPage();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    QAction* AddAction(const char* caption, const char* hint, const char* const* icons,
+                       QList<QKeySequence> keys, bool enabled);
     void CreateActions();
+    void CreateMenus();
+    void CreateToolBars();
     void CreateContentsPanel();
     void FillContents();
     void TreeView1Click(QTreeWidgetItem* item);
-    void ApplyDisplaySettings();
+    int AvailablePageHeight() const;
+    void NotYetAvailable(const QString& what);
+    void FormDestroy();
 
     SteadyClock clock_;
     ReadingEngine engine_;
     PagePainter painter_;
     std::unique_ptr<TQvlThreadTimer> timer_;
-    std::map<ReaderAction, QAction*> actions_;
+    std::map<ReaderAction, QAction*> readerActions_;
+    std::vector<QAction*> actionList_;
     PageArea* area_ = nullptr;
-    QSplitter* Splitter1 = nullptr;
+    QString commandLineFile_;
+    QString openFileName_;
+    bool firstActivation_ = false;
+    bool activated_ = false;
+    bool askOnClose_ = true;
+    bool destroyed_ = false;
 };
 
 // The built-in welcome book, shown when no file is given.
 std::string WelcomeText();
+
+// Points the icon lookup at the fallback theme the setup installs, for desktops without one.
+void InstallIconTheme();
 
 }  // namespace lectorix

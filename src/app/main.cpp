@@ -1,14 +1,34 @@
 // Lectorix: a speed-reading trainer.
 #include <QApplication>
+#include <clocale>
+#include <memory>
 
+#include "app/form_about.h"
 #include "app/form_book.h"
+#include "app/program_icon.h"
+#include "app/unix_signals.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Qt takes the user's locale for the C library; numbers are always written with a point.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Lectorix"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Lectorix"));
+    QApplication::setDesktopFileName(QStringLiteral("lectorix"));
+    QApplication::setWindowIcon(lectorix::ProgramIcon());
+
+    // The about window is the splash while the reader is set up.
+    auto splash = std::make_unique<lectorix::TFormAbout>();
+    splash->ShowAsSplash();
+
     lectorix::TFormBook form;
     const QStringList args = QApplication::arguments();
-    if (args.size() < 2 || !form.OpenFile(args[1])) form.OpenText(lectorix::WelcomeText());
-    form.show();
+    if (args.size() > 1) form.SetCommandLineFile(args[1]);
+    // Logging out or stopping the program from a terminal closes it as "Выход" does, so the
+    // session is recorded; there is nobody to answer a question then.
+    lectorix::InstallTerminationHandler(&form, [&form] { form.CloseWithoutQuestion(); });
+
+    splash.reset();
+    form.showMaximized();
     return QApplication::exec();
 }

@@ -230,6 +230,18 @@ bool ReadingEngine::ShowPage() {
     return built;
 }
 
+void ReadingEngine::RebuildCurrentPage() {
+    Page.ReadForward = false;
+    Page.PageRepeatsLeft = 0;
+    BuildPage(Page, Memo, MemoSource, Settings, Page.BookMode ? &Cursor : nullptr,
+              [this] { RecomputeInterval(); });
+    Page.ReadForward = true;
+    Page.PageRepeatsLeft = 0;
+    ShowPage();
+    Engine.PageDelayTicks = PageDelayTicksFor();
+    UpdateStatusLine();
+}
+
 int ReadingEngine::PageDelayTicksFor() const {
     if (Engine.TimerIntervalMs <= 0) return 1;
     const auto ticks = RoundHalfEven(Settings.PageStartDelayMs / Engine.TimerIntervalMs);

@@ -108,6 +108,9 @@ class ReadingEngine {
     void ComputeChapterPages();
 
     bool ShowPage();
+    // Lays out the page being read again after the line width, the page length or the font
+    // changed: built once backwards from the end of the page, then shown forwards from its start.
+    void RebuildCurrentPage();
     bool ReadingTick();
     void RecomputeInterval();
     void PageDone();

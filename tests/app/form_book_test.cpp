@@ -3,15 +3,50 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPaintEvent>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/dialogs.h"
 #include "app/text_codec.h"
 #include "reader/page_painter.h"
+#include "support/test_support.h"
 #include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
+
+// Records the rectangles of every paint of a widget.
+class PaintRecorder : public QObject {
+  public:
+    QList<QRect> rects;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+                rects << r;
+        return false;
+    }
+};
+
+// Readable in a failure message: the first place where two texts differ, and their lengths.
+QString Utf(const std::string& cp1251) {
+    return FromCp1251(cp1251);
+}
+QString Diff(const std::string& a, const std::string& b) {
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    return QStringLiteral("%1 vs %2 bytes, first difference at %3: [%4] vs [%5]")
+        .arg(a.size())
+        .arg(b.size())
+        .arg(i)
+        .arg(Utf(a.substr(i > 10 ? i - 10 : 0, 30)), Utf(b.substr(i > 10 ? i - 10 : 0, 30)));
+}
 
 class FormBookTest : public QObject {
     Q_OBJECT
@@ -28,6 +63,318 @@ class FormBookTest : public QObject {
     static void Key(TFormBook& form, Qt::Key key) { QTest::keyClick(form.Area(), key); }
 
   private slots:
+    void theActionsMenusAndToolBarsAtStart() {
+        TFormBook form;
+        struct Row {
+            QAction* action;
+            const char* caption;
+            const char* hint;
+            QKeySequence key;
+            bool enabled;
+        };
+        // The start state: the reader has laid out its first page, which has no page before it.
+        const Row rows[] = {
+            {form.ActionOpenFile, "Открыть", "Открыть текст из файла", {}, true},
+            {form.ActionPaste, "Вставить", "Вставить текст из буфера", {}, true},
+            {form.ActionSave, "Сохранить", "Сохранить остаток текста", {}, false},
+            {form.ActionRun, "Старт", "Начать чтение", Qt::Key_Return, true},  // a page to read
+            {form.ActionPause, "Пауза", "Пауза", Qt::Key_Escape, false},
+            {form.ActionStep, "Приостановить", "Остановить/возобновить (пробел)", Qt::Key_Space,
+             false},
+            {form.ActionStop, "Стоп", "Остановить чтение", Qt::Key_Return, false},
+            {form.ActionPageBack, "Предыдущая страница", "Предыдущая страница", Qt::Key_Left,
+             false},
+            {form.ActionPageNext, "Следующая страница", "Следующая страница", Qt::Key_Right,
+             form.ActionPageNext->isEnabled()},
+            {form.ActionSpeedBeack, "Уменьшить скорость", "Уменьшить скорость чтения", Qt::Key_Down,
+             true},
+            {form.ActionSpeedNext, "Увеличить скорость", "Увеличить скорость чтения", Qt::Key_Up,
+             true},
+            {form.ActionZakladkaAdd, "Добавить закладку", "Добавить закладку", {}, true},
+            {form.ActionConvert, "Форматировать текст", "Форматировать текст", {}, true},
+            {form.ActionTables, "Таблицы", "Таблицы Тарвина", {}, true},
+            {form.ActionWords, "Слова", "Слова", {}, true},
+            {form.ActionUserProperties, "Свойства", "Установки программы", {}, true},
+            {form.ActionCPUTest,
+             "Тест быстродействия",
+             "Определяет быстродействие \r\nВашего компьютера.",
+             {},
+             true},
+            {form.ActionStatistic, "Статистика чтения", "Статистика чтения", {}, true},
+            {form.ActionHelp, "Вызов справки", "Вызов справки", Qt::Key_F1, true},
+            {form.ActionAbout, "О программе", "О программе", {}, true},
+            {form.ActionClose, "Выход", "Выход", {}, true},
+        };
+        QVERIFY(!form.ActionConvert->isVisible());  // the formatting tool needs the access code
+        QCOMPARE(form.ActionList1().size(), std::size(rows));
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            const Row& r = rows[i];
+            QCOMPARE(form.ActionList1()[i], r.action);
+            QCOMPARE(r.action->text(), QString::fromUtf8(r.caption));
+            QCOMPARE(r.action->toolTip(), QString::fromUtf8(r.hint));
+            QCOMPARE(r.action->statusTip(), QString::fromUtf8(r.hint));
+            QCOMPARE(r.action->shortcut(), r.key);
+            // A hidden action reports itself disabled; it is enabled once it is shown.
+            if (!r.action->isVisible()) r.action->setVisible(true);
+            QVERIFY2(r.action->isEnabled() == r.enabled, r.caption);
+            // Every button has a picture, from the desktop's theme or the fallback one.
+            QVERIFY2(!r.action->icon().isNull(), r.caption);
+        }
+        QVERIFY(form.ActionStep->isCheckable());
+        QVERIFY(form.ActionStop->shortcuts().contains(QKeySequence(Qt::Key_Enter)));
+
+        auto names = [](const QList<QAction*>& actions) {
+            QStringList out;
+            for (QAction* a : actions)
+                out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            return out.join(QLatin1Char(','));
+        };
+        QCOMPARE(names(form.menuBar()->actions()),
+                 QStringLiteral("Текст,Чтение,Закладка,Тренинги,Настройки,Справка"));
+        const QStringList menus = {
+            "Открыть,Вставить,-,Сохранить,-,Выход",
+            "Старт,Пауза,Приостановить,Стоп,-,Предыдущая страница,Следующая страница,-,"
+            "Статистика чтения",
+            "Добавить закладку,-",
+            "Таблицы,Слова",
+            "Тест быстродействия,-,Свойства",
+            "Вызов справки,-,О программе"};
+        for (int i = 0; i < menus.size(); ++i)
+            QCOMPARE(names(form.menuBar()->actions()[i]->menu()->actions()), menus[i]);
+        QCOMPARE(form.menuBar()->actions()[2]->menu(), form.Zakladka);
+
+        QCOMPARE(names(form.ToolBar1->actions()),
+                 QStringLiteral("Открыть,Вставить,-,Сохранить,-,Старт,Пауза,Приостановить,Стоп,-,"
+                                "Предыдущая страница,Следующая страница,-,Добавить закладку,"
+                                "Форматировать текст,-,Уменьшить скорость,Увеличить скорость,-,"
+                                "Таблицы,Слова,-,Свойства,-,Статистика чтения,Вызов справки"));
+        QList<QAction*> bar2 = form.ToolBar2->actions();
+        bar2.removeFirst();  // the spacer that pushes the exit button to the right
+        QCOMPARE(names(bar2), QStringLiteral("Выход"));
+        QCOMPARE(names(form.ToolBar3->actions()), QStringLiteral("Старт,Пауза,Приостановить,Стоп"));
+        form.resize(1400, 800);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!form.ActionConvert->isVisible());  // shown only with the access code
+        QVERIFY(!form.ToolBar3->isVisible());
+        const QWidget* exit = form.ToolBar2->widgetForAction(form.ActionClose);
+        QVERIFY(exit->mapTo(&form, QPoint(exit->width(), 0)).x() > form.width() - 20);
+        // The design caption is gone: the status line of the welcome book stands there.
+        QTRY_VERIFY(form.Engine().Page.BookMode);
+        QVERIFY(form.windowTitle() != QStringLiteral("FormBook"));
+    }
+
+    void theFirstActivationOpensTheRightText() {
+        DialogScript script;
+        SetDialogScript(&script);
+        {
+            // A command-line argument that names no file is ignored: the welcome book opens.
+            TFormBook form;
+            form.SetCommandLineFile(QStringLiteral("/nonexistent/book.lxb"));
+            form.show();
+            QTRY_VERIFY(form.Engine().Page.BookMode);
+            QVERIFY(form.OpenFileName().isEmpty());
+            QVERIFY(script.asked.isEmpty());
+        }
+        {
+            // With bookmarks the user is asked; No opens the welcome book.
+            TFormBook form;
+            int opened = -1;
+            form.Seams.BookmarkCount = [] { return 2; };
+            form.Seams.OpenBookmark = [&](int line) { opened = line; };
+            form.SetCommandLineFile(QStringLiteral("/nonexistent/book.lxb"));
+            script.answers = {Answer::No};
+            form.show();
+            QTRY_VERIFY(form.Engine().Page.BookMode);
+            QCOMPARE(script.asked, QStringList{"Закладка: Открыть последний текст?"});
+            QCOMPARE(opened, -1);
+        }
+        {
+            // An existing file wins over everything.
+            test::TempDir dir;
+            const std::string path = dir.Write("сказка.txt", Story(3));
+            TFormBook form;
+            form.SetCommandLineFile(QString::fromStdString(path));
+            form.show();
+            QTRY_COMPARE(form.OpenFileName(), QString::fromStdString(path));
+            // Held without the blank lines at its end, as every opened text is.
+            const std::string held = Story(3).substr(0, Story(3).size() - 2);
+            QVERIFY2(form.Engine().MemoSource.Text() == held,
+                     qPrintable(Diff(form.Engine().MemoSource.Text(), held)));
+        }
+        SetDialogScript(nullptr);
+    }
+
+    void closingAsksAboutABookmarkOnlyForAFileThatWasRead() {
+        DialogScript script;
+        SetDialogScript(&script);
+        test::TempDir dir;
+        const std::string path = dir.Write("story.txt", Story(10));
+        TFormBook form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Before any page was read to its end: no question.
+        QVERIFY(form.LoadOpenedFile(QString::fromStdString(path)));
+        QVERIFY(form.close());
+        QVERIFY(script.asked.isEmpty());
+
+        // After a page was read, Cancel keeps the window open, Yes adds a bookmark and closes.
+        form.show();
+        form.Engine().Session.SessionPages = 1;
+        int added = 0;
+        form.Seams.AddBookmark = [&] { ++added; };
+        script.answers = {Answer::Cancel, Answer::Yes};
+        QVERIFY(!form.close());
+        QCOMPARE(script.asked, QStringList{"Сохранение: Хотите добавить закладку"});
+        QVERIFY(form.isVisible());
+        QVERIFY(form.close());
+        QCOMPARE(added, 1);
+
+        // A pasted text has no file: no question.
+        form.show();
+        QGuiApplication::clipboard()->setText(QStringLiteral("Вставленный текст."));
+        form.ActionPasteExecute();
+        QVERIFY(form.OpenFileName().isEmpty());
+        QVERIFY(form.close());
+        // Nor when the session ends by a signal.
+        form.show();
+        QVERIFY(form.LoadOpenedFile(QString::fromStdString(path)));
+        form.CloseWithoutQuestion();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(script.asked.size(), 2);
+        SetDialogScript(nullptr);
+    }
+
+    void savingWritesTheRestOfTheTextFromTheNextPage() {
+        DialogScript script;
+        SetDialogScript(&script);
+        test::TempDir dir;
+        TFormBook form;
+        form.OpenText(Story(40));
+        QVERIFY(form.ActionSave->isEnabled());
+        const long long from = form.Engine().Page.TextPos;
+        QVERIFY(from > 0);
+        const QString target = QString::fromStdString((dir.Path() / "rest").string());
+        script.fileNames = {target};
+        form.ActionSaveExecute();
+        QCOMPARE(script.filters.last(), QStringLiteral("Текстовый документ (*.txt *.TXT)"));
+        // Written as the program holds it (CP1251, CR LF), so it reopens as the same text.
+        QFile saved(target + QStringLiteral(".txt"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        const std::string written(bytes.constData(), static_cast<size_t>(bytes.size()));
+        const std::string rest =
+            Story(40).substr(static_cast<size_t>(from), Story(40).size() - 2 - from);
+        QVERIFY2(written == rest, qPrintable(Diff(written, rest)));
+        // A cancelled dialog writes nothing; a book has nothing to save.
+        form.ActionSaveExecute();
+        form.OpenText(WelcomeText());
+        QVERIFY(!form.ActionSave->isEnabled());
+        SetDialogScript(nullptr);
+    }
+
+    void aPastedTextReadsLikeTheSameTextFromAFile() {
+        const QString story = QStringLiteral(
+            "Жили-были старик со старухой.\nУ самого синего моря — «в землянке».\n\n"
+            "Ловил старик неводом рыбу.\n");
+        test::TempDir dir;
+        const QByteArray utf8 = story.toUtf8();
+        const std::string path = dir.Write("story.txt", std::string(utf8.constData(), utf8.size()));
+        TFormBook fromFile, pasted;
+        QVERIFY(fromFile.LoadOpenedFile(QString::fromStdString(path)));
+        QGuiApplication::clipboard()->setText(story);
+        pasted.ActionPasteExecute();
+        QVERIFY(pasted.Engine().MemoSource.Text() == fromFile.Engine().MemoSource.Text());
+        QVERIFY(pasted.Engine().Memo.Lines == fromFile.Engine().Memo.Lines);
+        QVERIFY(pasted.Engine().MemoSource.Text().find("\r\n") != std::string::npos);
+
+        // An empty clipboard keeps the text that is open.
+        QStringList told;
+        SetWarningHandler([&](const QString& t) { told << t; });
+        QGuiApplication::clipboard()->clear();
+        pasted.ActionPasteExecute();
+        SetWarningHandler({});
+        QCOMPARE(told.size(), 1);
+        QVERIFY(pasted.Engine().MemoSource.Text() == fromFile.Engine().MemoSource.Text());
+    }
+
+    void rtfFilesOpenAsTheirText() {
+        const std::string story = test::SharedDataPath("texts/chekhov_khameleon.utf8.txt");
+        if (story.empty()) QSKIP("the shared texts are not beside the repository");
+        TFormBook plain;
+        QVERIFY(plain.LoadOpenedFile(QString::fromStdString(story)));
+        for (const char* writer : {"abiword", "libreoffice", "pandoc"}) {
+            const std::string rtf =
+                test::SharedDataPath(std::string("rtf/chekhov_khameleon.") + writer + ".rtf");
+            TFormBook form;
+            QVERIFY(form.LoadOpenedFile(QString::fromStdString(rtf)));
+            QVERIFY2(form.Engine().MemoSource.Text() == plain.Engine().MemoSource.Text(), writer);
+            QVERIFY(form.Engine().Memo.Lines == plain.Engine().Memo.Lines);
+        }
+    }
+
+    void theOpenDialogOffersTheFormatsInBothCases() {
+        DialogScript script;
+        SetDialogScript(&script);
+        TFormBook form;
+        form.ActionOpenFileExecute();  // cancelled: nothing changes
+        SetDialogScript(nullptr);
+        QCOMPARE(script.filters.size(), 1);
+        const QStringList filters = script.filters[0].split(QStringLiteral(";;"));
+        QCOMPARE(filters.size(), 6);
+        QCOMPARE(filters[0], QStringLiteral("Поддерживаемые форматы (TXT, RTF, LXB,RAR, LXZ) "
+                                            "(*.txt *.TXT *.rtf *.RTF *.lxb *.LXB *.rar *.RAR "
+                                            "*.lxz *.LXZ)"));
+        QCOMPARE(filters[5], QStringLiteral("Формат скорочтения нормальное сжатие (*.lxz *.LXZ)"));
+    }
+
+    void theContentsPanelCollapsesAndComesBackUnderThePointer() {
+        TFormBook form;
+        form.resize(1000, 700);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.Panel1->width(), 250);
+        QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(form.Panel1->width(), 10);
+        QTest::mouseMove(form.Panel1, QPoint(5, 100));
+        QTRY_COMPARE(form.Panel1->width(), 250);
+        // Starting to read collapses it as well.
+        form.OpenText(Story(30));
+        form.Engine().Engine.PageDelayTicks = 1000000;
+        form.ActionRun->trigger();
+        QCOMPARE(form.Panel1->width(), 10);
+        form.ActionPause->trigger();
+    }
+
+    void ticksRepaintOnlyThinStrips() {
+        TFormBook form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(Story(30));
+        ReadingEngine& e = form.Engine();
+        e.Settings.PageStartDelayMs = 0;
+        e.Engine.PageDelayTicks = 1;
+        PaintRecorder recorder;
+        form.Area()->installEventFilter(&recorder);
+        form.ActionRun->trigger();
+        const int start = e.Engine.ShutterPos;
+        QTRY_VERIFY_WITH_TIMEOUT(e.Engine.ShutterPos > start + 2, 10000);
+        const int page = e.Page.PageNumber;
+        recorder.rects.clear();
+        const int from = e.Engine.ShutterPos;
+        QTRY_VERIFY_WITH_TIMEOUT(e.Engine.ShutterPos > from + 15, 20000);
+        form.ActionPause->trigger();
+        QCOMPARE(e.Page.PageNumber, page);
+        QVERIFY(!recorder.rects.isEmpty());
+        int painted = 0;
+        for (const QRect& r : recorder.rects) {
+            if (r.height() > 7 && painted == static_cast<int>(recorder.rects.size()) - 1)
+                break;  // the pause itself repaints the whole page
+            QVERIFY2(r.height() <= 7, qPrintable(QStringLiteral("%1 rows").arg(r.height())));
+            QVERIFY(r.width() <= form.Painter().PageWidth);
+            ++painted;
+        }
+    }
     void keysDriveTheReader() {
         TFormBook form;
         form.show();
@@ -145,7 +492,7 @@ class FormBookTest : public QObject {
 
         // A file that cannot be read is named in the message, and nothing changes either.
         SetWarningHandler([&](const QString& text) { told << text; });
-        QVERIFY(!form.OpenFile(QStringLiteral("/nonexistent/книга.txt")));
+        QVERIFY(!form.LoadOpenedFile(QStringLiteral("/nonexistent/книга.txt")));
         SetWarningHandler({});
         QVERIFY(told.last().contains(QStringLiteral("/nonexistent/книга.txt")));
         QVERIFY(form.Engine().MemoSource.Text() == before);

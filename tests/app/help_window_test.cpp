@@ -1,0 +1,241 @@
+// The help window: every context number lands on a page that is there, the pages link only to
+// pages and anchors that are there, and there is one window, usable from a modal dialog.
+#include "app/help_window.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <memory>
+
+namespace lectorix {
+
+class HelpWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    static QString ResourcePath(const QUrl& url) { return QLatin1Char(':') + url.path(); }
+
+    static QList<QUrl> Pages() {
+        QList<QUrl> pages;
+        for (const QString& name : QDir(QStringLiteral(":/help")).entryList({"*.html"}))
+            pages << QUrl(QStringLiteral("qrc:/help/") + name);
+        return pages;
+    }
+
+    struct Page {
+        QString title;
+        QString text;
+        QSet<QString> anchors;
+        QList<QUrl> links;
+    };
+    static Page Read(const QUrl& url) {
+        QFile file(ResourcePath(url));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        QTextDocument doc;
+        doc.setHtml(QString::fromUtf8(file.readAll()));
+        Page page{doc.metaInformation(QTextDocument::DocumentTitle), doc.toPlainText(), {}, {}};
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat f = it.fragment().charFormat();
+                for (const QString& name : f.anchorNames())
+                    page.anchors << name;
+                if (f.isAnchor() && !f.anchorHref().isEmpty())
+                    page.links << url.resolved(QUrl(f.anchorHref()));
+            }
+        }
+        return page;
+    }
+
+    static THelpWindow* Open(QWidget* owner, int context) {
+        ShowHelpContext(owner, context);
+        return HelpWindowInstance();
+    }
+
+  private slots:
+    void everyContextLandsOnItsPage_data() {
+        QTest::addColumn<int>("context");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("caption");  // a caption that only that page explains
+        using namespace help_context;
+        QTest::newRow("main window") << kMainWindow << "Главное окно"
+                                     << "«Тренинги»";
+        QTest::newRow("tables") << kTables << "Упражнение «Таблицы»"
+                                << "Превышение лимита";
+        QTest::newRow("reading") << kReading << "Чтение"
+                                 << "Остановлено!";
+        QTest::newRow("settings") << kSettings << "Свойства"
+                                  << "«Отмена»";
+        QTest::newRow("tab 1") << kSettingsMain << "Вкладка «Основные»"
+                               << "«Открыто строк»";
+        QTest::newRow("tab 2") << kSettingsExtra << "Вкладка «Дополнительные»"
+                               << "«Нижняя шторка»";
+        QTest::newRow("tab 3") << kSettingsFont << "Вкладка «Шрифт»"
+                               << "«Жирный»";
+        QTest::newRow("words") << kWords << "Упражнение «Слова»"
+                               << "«Ёлочкой»";
+        QTest::newRow("statistics") << kStatistics << "Статистика чтения"
+                                    << "«По датам»";
+        QTest::newRow("bookmarks") << kBookmarks << "Закладки"
+                                   << "«Добавить закладку»";
+        QTest::newRow("book format") << kBookFormat << "Книги в формате LXB"
+                                     << "<INFOTEXTEND>";
+    }
+    void everyContextLandsOnItsPage() {
+        QFETCH(int, context);
+        QFETCH(QString, title);
+        QFETCH(QString, caption);
+        QWidget owner;
+        THelpWindow* help = Open(&owner, context);
+        QVERIFY(help);
+        QCOMPARE(help->CurrentContext(), context);
+        QVERIFY(QFile::exists(ResourcePath(help->CurrentUrl())));
+        QTextDocument* doc = help->Browser()->document();
+        QCOMPARE(doc->metaInformation(QTextDocument::DocumentTitle), title);
+        QVERIFY2(doc->toPlainText().contains(caption), qPrintable(caption));
+        // The list on the left follows the page.
+        QVERIFY(help->Topics()->currentItem());
+        QCOMPARE(help->Topics()->currentItem()->text(0), title);
+    }
+
+    void unknownNumbersShowTheContentsInTheOneWindow() {
+        QWidget owner;
+        THelpWindow* first = Open(&owner, help_context::kReading);
+        for (int context : {0, -1, 95, 1000}) {
+            QCOMPARE(Open(&owner, context), first);
+            QCOMPARE(first->CurrentUrl(), THelpWindow::ContentsUrl());
+            QCOMPARE(first->CurrentContext(), -1);
+        }
+        QCOMPARE(owner.findChildren<THelpWindow*>().size(), 1);
+        QVERIFY(first->isVisible());
+        QVERIFY(!first->isModal());
+    }
+
+    void everyLinkResolvesAndEveryPageIsListed() {
+        const QList<QUrl> pages = Pages();
+        QVERIFY(pages.size() >= 17);
+        QSet<QUrl> linked;
+        for (const QUrl& url : pages) {
+            const Page page = Read(url);
+            QVERIFY2(!page.title.isEmpty(), qPrintable(url.toString()));
+            QVERIFY2(page.text.size() > 200, qPrintable(url.toString()));
+            for (const QUrl& link : page.links) {
+                const QString where = url.fileName() + " -> " + link.toString();
+                if (link.scheme() != QLatin1String("qrc")) {
+                    QVERIFY2(link.scheme().startsWith(QLatin1String("http")), qPrintable(where));
+                    continue;
+                }
+                QVERIFY2(QFile::exists(ResourcePath(link)), qPrintable(where));
+                if (link.hasFragment())
+                    QVERIFY2(Read(link).anchors.contains(link.fragment()), qPrintable(where));
+                linked << link.adjusted(QUrl::RemoveFragment);
+            }
+        }
+
+        QWidget owner;
+        THelpWindow* help = Open(&owner, 0);
+        QSet<QUrl> listed;
+        for (QTreeWidgetItemIterator it(help->Topics()); *it; ++it) {
+            const QUrl url((*it)->data(0, Qt::UserRole).toString());
+            QVERIFY2(QFile::exists(ResourcePath(url)), qPrintable(url.toString()));
+            QCOMPARE((*it)->text(0), Read(url).title);
+            listed << url;
+        }
+        for (const QUrl& url : pages) {
+            QVERIFY2(listed.contains(url), qPrintable(url.toString()));
+            if (url != THelpWindow::ContentsUrl())
+                QVERIFY2(linked.contains(url), qPrintable(url.toString() + " is linked nowhere"));
+        }
+    }
+
+    void linksBackForwardAndContents() {
+        QWidget owner;
+        THelpWindow* help = Open(&owner, help_context::kSettings);
+        auto button = [help](const QString& text) {
+            for (QToolButton* b : help->findChildren<QToolButton*>())
+                if (b->text() == text) return b;
+            return static_cast<QToolButton*>(nullptr);
+        };
+        QToolButton* back = button(QStringLiteral("Назад"));
+        QToolButton* forward = button(QStringLiteral("Вперёд"));
+        QToolButton* contents = button(QStringLiteral("Содержание"));
+        QVERIFY(back && forward && contents);
+
+        help->ShowPage(QUrl(QStringLiteral("reading.html#keys")));
+        QCOMPARE(help->CurrentContext(), help_context::kReading);
+        QCOMPARE(help->CurrentUrl().fragment(), QStringLiteral("keys"));
+        QVERIFY(back->isEnabled());
+        back->click();
+        QCOMPARE(help->CurrentContext(), help_context::kSettings);
+        QVERIFY(forward->isEnabled());
+        forward->click();
+        QCOMPARE(help->CurrentContext(), help_context::kReading);
+        contents->click();
+        QCOMPARE(help->CurrentUrl(), THelpWindow::ContentsUrl());
+        QCOMPARE(help->Topics()->currentItem()->text(0), QStringLiteral("Содержание"));
+
+        // Choosing a topic in the list shows its page.
+        QTreeWidgetItem* item =
+            help->Topics()->findItems(QStringLiteral("Закладки"), Qt::MatchRecursive).value(0);
+        QVERIFY(item);
+        help->Topics()->setCurrentItem(item);
+        QCOMPARE(help->CurrentContext(), help_context::kBookmarks);
+    }
+
+    void aModalDialogBorrowsTheWindowAndGivesItBack() {
+        auto main = std::make_unique<QWidget>();
+        main->show();
+        THelpWindow* help = Open(main.get(), help_context::kReading);
+        QCOMPARE(help->parentWidget(), main.get());
+
+        // F1 in a modal dialog: the same window, now the dialog's, or the dialog would block it.
+        auto* dialog = new QDialog(main.get());
+        InstallHelpKey(dialog, help_context::kSettingsExtra);
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->show();
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(dialog, Qt::Key_F1);
+        QCOMPARE(HelpWindowInstance(), help);
+        QCOMPARE(help->CurrentContext(), help_context::kSettingsExtra);
+        QCOMPARE(help->parentWidget(), dialog);
+        QVERIFY(help->isVisible());
+
+        // The dialog closes and is freed; the help window stays open with the main window.
+        dialog->hide();
+        delete dialog;
+        QCOMPARE(HelpWindowInstance(), help);
+        QCOMPARE(help->parentWidget(), main.get());
+        QTRY_VERIFY(help->isVisible());
+        QCOMPARE(help->CurrentContext(), help_context::kSettingsExtra);
+
+        // A window the user closed stays closed when its dialog goes.
+        help->close();
+        auto* other = new QDialog(main.get());
+        other->setWindowModality(Qt::ApplicationModal);
+        other->show();
+        help->AttachTo(other);
+        QCOMPARE(help->parentWidget(), other);
+        other->hide();
+        delete other;
+        QTest::qWait(20);
+        QCOMPARE(help->parentWidget(), main.get());
+        QVERIFY(!help->isVisible());
+
+        // Freed with its owner.
+        main.reset();
+        QVERIFY(!HelpWindowInstance());
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::HelpWindowTest)
+#include "help_window_test.moc"
