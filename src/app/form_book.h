@@ -60,7 +60,8 @@ class TFormBook : public QMainWindow, public ReaderView {
         std::function<void()> AddBookmark;
         std::function<void(QMenu* menu)> RebuildBookmarkMenu;
         std::function<bool()> ShowUserSettings;  // true when closed with OK
-        std::function<void()> CpuTest;
+        // Keeps the correction the CPU test measured (the settings store).
+        std::function<void(const std::string& stepOverhead)> StoreStepOverhead;
         std::function<void()> ShowStatistics;
         std::function<void()> ShowTableExercise;
         std::function<void()> ShowWordExercise;
@@ -97,6 +98,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     ReadingEngine& Engine() { return engine_; }
     PagePainter& Painter() { return painter_; }
     TQvlThreadTimer& QvlThreadTimer1() { return *timer_; }
+    TQvlThreadTimer& QvlThreadTimerCPUTest() { return *cpuTimer_; }
+    void ActionCPUTestExecute();
     QAction* Action(ReaderAction a) const { return readerActions_.at(a); }
     PageArea* Area() const { return area_; }
     // Every action in the order of the action list.
@@ -128,6 +131,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     void SetClockEnabled(bool enabled) override;
     void SetClockInterval(double ms) override;
     double ClockInterval() const override;
+    void SetCpuTestClockEnabled(bool enabled) override;
     void CollapseContents() override;
     void PostToUi(std::function<void()> call) override;
 
@@ -160,6 +164,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     ReadingEngine engine_;
     PagePainter painter_;
     std::unique_ptr<TQvlThreadTimer> timer_;
+    std::unique_ptr<TQvlThreadTimer> cpuTimer_;
     std::map<ReaderAction, QAction*> readerActions_;
     std::vector<QAction*> actionList_;
     PageArea* area_ = nullptr;

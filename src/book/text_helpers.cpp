@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 
 #include "book/cp1251.h"
@@ -149,6 +150,12 @@ std::string JoinLines(const std::vector<std::string>& lines) {
         out += lines[i];
     }
     return out;
+}
+
+std::string ShortestDecimal(double x) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return std::string(buffer, result.ptr);
 }
 
 }  // namespace lectorix

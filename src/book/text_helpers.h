@@ -34,6 +34,9 @@ std::string CutField(std::string& record);
 // Nearest integer, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 std::int64_t RoundHalfEven(double x);
 
+// The shortest decimal text with "." that reads back as the same double (0.965, 1.234567).
+std::string ShortestDecimal(double x);
+
 std::string_view TrimLeft(std::string_view s);
 std::string_view TrimRight(std::string_view s);
 std::string_view Trim(std::string_view s);

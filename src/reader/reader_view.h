@@ -32,6 +32,8 @@ class ReaderView {
 
     // Collapse the contents panel when reading starts.
     virtual void CollapseContents() {}
+    // The CPU test's own clock: no sleep between ticks, ticks on the user-interface thread.
+    virtual void SetCpuTestClockEnabled(bool /*enabled*/) {}
     // The measured tick overhead, for the hidden developer label.
     virtual void ShowTickOverhead(const std::string& /*text*/) {}
     // The reading statistics at the end of a text.

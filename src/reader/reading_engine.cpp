@@ -534,6 +534,60 @@ void ReadingEngine::QvlThreadTimer1Timer() {
     OpenNewText(std::move(text), true);
 }
 
+void ReadingEngine::StartCpuTest() {
+    if (cpuTestRunning_) return;
+    // The shutters of a reading in progress would tick in between and spoil the measurement.
+    PauseIfReading();
+    StepOverhead = 0;
+    savedLettersOnPage_ = Page.LettersOnPage;
+    savedEmptyLines_ = Page.EmptyLinesOnPage;
+    Page.EmptyLinesOnPage = 0;
+    CpuTestLaps = std::max(1, (Settings.LinesPerPage + Engine.TravelExtra) * Geometry.LineHeight);
+    cpuTestTicks_ = 0;
+    cpuTestRunning_ = true;
+    view_.SetCpuTestClockEnabled(true);
+}
+
+void ReadingEngine::CpuTestTick() {
+    if (!cpuTestRunning_) return;
+    auto& e = Engine;
+    const int laps = CpuTestLaps;
+    if (cpuTestTicks_ == 0) {
+        e.IsRunning = true;
+        cpuTestStart_ = Now();  // the monotonic clock: midnight or a clock change do not count
+    }
+    ++cpuTestTicks_;
+    AdvanceShutter();
+    view_.PaintPage(false);
+    if (cpuTestTicks_ < 5 * laps && cpuTestTicks_ % laps == 0) {
+        ResetShutter();  // the next lap starts at the top of the page
+        view_.PaintPage(true);
+    }
+    if (cpuTestTicks_ < 5 * laps) return;
+
+    const double elapsedMs = (Now() - cpuTestStart_) * 86400000.0;
+    StepOverhead = elapsedMs / (5.0 * laps);
+    ResetShutter();
+    view_.PaintPage(true);
+    AdvanceShutter();
+    e.IsRunning = false;
+    cpuTestTicks_ = 0;
+    cpuTestRunning_ = false;
+    view_.SetCpuTestClockEnabled(false);
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.4f", StepOverhead);
+    view_.ShowTickOverhead(figure);
+    if (CpuTestFinished) CpuTestFinished(StepOverhead);
+    e.PageEnded = false;
+    Page.LettersOnPage = savedLettersOnPage_;
+    Page.EmptyLinesOnPage = savedEmptyLines_;
+    e.OverheadSamples = 0;
+    e.OverheadSum = 0;
+    e.TimerIntervalMs = 0;
+    RecomputeInterval();
+    view_.PaintPage(true);
+}
+
 void ReadingEngine::FormMouseMove() {
     if (Engine.MouseMoves >= 15) {
         view_.SetPointerHidden(false);

@@ -133,6 +133,14 @@ class ReadingEngine {
     void QvlThreadTimer1Timer();
     void FormMouseMove();
 
+    // The CPU test: five laps of the shutter down the page with no sleep between steps; the mean
+    // time of a step becomes StepOverhead, which CpuTestFinished is handed to store.
+    void StartCpuTest();
+    void CpuTestTick();
+    bool CpuTestRunning() const { return cpuTestRunning_; }
+    int CpuTestLaps = 0;  // steps of one lap
+    std::function<void(double stepOverhead)> CpuTestFinished;
+
     // Pauses when the shutters are moving (before a jump, a dialog, an exercise).
     void PauseIfReading();
     bool Reading() const { return controlsRunning_; }
@@ -153,6 +161,11 @@ class ReadingEngine {
     bool stepChecked_ = false;
     std::unique_ptr<TSrtingConvert> count_;
     std::uint64_t countGeneration_ = 0;
+    bool cpuTestRunning_ = false;
+    int cpuTestTicks_ = 0;
+    double cpuTestStart_ = 0;
+    std::int64_t savedLettersOnPage_ = 0;
+    int savedEmptyLines_ = 0;
 };
 
 // Milliseconds of the time of day of a duration in days: the part the speeds divide by.

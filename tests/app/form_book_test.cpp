@@ -346,6 +346,25 @@ class FormBookTest : public QObject {
         form.ActionPause->trigger();
     }
 
+    void theCpuTestRunsItsFiveLapsAndShowsTheFigure() {
+        TFormBook form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(Story(30));
+        QString stored;
+        form.Seams.StoreStepOverhead = [&](const std::string& v) {
+            stored = QString::fromStdString(v);
+        };
+        form.ActionCPUTest->trigger();
+        QVERIFY(form.Engine().CpuTestRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!form.Engine().CpuTestRunning(), 60000);
+        QVERIFY(form.Engine().StepOverhead > 0);
+        QCOMPARE(stored.toDouble(), form.Engine().StepOverhead);
+        QVERIFY2(form.windowTitle().startsWith(QStringLiteral("Тест быстродействия: ")),
+                 qPrintable(form.windowTitle()));
+        QVERIFY(!form.QvlThreadTimerCPUTest().Enabled());
+    }
+
     void ticksRepaintOnlyThinStrips() {
         TFormBook form;
         form.show();

@@ -396,5 +396,56 @@ TEST_F(EngineTest, ADamagedBookChangesNothing) {
     EXPECT_FALSE(engine.Page.BookMode);
 }
 
+// The CPU test: five laps of the shutter, the mean step time taken as the new correction.
+TEST_F(EngineTest, CpuTestMeasuresTheMeanStepAndStartsTheReadingMeasurementsAgain) {
+    engine.OpenNewText(Cp("Раз два три четыре пять.\r\n"));  // a short page: empty lines below
+    ASSERT_GT(engine.Page.EmptyLinesOnPage, 0);
+    const int emptyLines = engine.Page.EmptyLinesOnPage;
+    const std::int64_t letters = engine.Page.LettersOnPage;
+    engine.Engine.OverheadSamples = 3;
+    engine.Engine.OverheadSum = 2.5;
+    double stored = -1;
+    engine.CpuTestFinished = [&](double v) { stored = v; };
+
+    engine.StartCpuTest();
+    ASSERT_TRUE(engine.CpuTestRunning());
+    EXPECT_TRUE(view.cpuClockEnabled);
+    EXPECT_EQ(engine.StepOverhead, 0);
+    // Tested as a full page whatever its empty lines.
+    EXPECT_EQ(engine.CpuTestLaps, (engine.Settings.LinesPerPage + engine.Engine.TravelExtra) *
+                                      engine.Geometry.LineHeight);
+    int ticks = 0;
+    while (engine.CpuTestRunning() && ticks < 100000) {
+        engine.CpuTestTick();
+        clock.AdvanceMs(0.25);
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 5 * engine.CpuTestLaps);
+    // The first tick starts the watch, so the mean is a hair under the quarter millisecond
+    // (the fake clock's days also round each step by a fraction of a microsecond).
+    EXPECT_NEAR(engine.StepOverhead, 0.25, 1e-3);
+    EXPECT_EQ(stored, engine.StepOverhead);
+    EXPECT_FALSE(view.cpuClockEnabled);
+    EXPECT_NEAR(std::stod(view.tickOverhead), engine.StepOverhead, 5e-5);  // four decimals
+    EXPECT_EQ(view.tickOverhead.size(), 6u);
+    EXPECT_EQ(engine.Engine.OverheadSamples, 0);
+    EXPECT_EQ(engine.Engine.OverheadSum, 0);
+    EXPECT_EQ(engine.Page.EmptyLinesOnPage, emptyLines);
+    EXPECT_EQ(engine.Page.LettersOnPage, letters);
+    EXPECT_FALSE(engine.Engine.IsRunning);
+    EXPECT_FALSE(engine.Engine.PageEnded);
+    EXPECT_GT(engine.Engine.TimerIntervalMs, 0);  // recomputed with the new correction
+}
+
+TEST(ShortestDecimal, RoundTripsTheStoredCorrection) {
+    for (double v : {0.965, 1.234567, 0.1 + 0.2, 1e-5, 12.0}) {
+        const std::string text = ShortestDecimal(v);
+        EXPECT_EQ(std::stod(text), v) << text;
+        EXPECT_EQ(text.find(','), std::string::npos);
+    }
+    EXPECT_EQ(ShortestDecimal(0.965), "0.965");
+    EXPECT_EQ(ShortestDecimal(1.234567), "1.234567");
+}
+
 }  // namespace
 }  // namespace lectorix

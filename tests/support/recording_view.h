@@ -16,7 +16,7 @@ class RecordingView : public ReaderView {
     std::string caption;
     std::map<ReaderAction, bool> enabled, shortcut, checked;
     int prepared = 0, fullPaints = 0, partialPaints = 0, statistics = 0;
-    bool pointerHidden = false, clockEnabled = false;
+    bool pointerHidden = false, clockEnabled = false, cpuClockEnabled = false;
     double clockInterval = 100.5;
     std::string tickOverhead;
     std::deque<std::function<void()>> posted;
@@ -32,6 +32,7 @@ class RecordingView : public ReaderView {
     void SetClockInterval(double ms) override { clockInterval = ms; }
     double ClockInterval() const override { return clockInterval; }
     void ShowTickOverhead(const std::string& text) override { tickOverhead = text; }
+    void SetCpuTestClockEnabled(bool on) override { cpuClockEnabled = on; }
     void ShowReadingStatistics() override { ++statistics; }
     void PostToUi(std::function<void()> call) override;
 
