@@ -155,6 +155,53 @@ TFormUserSetting::TFormUserSetting(QWidget* parent) : QDialog(parent) {
     InstallHelpKey(this, [this] { return CurrentHelpContext(); });
 }
 
+void TFormUserSetting::ReadControls(SettingsControls& c) const {
+    c.CheckBoxHideLeftLetter = CheckBoxHideLeftLetter->isChecked();
+    c.CheckBoxHideRightLetter = CheckBoxHideRightLetter->isChecked();
+    c.CheckBoxShowBottomBar = CheckBoxShowBottomBar->isChecked();
+    c.CheckBoxShowCenterLine = CheckBoxShowCenterLine->isChecked();
+    c.CheckBoxShowTopBar = CheckBoxShowTopBar->isChecked();
+    c.RxSpinEditCountHideLeftLetter = RxSpinEditCountHideLeftLetter->value();
+    c.RxSpinEditCountHideRightLetter = RxSpinEditCountHideRightLetter->value();
+    c.RxSpinEditCountLetter = RxSpinEditCountLetter->value();
+    c.RxSpinEditCountShowOnePage = RxSpinEditCountShowOnePage->value();
+    c.RxSpinEditCountString = RxSpinEditCountString->value();
+    c.RxSpinEditOpenString = RxSpinEditOpenString->value();
+    c.RxSpinEditSpeedWords = RxSpinEditSpeedWords->value();
+    c.CheckBoxTransparentBar = CheckBoxTransparentBar->isChecked();
+    c.CheckBoxAutoSpeedPresent = CheckBoxAutoSpeedPresent->isChecked();
+    c.CheckBoxTimeFracAVG = CheckBoxTimeFracAVG->isChecked();
+    c.CheckBoxFontStyle = CheckBoxFontStyle->isChecked();
+    c.ComboBoxFontSize = ComboBoxFontSize->currentText().toStdString();
+    c.ComboBoxFontName = ComboBoxFontName->currentText().toStdString();
+    c.RxSpinEditBeginSleep = RxSpinEditBeginSleep->value();
+}
+
+void TFormUserSetting::WriteControls(const SettingsControls& c) {
+    CheckBoxHideLeftLetter->setChecked(c.CheckBoxHideLeftLetter);
+    CheckBoxHideRightLetter->setChecked(c.CheckBoxHideRightLetter);
+    CheckBoxShowBottomBar->setChecked(c.CheckBoxShowBottomBar);
+    CheckBoxShowCenterLine->setChecked(c.CheckBoxShowCenterLine);
+    CheckBoxShowTopBar->setChecked(c.CheckBoxShowTopBar);
+    RxSpinEditCountHideLeftLetter->setValue(c.RxSpinEditCountHideLeftLetter);
+    RxSpinEditCountHideRightLetter->setValue(c.RxSpinEditCountHideRightLetter);
+    RxSpinEditCountLetter->setValue(c.RxSpinEditCountLetter);
+    RxSpinEditCountShowOnePage->setValue(c.RxSpinEditCountShowOnePage);
+    RxSpinEditCountString->setValue(c.RxSpinEditCountString);
+    RxSpinEditOpenString->setValue(c.RxSpinEditOpenString);
+    RxSpinEditSpeedWords->setValue(c.RxSpinEditSpeedWords);
+    CheckBoxTransparentBar->setChecked(c.CheckBoxTransparentBar);
+    CheckBoxAutoSpeedPresent->setChecked(c.CheckBoxAutoSpeedPresent);
+    CheckBoxTimeFracAVG->setChecked(c.CheckBoxTimeFracAVG);
+    CheckBoxFontStyle->setChecked(c.CheckBoxFontStyle);
+    // The boxes keep only their own items, as when the user types.
+    ComboBoxFontSize->setEditText(QString::fromStdString(c.ComboBoxFontSize));
+    ComboBoxFontNameChange(ComboBoxFontSize);
+    ComboBoxFontName->setEditText(QString::fromStdString(c.ComboBoxFontName));
+    ComboBoxFontNameChange(ComboBoxFontName);
+    RxSpinEditBeginSleep->setValue(c.RxSpinEditBeginSleep);
+}
+
 int TFormUserSetting::CurrentHelpContext() const {
     return help_context::kSettingsMain + 10 * PageControl1->currentIndex();
 }

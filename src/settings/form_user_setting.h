@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include "settings/settings_storages.h"
+
 class QCheckBox;
 class QComboBox;
 class QSpinBox;
@@ -46,6 +48,10 @@ class TFormUserSetting : public QDialog {
 
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
+
+    // The controls' values as the form storages keep them, and back.
+    void ReadControls(SettingsControls& c) const;
+    void WriteControls(const SettingsControls& c);
 
     // The help page of the tab shown.
     int CurrentHelpContext() const;

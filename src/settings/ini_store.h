@@ -1,0 +1,159 @@
+// The settings store: an ini document in CP1251 kept in a file, either the ini file beside the
+// program or the per-user file that stands in for the registry key.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace lectorix {
+
+// An ini document in memory. Section and key names compare without regard to letter case, as
+// ini readers do; values are kept as the file holds them (quotes included).
+class IniDocument {
+  public:
+    struct Entry {
+        std::string Key;
+        std::string Value;
+    };
+    struct Section {
+        std::string Name;
+        std::vector<Entry> Entries;
+    };
+
+    // Reads file bytes: CR LF, LF or lone CR line ends, a UTF-8 byte-order mark dropped, UTF-8
+    // holding non-ASCII bytes converted to CP1251 (the file was edited with a UTF-8 editor).
+    // "[name]" opens a section, "key=value" is an entry (both sides trimmed); any other line,
+    // an entry before the first section and a later duplicate of a key are dropped, a repeated
+    // section continues the first one.
+    static IniDocument Parse(std::string_view bytes);
+    // CP1251 with CR LF, a blank line between sections; an empty document is an empty file.
+    std::string Serialize() const;
+
+    const std::string* Find(std::string_view section, std::string_view key) const;
+    // Replaces the value in place, or appends the key at the end of its section (the section at
+    // the end of the document when it is new).
+    void Set(std::string_view section, std::string_view key, std::string_view value);
+    void EraseSection(std::string_view section);
+    bool HasSection(std::string_view section) const;
+    const std::vector<Section>& Sections() const { return sections_; }
+
+  private:
+    struct Index {
+        std::unordered_map<std::string, size_t> keys;
+    };
+    Section& SectionFor(std::string_view name);
+    std::vector<Section> sections_;
+    std::vector<Index> keyIndex_;  // parallel to sections_
+    std::unordered_map<std::string, size_t> sectionIndex_;
+};
+
+// What the form storages read and write through.
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    // The value as the program sees it, or nothing when the key is missing.
+    virtual std::optional<std::string> Read(std::string_view section,
+                                            std::string_view key) const = 0;
+    virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
+    virtual void EraseSection(std::string_view section) = 0;
+    virtual bool HasSection(std::string_view section) const = 0;
+    // Replaces the file with the document atomically. Throws UserError naming the file.
+    virtual void Save() const = 0;
+    virtual const std::string& Path() const = 0;
+};
+
+// Shared by both files: the document and where it lives.
+class FileStoreBase : public SettingsStore {
+  public:
+    // A missing file is an empty document. With `quiet`, an unreadable file is one as well
+    // (restoring falls back to the current values); otherwise it throws UserError, so a save
+    // never overwrites a file it could not read.
+    FileStoreBase(std::string path, bool quiet);
+    void EraseSection(std::string_view section) override { doc_.EraseSection(section); }
+    bool HasSection(std::string_view section) const override { return doc_.HasSection(section); }
+    void Save() const override;
+    const std::string& Path() const override { return path_; }
+    const IniDocument& Document() const { return doc_; }
+    // Stands in for the file's contents, for replaying bytes without a file.
+    void SetDocument(IniDocument doc) { doc_ = std::move(doc); }
+
+  protected:
+    std::string path_;
+    IniDocument doc_;
+};
+
+// The ini file: a value that begins and ends with the same quote gets one more pair of double
+// quotes on writing; reading removes one enclosing pair and returns at most 2047 characters.
+// A value with a blank at either end is quoted as well, or reading would trim the blank off.
+class IniFileStore : public FileStoreBase {
+  public:
+    static constexpr size_t kMaxValueLength = 2047;
+    using FileStoreBase::FileStoreBase;
+    std::optional<std::string> Read(std::string_view section, std::string_view key) const override;
+    void Write(std::string_view section, std::string_view key, std::string_view value) override;
+};
+
+// The per-user file in place of the registry key: the same layout, values kept unchanged and
+// never cut. Saving creates its folder.
+class UserFileStore : public FileStoreBase {
+  public:
+    using FileStoreBase::FileStoreBase;
+    std::optional<std::string> Read(std::string_view section, std::string_view key) const override;
+    void Write(std::string_view section, std::string_view key, std::string_view value) override;
+    void Save() const override;
+};
+
+std::unique_ptr<SettingsStore> OpenSettingsStore(const std::string& iniFileName, bool useRegistry,
+                                                 bool quiet);
+
+// An exclusive advisory lock on "<store path>.lock", to be held around a restore, change and
+// save, so two running copies never lose each other's changes. Re-entrant within one thread
+// (Save and Restore take it as well); another thread or process waits. Where the lock file
+// cannot be created (a read-only folder) the lock is skipped: nothing could be saved there
+// beside it anyway.
+class StoreLock {
+  public:
+    explicit StoreLock(const std::string& storePath);
+    ~StoreLock();
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+  private:
+    std::string lockPath_;
+};
+
+// Where the settings live.
+struct SettingsStoreChoice {
+    // The ini file, or in user-file mode the path of the per-user file.
+    std::string IniFileName;
+    bool UseRegistry = false;
+};
+
+// The file system questions of the choice, replaceable in tests (permissions mean nothing to
+// root). Empty members use the real file system and environment.
+struct StoreProbe {
+    std::string UserFilePath;                             // default: DefaultUserFilePath()
+    std::function<bool(const std::string&)> IsWritable;   // an existing file
+    std::function<bool(const std::string&)> CreateEmpty;  // false when it cannot be created
+};
+
+// The executable's path with every ".exe" (any case) replaced by ".ini"; ".ini" appended when
+// there is none.
+std::string IniFileNameFor(const std::string& executablePath);
+
+// $XDG_CONFIG_HOME/Quorvel/Lectorix.ini, ~/.config when the variable is unset or empty.
+std::string DefaultUserFilePath();
+
+// The user file is used when it exists, is writable and holds the section "UserSetting";
+// otherwise the ini file, created empty when missing, unless it cannot be created or is
+// read-only.
+SettingsStoreChoice ChooseSettingsStore(const std::string& executablePath,
+                                        const StoreProbe& probe = {});
+
+}  // namespace lectorix

@@ -1,0 +1,217 @@
+#include "settings/form_storage.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "book/text_loader.h"
+#include "settings/settings_storages.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+using test::Cp;
+using test::TempDir;
+
+// A fresh ini file in a temporary folder and the three storages over plain values.
+struct Fixture {
+    TempDir dir;
+    std::string ini = (dir.Path() / "lectorix.ini").string();
+    SettingsControls controls;
+    std::vector<std::string> bookmarks, days;
+    std::string global;
+    TFormStorage storage1 = MakeFormStorage1(controls);
+    TFormStorage autoSet = MakeFormStorageAutoSet(bookmarks);
+    TFormStorage statistic = MakeFormStorageStatistic(global, days);
+
+    Fixture() {
+        for (TFormStorage* s : {&storage1, &autoSet, &statistic})
+            s->SetStore({ini, false});
+    }
+    void WriteIni(std::string_view cp1251) { WriteFileBytes(ini, cp1251); }
+    std::string Bytes() const { return ReadFileBytes(ini); }
+};
+
+TEST(FormStorage, SavesTheDefaultsInTheLayoutOfTheFile) {
+    Fixture f;
+    f.global = "5400|1150|";
+    f.days = {"12.03.2024|2400|1100|", "13.03.2024|3000|1200|"};
+    f.storage1.Save();
+    f.autoSet.Save();
+    f.statistic.Save();
+    EXPECT_EQ(f.Bytes(), test::DataFile("settings/defaults.ini"));
+}
+
+TEST(FormStorage, AFirstStartLeavesTheIniFileEmptyUntilTheFirstSave) {
+    Fixture f;
+    StoreProbe probe;
+    probe.UserFilePath = (f.dir.Path() / "user" / "Lectorix.ini").string();
+    const SettingsStoreChoice choice =
+        ChooseSettingsStore((f.dir.Path() / "lectorix").string(), probe);
+    ASSERT_EQ(choice.IniFileName, f.ini);
+    f.storage1.Restore();
+    f.autoSet.Restore();
+    EXPECT_EQ(f.Bytes(), "");
+    EXPECT_EQ(f.controls.RxSpinEditSpeedWords, 1000);
+    EXPECT_EQ(f.autoSet.ReadValue("popravkaspeed"), "0.965");
+    EXPECT_EQ(f.storage1.ReadValue("Access"), "");
+    EXPECT_EQ(f.storage1.ReadValue("Nothing"), "");
+}
+
+TEST(FormStorage, RestoresOnlyWhatItUnderstands) {
+    Fixture f;
+    f.controls.CheckBoxShowBottomBar = false;
+    f.WriteIni(
+        "[UserSetting]\r\nRxSpinEditOpenString_Value=50\r\nRxSpinEditSpeedWords_Value=-5\r\n"
+        "RxSpinEditCountLetter_Value=2.5\r\nRxSpinEditBeginSleep_Value=12.5\r\n"
+        "RxSpinEditCountString_Value=abc\r\nCheckBoxShowTopBar_Checked= true \r\n"
+        "CheckBoxShowCenterLine_Checked=yes\r\nCheckBoxTransparentBar_Checked=FALSE\r\n"
+        "ComboBoxFontName_Text=  Lucida Console  \r\n");
+    f.storage1.Restore();
+    const SettingsControls& c = f.controls;
+    EXPECT_EQ(c.RxSpinEditOpenString, 20);
+    EXPECT_EQ(c.RxSpinEditSpeedWords, -5);
+    EXPECT_EQ(c.RxSpinEditCountLetter, 8);   // 2.5 rounds to 2, then the range
+    EXPECT_EQ(c.RxSpinEditBeginSleep, 12);   // halves go to even
+    EXPECT_EQ(c.RxSpinEditCountString, 25);  // not a number
+    EXPECT_TRUE(c.CheckBoxShowTopBar);
+    EXPECT_TRUE(c.CheckBoxShowCenterLine);  // "yes" leaves it
+    EXPECT_FALSE(c.CheckBoxTransparentBar);
+    EXPECT_FALSE(c.CheckBoxShowBottomBar);  // missing key
+    EXPECT_EQ(c.ComboBoxFontName, "Lucida Console");
+
+    // A negative version restores nothing.
+    f.WriteIni("[UserSetting]\r\nFormVersion=-1\r\nRxSpinEditSpeedWords_Value=700\r\n");
+    f.storage1.Restore();
+    EXPECT_EQ(c.RxSpinEditSpeedWords, -5);
+}
+
+TEST(FormStorage, StringListsAreRewrittenAndRestoredWithCare) {
+    Fixture f;
+    const std::string listSection = Cp("[Расщитанные параметры.ListBoxZakladka_Items]");
+    f.bookmarks = {"'first'", "second", "third"};
+    f.autoSet.Save();
+    EXPECT_NE(f.Bytes().find("Item0=\"'first'\"\r\n"), std::string::npos);
+    f.bookmarks = {"only"};
+    f.autoSet.Save();  // no line of the longer list survives
+    EXPECT_EQ(f.Bytes().find("Item1="), std::string::npos);
+    f.bookmarks = {"x"};
+    f.autoSet.Restore();
+    EXPECT_EQ(f.bookmarks, std::vector<std::string>{"only"});
+    f.bookmarks = {"'first'"};
+    f.autoSet.Save();
+    f.bookmarks.clear();
+    f.autoSet.Restore();
+    EXPECT_EQ(f.bookmarks, std::vector<std::string>{"'first'"});
+
+    f.bookmarks.clear();
+    f.autoSet.Save();
+    EXPECT_EQ(f.Bytes().find(listSection), std::string::npos);
+
+    const std::string head = listSection + "\r\n";
+    const std::vector<std::string> kept = {"kept"};
+    for (const char* body : {"Count=0\r\nItem0=a\r\n", "Item0=a\r\n", "Count=-1\r\nItem0=a\r\n",
+                             "Count=x\r\nItem0=a\r\n"}) {
+        f.WriteIni(head + body);
+        f.bookmarks = kept;
+        f.autoSet.Restore();
+        EXPECT_EQ(f.bookmarks, kept) << body;
+    }
+    f.WriteIni(head + "Count=3\r\nItem0=a\r\nItem2=c\r\n");
+    f.autoSet.Restore();
+    EXPECT_EQ(f.bookmarks, (std::vector<std::string>{"a", "", "c"}));
+    // A huge count reads no more than the cap.
+    f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\n");
+    f.autoSet.Restore();
+    EXPECT_EQ(f.bookmarks.size(), size_t{TFormStorage::kMaxListLines});
+}
+
+TEST(FormStorage, KeepsKeyAndSectionOrderOverRepeatedSaves) {
+    Fixture f;
+    f.bookmarks = {"b"};
+    f.days = {"d"};
+    f.WriteIni("[UserSetting]\r\nCustom=1\r\nRxSpinEditSpeedWords_Value=5\r\n");
+    f.autoSet.Save();
+    f.statistic.Save();
+    f.storage1.Save();
+    f.autoSet.Save();
+    const std::string bytes = f.Bytes();
+    const auto at = [&](const std::string& s) { return bytes.find(s); };
+    // An existing key stays where it was, new ones follow it.
+    EXPECT_LT(at("Custom=1"), at("RxSpinEditSpeedWords_Value=1000"));
+    EXPECT_LT(at("RxSpinEditSpeedWords_Value"), at("FormVersion=0"));
+    EXPECT_LT(at(Cp("[Расщитанные параметры]")), at(Cp("[Статистика чтения]")));
+    EXPECT_LT(at(Cp("[Статистика чтения.ListBoxData")), at(Cp("[Расщитанные параметры.List")));
+    EXPECT_EQ(bytes.substr(bytes.size() - 9), "Item0=b\r\n");  // the list saved last is last
+}
+
+TEST(FormStorage, ReadsAFileEditedAsUtf8) {
+    Fixture f;
+    f.WriteIni(
+        "\xEF\xBB\xBF[Расщитанные параметры]\nPopravkaSpeed=1.25\n"
+        "[Расщитанные параметры.ListBoxZakladka_Items]\nCount=1\nItem0=Книга|3|\n");
+    f.autoSet.Restore();
+    EXPECT_EQ(f.autoSet.ReadValue("PopravkaSpeed"), "1.25");
+    EXPECT_EQ(f.bookmarks, std::vector<std::string>{Cp("Книга|3|")});
+}
+
+TEST(FormStorage, ScramblesAccess) {
+    EXPECT_EQ(Scramble("KORVAN"), "1115080c1b14");
+    EXPECT_EQ(Unscramble("1115080c1b14"), "KORVAN");
+    EXPECT_EQ(Unscramble("11zz14"), std::string("K") + char(0x20 ^ 0x5A) + "N");
+    EXPECT_EQ(Scramble(""), "");
+    EXPECT_EQ(Unscramble(""), "");
+
+    Fixture f;
+    f.storage1.WriteValue("ACCESS", "KORVAN");
+    f.storage1.Save();
+    EXPECT_NE(f.Bytes().find("Access=1115080c1b14\r\n"), std::string::npos);
+    f.storage1.WriteValue("Access", "");
+    f.storage1.Restore();
+    EXPECT_EQ(f.storage1.ReadValue("Access"), "KORVAN");
+}
+
+TEST(FormStorage, AFailedSaveThrowsAndLeavesTheOldFileWhole) {
+    Fixture f;
+    f.WriteIni("[UserSetting]\r\nFormVersion=0\r\n");
+    // A file size limit fails the write even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(f.storage1.Save(), UserError);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(f.Bytes(), "[UserSetting]\r\nFormVersion=0\r\n");
+}
+
+TEST(FormStorage, TheLockSerialisesRestoreChangeSave) {
+    Fixture f;
+    f.storage1.Save();
+    // Each thread adds 50 to the stored speed several times; a lost update would show.
+    const auto bump = [&f] {
+        SettingsControls controls;
+        TFormStorage storage = MakeFormStorage1(controls);
+        storage.SetStore({f.ini, false});
+        for (int i = 0; i < 5; ++i) {
+            const StoreLock lock(f.ini);
+            storage.Restore();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            controls.RxSpinEditSpeedWords += 50;
+            storage.Save();
+        }
+    };
+    std::thread a(bump), b(bump);
+    a.join();
+    b.join();
+    f.storage1.Restore();
+    EXPECT_EQ(f.controls.RxSpinEditSpeedWords, 1500);
+}
+
+}  // namespace
+}  // namespace lectorix

@@ -1,0 +1,153 @@
+#include "settings/ini_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "book/text_loader.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+using test::Cp;
+using test::TempDir;
+
+TEST(IniDocument, ReadsHandEditedFiles) {
+    const IniDocument doc = IniDocument::Parse(
+        "\xEF\xBB\xBF"
+        "[A]\r\n  k = v1  \nbroken line\r[B\rk2=x\r\n"
+        "[a]\nK=second\nk3='q'\n=empty key\n[Раздел]\nключ=значение\n");
+    ASSERT_EQ(doc.Sections().size(), 2u);  // "[B" opens nothing, "[a]" continues "[A]"
+    EXPECT_EQ(*doc.Find("a", "K"), "v1");  // the first of two equal keys wins
+    EXPECT_EQ(*doc.Find("A", "k2"), "x");
+    EXPECT_EQ(*doc.Find("A", "k3"), "'q'");  // the document keeps the quotes
+    // Valid UTF-8 with Cyrillic is taken as edited by a UTF-8 editor.
+    EXPECT_EQ(*doc.Find(Cp("Раздел"), Cp("ключ")), Cp("значение"));
+    EXPECT_EQ(doc.Find("A", "nothing"), nullptr);
+    // CP1251 bytes stay as they are.
+    EXPECT_EQ(*IniDocument::Parse(Cp("[Р]\nк=д")).Find(Cp("р"), Cp("К")), Cp("д"));
+}
+
+TEST(IniDocument, KeepsOrderReplacingInPlaceAndMovingErasedSections) {
+    IniDocument doc;
+    doc.Set("S", "a", "1");
+    doc.Set("L", "Count", "1");
+    doc.Set("S", "b", "2");
+    doc.Set("s", "A", "3");
+    doc.EraseSection("l");
+    doc.Set("L", "Count", "2");
+    EXPECT_EQ(doc.Serialize(), "[S]\r\na=3\r\nb=2\r\n\r\n[L]\r\nCount=2\r\n");
+    EXPECT_EQ(IniDocument().Serialize(), "");
+}
+
+TEST(FileStores, QuotingAndTheCutApplyToTheIniFileOnly) {
+    TempDir dir;
+    const std::string ini = (dir.Path() / "a.ini").string();
+    const std::string user = (dir.Path() / "sub" / "user.ini").string();
+    const std::string longValue(3000, 'x');
+    for (const std::string& path : {ini, user}) {
+        const auto store = OpenSettingsStore(path, path == user, false);
+        store->Write("S", "single", "'quoted'");
+        store->Write("S", "double", "\"both\"");
+        store->Write("S", "lone", "\"");
+        store->Write("S", "long", longValue);
+        store->Save();  // the user file's folder is created
+    }
+    const std::string iniBytes = ReadFileBytes(ini);
+    EXPECT_NE(iniBytes.find("single=\"'quoted'\"\r\n"), std::string::npos);
+    EXPECT_NE(iniBytes.find("double=\"\"both\"\"\r\n"), std::string::npos);
+    EXPECT_NE(iniBytes.find("lone=\"\r\n"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(user).find("single='quoted'\r\n"), std::string::npos);
+
+    const IniFileStore iniStore(ini, false);
+    EXPECT_EQ(iniStore.Read("S", "single"), "'quoted'");
+    EXPECT_EQ(iniStore.Read("S", "double"), "\"both\"");
+    EXPECT_EQ(iniStore.Read("S", "lone"), "\"");
+    EXPECT_EQ(iniStore.Read("S", "long")->size(), 2047u);
+    EXPECT_EQ(iniStore.Read("S", "missing"), std::nullopt);
+    const UserFileStore userStore(user, false);
+    EXPECT_EQ(userStore.Read("S", "single"), "'quoted'");
+    EXPECT_EQ(userStore.Read("S", "long"), longValue);
+    // A hand-quoted value in the user file is not unquoted either.
+    test::TempDir other;
+    EXPECT_EQ(UserFileStore(other.Write("u.ini", "[S]\nv=\"x\"\n"), false).Read("S", "v"), "\"x\"");
+}
+
+TEST(FileStores, AFailedSaveNamesTheFile) {
+    TempDir dir;
+    const std::string blocker = dir.Write("plain", "not a folder");
+    const std::string path = blocker + "/Lectorix.ini";
+    IniFileStore store(path, false);
+    store.Write("S", "k", "v");
+    try {
+        store.Save();
+        FAIL() << "saved below a file";
+    } catch (const UserError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("Не удалось сохранить настройки в файл «" + path + "»: "),
+                  std::string::npos)
+            << message;
+    }
+    // A file that cannot be read is not overwritten by a save.
+    EXPECT_THROW(IniFileStore(dir.Path().string(), false), UserError);
+    EXPECT_NO_THROW(IniFileStore(dir.Path().string(), true));
+}
+
+TEST(ChooseSettingsStore, NamesTheIniFileAfterTheExecutable) {
+    EXPECT_EQ(IniFileNameFor("/opt/READER.EXE"), "/opt/READER.ini");
+    EXPECT_EQ(IniFileNameFor("/usr/bin/lectorix"), "/usr/bin/lectorix.ini");
+    EXPECT_EQ(IniFileNameFor("/a.Exe/b.exe"), "/a.ini/b.ini");
+}
+
+TEST(ChooseSettingsStore, PicksTheIniFileOrTheUserFile) {
+    TempDir dir;
+    const std::string exe = (dir.Path() / "lectorix").string();
+    const std::string ini = exe + ".ini";
+    StoreProbe probe;
+    probe.UserFilePath = (dir.Path() / "config" / "Lectorix.ini").string();
+
+    // A first start creates an empty ini file.
+    auto choice = ChooseSettingsStore(exe, probe);
+    EXPECT_FALSE(choice.UseRegistry);
+    EXPECT_EQ(choice.IniFileName, ini);
+    EXPECT_TRUE(std::filesystem::is_regular_file(ini));
+    EXPECT_EQ(std::filesystem::file_size(ini), 0u);
+
+    // A read-only ini file (asked through the probe: root may write anything).
+    probe.IsWritable = [&](const std::string& path) { return path != ini; };
+    choice = ChooseSettingsStore(exe, probe);
+    EXPECT_TRUE(choice.UseRegistry);
+    EXPECT_EQ(choice.IniFileName, probe.UserFilePath);
+    probe.IsWritable = nullptr;
+
+    // An ini file that cannot be created.
+    std::filesystem::remove(ini);
+    probe.CreateEmpty = [](const std::string&) { return false; };
+    EXPECT_TRUE(ChooseSettingsStore(exe, probe).UseRegistry);
+    probe.CreateEmpty = nullptr;
+
+    // A user file without "UserSetting" does not count; one with it wins over a writable ini.
+    std::filesystem::create_directories(dir.Path() / "config");
+    dir.Write("config/Lectorix.ini", "[Other]\r\nk=v\r\n");
+    EXPECT_FALSE(ChooseSettingsStore(exe, probe).UseRegistry);
+    dir.Write("config/Lectorix.ini", "[usersetting]\r\nFormVersion=0\r\n");
+    EXPECT_TRUE(ChooseSettingsStore(exe, probe).UseRegistry);
+    probe.IsWritable = [&](const std::string& path) { return path != probe.UserFilePath; };
+    EXPECT_FALSE(ChooseSettingsStore(exe, probe).UseRegistry);
+}
+
+TEST(ChooseSettingsStore, AReadOnlyFolderFallsBackToTheUserFile) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+    TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "ro");
+    ::chmod((dir.Path() / "ro").c_str(), 0555);
+    StoreProbe probe;
+    probe.UserFilePath = (dir.Path() / "user.ini").string();
+    EXPECT_TRUE(ChooseSettingsStore((dir.Path() / "ro" / "lectorix").string(), probe).UseRegistry);
+    ::chmod((dir.Path() / "ro").c_str(), 0755);
+}
+
+}  // namespace
+}  // namespace lectorix
