@@ -42,6 +42,17 @@ int ParseCount(std::string_view text) {
     return value;
 }
 
+// The line index of a key "Item<n>", or -1.
+int ItemIndex(std::string_view key) {
+    if (key.size() < 5 || !EqualNoCase(key.substr(0, 4), "Item")) return -1;
+    const std::string_view digits = key.substr(4);
+    int n = -1;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (ec != std::errc() || end != digits.data() + digits.size() || n < 0) return -1;
+    if (digits.size() > 1 && digits.front() == '0') return -1;  // "Item01" is not line 1
+    return n;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -229,7 +240,12 @@ void TFormStorage::RestoreFrom(const SettingsStore& store) {
         const std::string listSection = section_ + "." + p.Key;
         const int count = ParseCount(Trim(store.Read(listSection, "Count").value_or("0")));
         if (count <= 0) continue;
-        std::vector<std::string> lines(static_cast<size_t>(std::min(count, kMaxListLines)));
+        // Lines past the last one present would all be empty: a damaged Count of two
+        // thousand million must not allocate them.
+        int present = 0;
+        for (const std::string& key : store.Keys(listSection))
+            present = std::max(present, std::min(ItemIndex(key), count - 1) + 1);
+        std::vector<std::string> lines(static_cast<size_t>(std::min(present, kMaxListLines)));
         for (size_t i = 0; i < lines.size(); ++i)
             lines[i] = store.Read(listSection, "Item" + std::to_string(i)).value_or("");
         p.SetList(std::move(lines));

@@ -39,7 +39,9 @@ class TFormStorage {
     void AddText(std::string property, std::function<std::string()> get,
                  std::function<void(std::string)> set);
     void AddText(std::string property, std::string& value);
-    // Kept in a section of its own, "<section>.<Component>_<Property>".
+    // Kept in a section of its own, "<section>.<Component>_<Property>", as "Count" and
+    // "Item0".."Item<Count-1>". A Count above 0 replaces the list with its lines (a missing
+    // one reads as empty, those after the last present are dropped); otherwise it stays.
     void AddStringList(std::string property, std::function<std::vector<std::string>()> get,
                        std::function<void(std::vector<std::string>)> set);
     void AddStringList(std::string property, std::vector<std::string>& value);
@@ -58,7 +60,7 @@ class TFormStorage {
     void SaveTo(SettingsStore& store) const;
     void RestoreFrom(const SettingsStore& store);
 
-    // The most lines a list restores, whatever its "Count" claims.
+    // A list restores min(Count, the last line present + 1, this) lines.
     static constexpr int kMaxListLines = 100000;
 
   private:

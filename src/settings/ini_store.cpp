@@ -119,6 +119,11 @@ void IniDocument::EraseSection(std::string_view section) {
         if (index > at) --index;
 }
 
+const IniDocument::Section* IniDocument::FindSection(std::string_view section) const {
+    const auto it = sectionIndex_.find(Lower(section));
+    return it != sectionIndex_.end() ? &sections_[it->second] : nullptr;
+}
+
 bool IniDocument::HasSection(std::string_view section) const {
     return sectionIndex_.contains(Lower(section));
 }
@@ -131,6 +136,14 @@ FileStoreBase::FileStoreBase(std::string path, bool quiet) : path_(std::move(pat
     } catch (const UserError&) {
         if (!quiet) throw;
     }
+}
+
+std::vector<std::string> FileStoreBase::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    if (const IniDocument::Section* s = doc_.FindSection(section))
+        for (const IniDocument::Entry& e : s->Entries)
+            keys.push_back(e.Key);
+    return keys;
 }
 
 void FileStoreBase::Save() const {

@@ -41,6 +41,7 @@ class IniDocument {
     void Set(std::string_view section, std::string_view key, std::string_view value);
     void EraseSection(std::string_view section);
     bool HasSection(std::string_view section) const;
+    const Section* FindSection(std::string_view section) const;
     const std::vector<Section>& Sections() const { return sections_; }
 
   private:
@@ -63,6 +64,8 @@ class SettingsStore {
     virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
     virtual void EraseSection(std::string_view section) = 0;
     virtual bool HasSection(std::string_view section) const = 0;
+    // The keys of a section in file order, none when it is missing.
+    virtual std::vector<std::string> Keys(std::string_view section) const = 0;
     // Replaces the file with the document atomically. Throws UserError naming the file.
     virtual void Save() const = 0;
     virtual const std::string& Path() const = 0;
@@ -77,6 +80,7 @@ class FileStoreBase : public SettingsStore {
     FileStoreBase(std::string path, bool quiet);
     void EraseSection(std::string_view section) override { doc_.EraseSection(section); }
     bool HasSection(std::string_view section) const override { return doc_.HasSection(section); }
+    std::vector<std::string> Keys(std::string_view section) const override;
     void Save() const override;
     const std::string& Path() const override { return path_; }
     const IniDocument& Document() const { return doc_; }

@@ -124,8 +124,11 @@ TEST(FormStorage, StringListsAreRewrittenAndRestoredWithCare) {
     f.WriteIni(head + "Count=3\r\nItem0=a\r\nItem2=c\r\n");
     f.autoSet.Restore();
     EXPECT_EQ(f.bookmarks, (std::vector<std::string>{"a", "", "c"}));
-    // A huge count reads no more than the cap.
-    f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\n");
+    // A huge count reads up to the last line present, and never more than the cap.
+    f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\nItem1=b\r\n");
+    f.autoSet.Restore();
+    EXPECT_EQ(f.bookmarks, (std::vector<std::string>{"a", "b"}));
+    f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\nitem250000=z\r\n");
     f.autoSet.Restore();
     EXPECT_EQ(f.bookmarks.size(), size_t{TFormStorage::kMaxListLines});
 }
