@@ -114,7 +114,7 @@ void PageArea::resizeEvent(QResizeEvent* event) {
     form_.RefitPage();
 }
 
-TFormBook::TFormBook(QWidget* parent)
+TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings)
     : QMainWindow(parent), engine_(*this, clock_), timer_(std::make_unique<TQvlThreadTimer>()) {
     InstallIconTheme();
     setWindowTitle(QStringLiteral("FormBook"));
@@ -162,6 +162,7 @@ TFormBook::TFormBook(QWidget* parent)
         });
     };
 
+    if (loadSettings) loadSettings(engine_);
     ApplyDisplaySettings();
     engine_.ControlsIdle();
     engine_.InitReader();
@@ -739,6 +740,10 @@ double TFormBook::ClockInterval() const {
 
 void TFormBook::PostToUi(std::function<void()> call) {
     QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+void PrepareWindowSystem() {
+    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
 }
 
 std::string WelcomeText() {

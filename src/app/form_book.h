@@ -46,7 +46,9 @@ class PageArea : public QWidget {
 
 class TFormBook : public QMainWindow, public ReaderView {
   public:
-    explicit TFormBook(QWidget* parent = nullptr);
+    // `loadSettings` fills the engine's settings before the reader is set up on them.
+    explicit TFormBook(QWidget* parent = nullptr,
+                       const std::function<void(ReadingEngine&)>& loadSettings = {});
     ~TFormBook() override;
 
     // The windows of the exercises, the settings, the statistics, the bookmarks and the archive
@@ -181,5 +183,11 @@ std::string WelcomeText();
 
 // Points the icon lookup at the fallback theme the setup installs, for desktops without one.
 void InstallIconTheme();
+
+// Window-system choices the page's ticks need, made before the QApplication exists. On X11,
+// Qt's shared-memory images make every repaint of a strip just sent wait for the X server to
+// finish with it (a round trip per shutter step, about 0.07 ms); a tick's strips are a few
+// kilobytes, which the socket carries for less. A value the user set is kept.
+void PrepareWindowSystem();
 
 }  // namespace lectorix

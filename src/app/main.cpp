@@ -1,5 +1,6 @@
 // Lectorix: a speed-reading trainer.
 #include <QApplication>
+#include <QFile>
 #include <clocale>
 #include <memory>
 
@@ -7,8 +8,12 @@
 #include "app/form_book.h"
 #include "app/program_icon.h"
 #include "app/unix_signals.h"
+#include "app/user_settings_window.h"
+#include "settings/form_user_setting.h"
+#include "settings/program_settings.h"
 
 int main(int argc, char** argv) {
+    lectorix::PrepareWindowSystem();
     QApplication app(argc, argv);
     // Qt takes the user's locale for the C library; numbers are always written with a point.
     std::setlocale(LC_NUMERIC, "C");
@@ -21,7 +26,16 @@ int main(int argc, char** argv) {
     auto splash = std::make_unique<lectorix::TFormAbout>();
     splash->ShowAsSplash();
 
-    lectorix::TFormBook form;
+    // The settings are read before the reader is set up on them: from the per-user file, or
+    // from the ini file beside the program.
+    lectorix::ProgramSettings settings;
+    settings.SetStore(lectorix::ChooseSettingsStore(
+        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()));
+    lectorix::TFormBook form(nullptr, [&settings](lectorix::ReadingEngine& engine) {
+        settings.LoadUserSettings(engine.Settings, engine.StepOverhead);
+    });
+    lectorix::TFormUserSetting userSetting(&form);
+    lectorix::ConnectUserSettings(form, userSetting, settings);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the

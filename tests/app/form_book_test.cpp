@@ -15,7 +15,12 @@
 
 #include "app/dialogs.h"
 #include "app/text_codec.h"
+#include "app/user_settings_window.h"
+#include "book/text_helpers.h"
+#include "book/text_loader.h"
 #include "reader/page_painter.h"
+#include "settings/form_user_setting.h"
+#include "settings/program_settings.h"
 #include "support/test_support.h"
 #include "timer/qvl_thread_timer.h"
 
@@ -351,15 +356,22 @@ class FormBookTest : public QObject {
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.OpenText(Story(30));
-        QString stored;
-        form.Seams.StoreStepOverhead = [&](const std::string& v) {
-            stored = QString::fromStdString(v);
-        };
+        // The figure lands in the store beside whatever else the store holds.
+        test::TempDir dir;
+        const std::string ini = dir.Write("lectorix.ini", "[UserSetting]\r\nAccess=\r\n");
+        ProgramSettings settings;
+        settings.SetStore({ini, false});
+        TFormUserSetting dialog(&form);
+        ConnectUserSettings(form, dialog, settings);
         form.ActionCPUTest->trigger();
         QVERIFY(form.Engine().CpuTestRunning());
         QTRY_VERIFY_WITH_TIMEOUT(!form.Engine().CpuTestRunning(), 60000);
         QVERIFY(form.Engine().StepOverhead > 0);
-        QCOMPARE(stored.toDouble(), form.Engine().StepOverhead);
+        const std::string stored = ReadFileBytes(ini);
+        QVERIFY(stored.starts_with("[UserSetting]\r\nAccess=\r\n"));
+        QVERIFY2(stored.find("PopravkaSpeed=" + ShortestDecimal(form.Engine().StepOverhead) +
+                             "\r\n") != std::string::npos,
+                 stored.c_str());
         QVERIFY2(form.windowTitle().startsWith(QStringLiteral("Тест быстродействия: ")),
                  qPrintable(form.windowTitle()));
         QVERIFY(!form.QvlThreadTimerCPUTest().Enabled());

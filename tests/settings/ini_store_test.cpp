@@ -138,16 +138,5 @@ TEST(ChooseSettingsStore, PicksTheIniFileOrTheUserFile) {
     EXPECT_FALSE(ChooseSettingsStore(exe, probe).UseRegistry);
 }
 
-TEST(ChooseSettingsStore, AReadOnlyFolderFallsBackToTheUserFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
-    TempDir dir;
-    std::filesystem::create_directories(dir.Path() / "ro");
-    ::chmod((dir.Path() / "ro").c_str(), 0555);
-    StoreProbe probe;
-    probe.UserFilePath = (dir.Path() / "user.ini").string();
-    EXPECT_TRUE(ChooseSettingsStore((dir.Path() / "ro" / "lectorix").string(), probe).UseRegistry);
-    ::chmod((dir.Path() / "ro").c_str(), 0755);
-}
-
 }  // namespace
 }  // namespace lectorix

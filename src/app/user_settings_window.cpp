@@ -1,0 +1,45 @@
+#include "app/user_settings_window.h"
+
+#include "app/dialogs.h"
+#include "app/form_book.h"
+#include "book/text_loader.h"
+#include "settings/form_user_setting.h"
+#include "settings/program_settings.h"
+
+namespace lectorix {
+
+bool ShowUserSettings(TFormUserSetting& dialog, ProgramSettings& settings, ReadingEngine& engine) {
+    settings.RestoreDialogAutoSet();
+    // The speed keys change the speed in use without the dialog; it opens on that speed, so
+    // OK keeps it. The other options change only here, so the controls hold them already.
+    SettingsControls shown = settings.Controls;
+    shown.RxSpinEditSpeedWords = engine.Settings.SpeedCpm;
+    dialog.WriteControls(shown);
+    if (dialog.exec() == 1) {
+        dialog.ReadControls(settings.Controls);
+        try {
+            settings.AcceptUserSettings(engine.Settings, engine.StepOverhead);
+        } catch (const UserError& e) {
+            ShowWarning(dialog.parentWidget(), QString::fromUtf8(e.what()));
+        }
+        return true;
+    }
+    // Restoring never fails: an unreadable store leaves the values as they are.
+    settings.LoadUserSettings(engine.Settings, engine.StepOverhead);
+    return false;
+}
+
+void ConnectUserSettings(TFormBook& form, TFormUserSetting& dialog, ProgramSettings& settings) {
+    form.Seams.ShowUserSettings = [&form, &dialog, &settings] {
+        return ShowUserSettings(dialog, settings, form.Engine());
+    };
+    form.Seams.StoreStepOverhead = [&form, &settings](const std::string& stepOverhead) {
+        try {
+            settings.StoreStepOverhead(stepOverhead);
+        } catch (const UserError& e) {
+            ShowWarning(&form, QString::fromUtf8(e.what()));
+        }
+    };
+}
+
+}  // namespace lectorix

@@ -1,0 +1,62 @@
+#include "settings/program_settings.h"
+
+#include <exception>
+
+#include "book/text_loader.h"
+#include "settings/apply_settings.h"
+
+namespace lectorix {
+
+ProgramSettings::ProgramSettings()
+    : FormStorage1(MakeFormStorage1(Controls)),
+      DialogAutoSet(MakeFormStorageAutoSet(DialogBookmarks)),
+      MainAutoSet(MakeFormStorageAutoSet(Bookmarks)),
+      FormStorageStatistic(MakeFormStorageStatistic(GlobalStatistic, DayStatistic)) {}
+
+void ProgramSettings::SetStore(const SettingsStoreChoice& store) {
+    store_ = store;
+    FormStorage1.SetStore(store);
+    DialogAutoSet.SetStore(store);
+    FormStorageStatistic.SetStore(store);
+}
+
+void ProgramSettings::Apply(UserSettings& settings, double& stepOverhead) const {
+    ApplyUserSettings(Controls, DialogAutoSet.ReadValue("PopravkaSpeed"),
+                      FormStorage1.ReadValue("Access"), settings, stepOverhead);
+}
+
+void ProgramSettings::LoadUserSettings(UserSettings& settings, double& stepOverhead) {
+    {
+        const StoreLock lock(store_.IniFileName);
+        FormStorage1.Restore();
+        DialogAutoSet.Restore();
+    }
+    Apply(settings, stepOverhead);
+}
+
+void ProgramSettings::RestoreDialogAutoSet() {
+    DialogAutoSet.Restore();
+}
+
+void ProgramSettings::AcceptUserSettings(UserSettings& settings, double& stepOverhead) {
+    std::exception_ptr failure;
+    try {
+        const StoreLock lock(store_.IniFileName);
+        FormStorage1.Save();
+        DialogAutoSet.Save();
+    } catch (const UserError&) {
+        failure = std::current_exception();
+    }
+    Apply(settings, stepOverhead);
+    if (failure) std::rethrow_exception(failure);
+}
+
+void ProgramSettings::StoreStepOverhead(const std::string& stepOverhead) {
+    MainAutoSet.SetStore(store_);
+    const StoreLock lock(store_.IniFileName);
+    MainAutoSet.Restore();
+    MainAutoSet.WriteValue("PopravkaSpeed", stepOverhead);
+    MainAutoSet.Save();
+}
+
+}  // namespace lectorix

@@ -1,0 +1,232 @@
+#include "settings/program_settings.h"
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "book/text_loader.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+using test::TempDir;
+
+// The part of the hand-written defaults file that the dialog's two storages write.
+std::string DialogDefaults() {
+    const std::string all = test::DataFile("settings/defaults.ini");
+    return all.substr(0, all.find(test::Cp("\r\n[Статистика чтения]")));
+}
+
+TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
+    TempDir dir;
+    const std::string ini = (dir.Path() / "lectorix.ini").string();
+    WriteFileBytes(ini, "");
+    ProgramSettings s;
+    s.SetStore({ini, false});
+
+    UserSettings record;
+    record.SpeedCpm = 1;
+    record.FormatToolEnabled = true;
+    double stepOverhead = 0;
+    s.LoadUserSettings(record, stepOverhead);
+    const UserSettings defaults;
+    EXPECT_EQ(record.SpeedCpm, defaults.SpeedCpm);
+    EXPECT_EQ(record.CharsPerLine, defaults.CharsPerLine);
+    EXPECT_FALSE(record.FormatToolEnabled);
+    EXPECT_EQ(stepOverhead, 0.965);
+    EXPECT_EQ(ReadFileBytes(ini), "");  // restoring writes nothing
+
+    s.AcceptUserSettings(record, stepOverhead);
+    EXPECT_EQ(ReadFileBytes(ini), DialogDefaults());
+
+    // The CPU test's figure goes through the main window's storage; the dialog reads it when it
+    // opens next, and OK writes it back with the changed options.
+    s.StoreStepOverhead("0.0123");
+    s.RestoreDialogAutoSet();
+    SettingsControls& c = s.Controls;
+    c.CheckBoxHideLeftLetter = true;
+    c.RxSpinEditCountHideLeftLetter = 2;
+    c.CheckBoxShowCenterLine = false;
+    c.CheckBoxShowTopBar = false;
+    c.RxSpinEditCountLetter = 30;
+    c.RxSpinEditCountShowOnePage = 3;
+    c.RxSpinEditOpenString = 8;
+    c.RxSpinEditSpeedWords = 1550;
+    c.CheckBoxAutoSpeedPresent = false;
+    c.CheckBoxFontStyle = true;
+    c.ComboBoxFontName = "Lucida Console";
+    c.RxSpinEditBeginSleep = 500;
+    s.AcceptUserSettings(record, stepOverhead);
+    EXPECT_EQ(ReadFileBytes(ini), test::DataFile("settings/after_ok.ini"));
+    EXPECT_EQ(record.CharsPerLine, 30);
+    EXPECT_EQ(record.SpeedCpm, 1550);
+    EXPECT_TRUE(record.FontBold);
+    EXPECT_EQ(stepOverhead, 0.0123);
+
+    // A second copy of the program starts on exactly these values.
+    ProgramSettings other;
+    other.SetStore({ini, false});
+    UserSettings again;
+    double againOverhead = 0;
+    other.LoadUserSettings(again, againOverhead);
+    EXPECT_EQ(again.OpenLines, 8);
+    EXPECT_EQ(again.FontName, "Lucida Console");
+    EXPECT_EQ(againOverhead, 0.0123);
+}
+
+TEST(ProgramSettings, AFailedSaveNamesTheFileAndKeepsTheNewValuesInUse) {
+    TempDir dir;
+    // A folder that is a file stops the save whoever runs the test.
+    const std::string blocker = dir.Write("blocker", "x");
+    const std::string ini = blocker + "/lectorix.ini";
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    UserSettings record;
+    double stepOverhead = 0;
+    s.Controls.RxSpinEditSpeedWords = 1250;
+    try {
+        s.AcceptUserSettings(record, stepOverhead);
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const UserError& e) {
+        EXPECT_NE(std::string(e.what()).find(ini), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(record.SpeedCpm, 1250);
+    EXPECT_THROW(s.StoreStepOverhead("0.5"), UserError);
+}
+
+// The saver of the kill test: writes one of two documents again and again.
+[[noreturn]] void SaveForever(const std::string& ini, int bookmarks) {
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    for (int i = 0;; ++i) {
+        s.Bookmarks.assign(static_cast<size_t>(bookmarks), std::string(200, i % 2 ? 'b' : 'a'));
+        s.StoreStepOverhead(i % 2 ? "0.5" : "0.25");
+    }
+}
+
+TEST(ProgramSettings, AKilledSaveLeavesTheOldFileOrTheNewOne) {
+    TempDir dir;
+    const std::string ini = (dir.Path() / "lectorix.ini").string();
+    // The two documents the saver alternates between, large enough to take a while to write.
+    std::string documents[2];
+    for (int i = 0; i < 2; ++i) {
+        ProgramSettings s;
+        s.SetStore({ini, false});
+        s.Bookmarks.assign(2000, std::string(200, i ? 'b' : 'a'));
+        s.StoreStepOverhead(i ? "0.5" : "0.25");
+        documents[i] = ReadFileBytes(ini);
+    }
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> wait(0, 20000);
+    for (int round = 0; round < 100; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) SaveForever(ini, 2000);
+        ::usleep(static_cast<useconds_t>(wait(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const std::string bytes = ReadFileBytes(ini);
+        ASSERT_TRUE(bytes == documents[0] || bytes == documents[1])
+            << "round " << round << ": " << bytes.size() << " bytes";
+    }
+}
+
+TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {
+    TempDir dir;
+    const std::string ini = (dir.Path() / "lectorix.ini").string();
+    constexpr int kSaves = 500;
+    const auto run = [&ini](bool diary) {
+        ProgramSettings s;
+        s.SetStore({ini, false});
+        for (int i = 1; i <= kSaves; ++i) {
+            if (diary) {
+                const StoreLock lock(ini);
+                s.FormStorageStatistic.Restore();
+                s.GlobalStatistic = std::to_string(i) + "|1000|";
+                s.FormStorageStatistic.Save();
+            } else {
+                s.StoreStepOverhead(std::to_string(i));
+            }
+        }
+    };
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            run(i == 1);
+            std::_Exit(0);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    s.MainAutoSet.SetStore(s.Store());
+    s.MainAutoSet.Restore();
+    s.FormStorageStatistic.Restore();
+    EXPECT_EQ(s.MainAutoSet.ReadValue("PopravkaSpeed"), std::to_string(kSaves));
+    EXPECT_EQ(s.GlobalStatistic, std::to_string(kSaves) + "|1000|");
+}
+
+// Runs `body` as a user who cannot write the folders root made; as that user already, in a
+// child all the same, so the environment it changes stays its own.
+int RunAsOrdinaryUser(const std::function<bool()>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            std::_Exit(2);
+        std::_Exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ProgramSettings, AProgramInAFolderTheUserCannotWriteKeepsItsSettingsInTheUserFolder) {
+    TempDir dir;
+    const auto bin = dir.Path() / "usr" / "bin";
+    const auto config = dir.Path() / "config";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(config);
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod(bin.c_str(), 0555);
+    ::chmod(config.c_str(), 0777);
+    const std::string userFile = (config / "Quorvel" / "Lectorix.ini").string();
+    const int result = RunAsOrdinaryUser([&] {
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        const SettingsStoreChoice choice = ChooseSettingsStore((bin / "lectorix").string());
+        if (!choice.UseRegistry || choice.IniFileName != userFile) return false;
+        ProgramSettings s;
+        s.SetStore(choice);
+        UserSettings record;
+        double stepOverhead = 0;
+        s.LoadUserSettings(record, stepOverhead);
+        s.Controls.RxSpinEditSpeedWords = 1700;
+        s.AcceptUserSettings(record, stepOverhead);
+        // The next start finds the file with its section and keeps using it.
+        return ChooseSettingsStore((bin / "lectorix").string()).IniFileName == userFile;
+    });
+    ::chmod(bin.c_str(), 0755);
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(std::filesystem::exists(bin / "lectorix.ini"));
+    EXPECT_NE(ReadFileBytes(userFile).find("RxSpinEditSpeedWords_Value=1700\r\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace lectorix
