@@ -723,6 +723,10 @@ void TFormBook::SetPointerHidden(bool hidden) {
 void TFormBook::SetClockEnabled(bool enabled) {
     timer_->SetEnabled(enabled);
 }
+void TFormBook::ShowReadingStatistics() {
+    if (Seams.ShowStatistics) Seams.ShowStatistics();
+}
+
 void TFormBook::SetCpuTestClockEnabled(bool enabled) {
     cpuTimer_->SetEnabled(enabled);
 }

@@ -135,6 +135,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     double ClockInterval() const override;
     void SetCpuTestClockEnabled(bool enabled) override;
     void CollapseContents() override;
+    void ShowReadingStatistics() override;
     void PostToUi(std::function<void()> call) override;
 
     // Font, page geometry and images again, fitted to the height the window offers the page.

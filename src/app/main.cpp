@@ -7,6 +7,7 @@
 #include "app/form_about.h"
 #include "app/form_book.h"
 #include "app/program_icon.h"
+#include "app/reading_statistics.h"
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
 #include "settings/form_user_setting.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     });
     lectorix::TFormUserSetting userSetting(&form);
     lectorix::ConnectUserSettings(form, userSetting, settings);
+    lectorix::ConnectReadingStatistics(form, settings);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the

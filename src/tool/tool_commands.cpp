@@ -1,6 +1,10 @@
 #include "tool/tool_commands.h"
 
+#include <unistd.h>
+
 #include <charconv>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,6 +18,9 @@
 #include "book/text_loader.h"
 #include "book/text_wrap.h"
 #include "formatter/book_writer.h"
+#include "settings/program_settings.h"
+#include "stats/reading_diary.h"
+#include "stats/statistics_reports.h"
 
 namespace lectorix {
 namespace {
@@ -27,6 +34,7 @@ constexpr const char* kUsage =
     "  pages   lay a text out into the reader's pages\n"
     "  book    print the header and contents of a book\n"
     "  format  make a book of a text\n"
+    "  stats   print the reading diary\n"
     "\n"
     "Run 'lectorix-tool COMMAND --help' for a command's options.\n";
 
@@ -60,6 +68,12 @@ constexpr const char* kFormatHelp =
     "Makes a book of the text IN: every line after blank lines becomes a contents entry.\n"
     "OUT is written in code page 1251 with CR LF line ends.\n";
 
+constexpr const char* kStatsHelp =
+    "Usage: lectorix-tool stats [--ini FILE] [--csv]\n"
+    "Prints today's, the global and the by-date reports of the reading diary kept in the\n"
+    "settings FILE (without --ini, the settings the program beside this tool uses).\n"
+    "With --csv, prints the days oldest first as date,letters,speed,minutes instead.\n";
+
 // The largest value an option takes; larger ones are surely typing errors.
 constexpr long long kMaxOptionValue = 1000000;
 
@@ -72,16 +86,19 @@ struct ParsedArgs {
     std::map<std::string, long long> values;
     std::map<std::string, std::string> texts;
     std::vector<std::string> files;
+    std::map<std::string, bool> flags;
     bool help = false;
     const std::string& file() const { return files.front(); }
 };
 
 ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t first,
                      const std::map<std::string, long long>& known,
-                     const std::map<std::string, std::string>& knownTexts, size_t fileCount) {
+                     const std::map<std::string, std::string>& knownTexts, size_t fileCount,
+                     const std::map<std::string, bool>& knownFlags) {
     ParsedArgs parsed;
     parsed.values = known;
     parsed.texts = knownTexts;
+    parsed.flags = knownFlags;
     for (size_t i = first; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -94,6 +111,11 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t first,
             if (const size_t eq = name.find('='); eq != std::string::npos) {
                 value = name.substr(eq + 1);
                 name.resize(eq);
+            }
+            if (const auto flag = parsed.flags.find(name); flag != parsed.flags.end()) {
+                if (value) throw UsageError{"option '--" + name + "' takes no value"};
+                flag->second = true;
+                continue;
             }
             const auto it = parsed.values.find(name);
             const auto textIt = parsed.texts.find(name);
@@ -275,6 +297,59 @@ int Format(const ParsedArgs& a, std::ostream& /*out*/) {
     return 0;
 }
 
+// The store the program beside this tool would choose, found without creating anything.
+SettingsStoreChoice ProgramStore() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string program = (self.parent_path() / "lectorix").string();
+    StoreProbe probe;
+    probe.CreateEmpty = [](const std::string& path) {
+        const auto folder = std::filesystem::path(path).parent_path();
+        return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+    };
+    return ChooseSettingsStore(program, probe);
+}
+
+// A CSV field, quoted when it holds a comma, a quote or a line break.
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+int Stats(const ParsedArgs& a, std::ostream& out) {
+    const std::string& ini = a.texts.at("ini");
+    ProgramSettings settings;
+    settings.SetStore(ini.empty() ? ProgramStore() : SettingsStoreChoice{ini, false});
+    if (!ini.empty() && !std::filesystem::exists(ini))
+        throw UserError("Файл настроек «" + ini + "» не найден.");
+    const Diary diary = RestoreDiary(settings);
+    if (a.flags.at("csv")) {
+        out << "date,letters,speed,minutes\n";
+        for (auto day = diary.Days.rbegin(); day != diary.Days.rend(); ++day) {
+            std::string rest = *day;
+            const std::string date = Cp1251ToUtf8(CutField(rest));
+            const std::int64_t letters = FieldNumber(CutField(rest));
+            const std::int64_t speed = FieldNumber(CutField(rest));
+            char minutes[32];
+            std::snprintf(
+                minutes, sizeof minutes, "%.2f",
+                speed > 0 ? static_cast<double>(letters) / static_cast<double>(speed) : 0.0);
+            out << CsvField(date) << ',' << letters << ',' << speed << ',' << minutes << '\n';
+        }
+        return 0;
+    }
+    const StatisticTexts t = BuildReadingStatistics({}, diary, LocalToday());
+    out << ForPrinting(t.Report2) << '\n'
+        << ForPrinting(t.Report3) << '\n'
+        << ForPrinting(t.Report4);
+    return 0;
+}
+
 struct Command {
     const char* help;
     std::map<std::string, long long> options;
@@ -282,22 +357,24 @@ struct Command {
     std::vector<std::string> required;
     std::map<std::string, std::string> texts;
     size_t files = 1;
+    std::map<std::string, bool> flags;
 };
 
 }  // namespace
 
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::map<std::string, Command> commands = {
-        {"count", {kCountHelp, {}, Count, {}, {}, 1}},
-        {"wrap", {kWrapHelp, {{"width", 0}}, Wrap, {"width"}, {}, 1}},
+        {"count", {kCountHelp, {}, Count, {}, {}, 1, {}}},
+        {"wrap", {kWrapHelp, {{"width", 0}}, Wrap, {"width"}, {}, 1, {}}},
         {"pages",
          {kPagesHelp,
           {{"chars", 22}, {"lines", 25}, {"repeats", 1}, {"back", 0}},
           Pages,
           {},
           {},
-          1}},
-        {"book", {kBookHelp, {{"chars", 22}, {"lines", 25}}, Book, {}, {}, 1}},
+          1,
+          {}}},
+        {"book", {kBookHelp, {{"chars", 22}, {"lines", 25}}, Book, {}, {}, 1, {}}},
         {"format",
          {kFormatHelp,
           {},
@@ -312,7 +389,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
            {"id", ""},
            {"copyright", ""},
            {"source", ""}},
-          2}},
+          2,
+          {}}},
+        {"stats", {kStatsHelp, {}, Stats, {}, {{"ini", ""}}, 0, {{"csv", false}}}},
     };
     if (args.empty()) {
         err << "lectorix-tool: no command given; try 'lectorix-tool --help'\n";
@@ -329,7 +408,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     const Command& cmd = it->second;
     try {
-        const ParsedArgs parsed = ParseArgs(args, 1, cmd.options, cmd.texts, cmd.files);
+        const ParsedArgs parsed = ParseArgs(args, 1, cmd.options, cmd.texts, cmd.files, cmd.flags);
         if (parsed.help) {
             out << cmd.help;
             return 0;

@@ -458,26 +458,6 @@ class FormBookTest : public QObject {
         QCOMPARE(e.Settings.SpeedCpm, speed);
     }
 
-    void theEndOfATextBringsItBackToPageOne() {
-        TFormBook form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.OpenText(Story(6));  // two short pages
-        ReadingEngine& e = form.Engine();
-        e.Settings.SpeedCpm = 600000;
-        e.Settings.PageStartDelayMs = 0;
-        e.Settings.AutoSpeedIncrease = false;
-        e.Engine.SpeedChangedByUser = true;
-        e.RecomputeInterval();
-        Key(form, Qt::Key_Return);
-        // Both pages read (the count of pages read is never reset), then idle on page 1 again.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            e.Session.SessionPages >= 2 && e.Page.PageNumber == 1 && !e.Reading(), 30000);
-        QCOMPARE(e.Session.SessionPages, 2);
-        QCOMPARE(e.Page.PageStart, 0);
-        QVERIFY(form.Action(ReaderAction::Run)->isEnabled());
-    }
-
     void theWelcomeBookOpensWithItsContents() {
         TFormBook form;
         form.show();

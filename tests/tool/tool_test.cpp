@@ -40,6 +40,9 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
         {"pages", "--chars", "99999999999999999999", file},
         {"pages", (dir.Path() / "missing.txt").string()},
         {"count", dir.Path().string()},
+        {"stats", "--ini", (dir.Path() / "missing.ini").string()},
+        {"stats", "--csv=yes"},
+        {"stats", file},
     };
     for (const auto& args : bad) {
         const ToolRun r = Tool(args);
@@ -152,6 +155,27 @@ TEST(Tool, CountOfAStorySavedAsRtfIsThatOfItsText) {
         if (rtf.empty()) GTEST_SKIP() << "the shared test files are not beside the repository";
         EXPECT_EQ(Tool({"count", rtf}).out, text.out) << writer;
     }
+}
+
+TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsv) {
+    test::TempDir dir;
+    const std::string ini = dir.Write(
+        "lectorix.ini", test::Cp("[Статистика чтения]\r\nEditGlobalStatistic_Text=4000|571|\r\n"
+                                 "[Статистика чтения.ListBoxDataStatistic_Items]\r\n"
+                                 "Count=3\r\nItem0=06.12.2026|1000|500|\r\n"
+                                 "Item1=05,12|7|0|\r\nItem2=04.12.2026|3000|600|\r\n"));
+    const ToolRun csv = Tool({"stats", "--ini", ini, "--csv"});
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out,
+              "date,letters,speed,minutes\n04.12.2026,3000,600,5.00\n\"05,12\",7,0,0.00\n"
+              "06.12.2026,1000,500,2.00\n");
+    const ToolRun reports = Tool({"stats", "--ini", ini});
+    EXPECT_EQ(reports.status, 0) << reports.err;
+    for (const char* line :
+         {"Глобальная статистика            \n", "Средняя скорость чтения:         571\n",
+          "06.12.2026 Скорость:    500, Время: 0:02:00, Букв: 1000\n"})
+        EXPECT_NE(reports.out.find(line), std::string::npos) << line << reports.out;
+    EXPECT_EQ(reports.out.find('\r'), std::string::npos);
 }
 
 }  // namespace

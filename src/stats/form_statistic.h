@@ -1,0 +1,94 @@
+// The statistics window "Статистика": the five reports and the three charts of the diary.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "stats/statistics_reports.h"  // StatisticTexts
+
+class QCategoryAxis;
+class QChartView;
+class QLineSeries;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QValueAxis;
+
+namespace lectorix {
+
+struct ChartPoint {
+    int Value = 0;
+    QString Label;
+};
+
+// The points of a "value|label|" list in CP1251. A list with fewer than three separators
+// (fewer than two points) gives none; a value that is not a number reads as 0; a piece
+// without its closing "|" ends the list.
+std::vector<ChartPoint> ParseChartPoints(std::string_view cp1251);
+
+class TFormStatistic : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFormStatistic(QWidget* parent = nullptr);
+    void Fill(const StatisticTexts& texts);
+
+    // Replaces the points of one of the three charts (Series1..3) with those of `cp1251`.
+    void FillSeries(QLineSeries* series, std::string_view cp1251);
+
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QWidget* TabSheet3;
+    QWidget* TabSheet4;
+    QWidget* TabSheet5;
+    QWidget* TabSheet6;
+    QWidget* TabSheet7;
+    QWidget* TabSheet8;
+    QListWidget* ListBox1;
+    QListWidget* ListBox2;
+    QListWidget* ListBox3;
+    QListWidget* ListBox4;
+    QListWidget* ListBox5;
+    QChartView* Chart1;
+    QChartView* Chart2;
+    QChartView* Chart3;
+    QLineSeries* Series1;
+    QLineSeries* Series2;
+    QLineSeries* Series3;
+    QPushButton* OKBtn;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    // One chart with its axes and the full list of its point labels, of which the
+    // horizontal axis shows every `Step`-th.
+    struct Plot {
+        QChartView* View = nullptr;
+        QLineSeries* Series = nullptr;
+        QCategoryAxis* AxisX = nullptr;
+        QValueAxis* AxisY = nullptr;
+        QStringList Labels;
+        int Step = 0;
+    };
+
+    QWidget* AddReportTab(QListWidget*& list, const QString& caption);
+    QWidget* AddChartTab(Plot& plot, QChartView*& view, QLineSeries*& series,
+                         const QString& caption, const QString& title);
+    Plot* PlotOf(QLineSeries* series);
+    // Puts every k-th label on the horizontal axis, k chosen for the chart's current size.
+    void LayOutLabels(Plot& plot, bool force);
+    void CenterOnScreen();
+
+    Plot Plots[3];
+};
+
+// Builds the window, fills it, shows it modally and destroys it when it closes.
+void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts);
+
+}  // namespace lectorix

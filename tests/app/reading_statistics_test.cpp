@@ -1,0 +1,145 @@
+// The diary in the program: a text read to its end shows the session's statistics, and the
+// session reaches the store however the program ends.
+#include "app/reading_statistics.h"
+
+#include <signal.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/form_book.h"
+#include "app/text_codec.h"
+#include "app/unix_signals.h"
+#include "book/text_loader.h"
+#include "settings/program_settings.h"
+#include "stats/form_statistic.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+
+constexpr DiaryDate kToday{7, 12, 2026};
+
+class ReadingStatisticsTest : public QObject {
+    Q_OBJECT
+
+    static std::string Story(int paragraphs) {
+        std::string text;
+        for (int i = 0; i < paragraphs; ++i)
+            text += ToCp1251(QStringLiteral(
+                "Жили-были старик со старухой у самого синего моря; они жили в ветхой землянке "
+                "ровно тридцать лет и три года.\r\n"));
+        return text;
+    }
+
+    // The main window on a store of the test's own, reading a short text fast.
+    struct Program {
+        test::TempDir dir;
+        std::string ini = (dir.Path() / "lectorix.ini").string();
+        ProgramSettings settings;
+        std::unique_ptr<TFormBook> form = std::make_unique<TFormBook>();
+
+        Program() {
+            settings.SetStore({ini, false});
+            ConnectReadingStatistics(*form, settings, [] { return kToday; });
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+            form->OpenText(Story(6));  // two short pages
+            ReadingEngine& e = form->Engine();
+            e.Settings.SpeedCpm = 600000;
+            e.Settings.PageStartDelayMs = 0;
+            e.Settings.AutoSpeedIncrease = false;
+            e.Engine.SpeedChangedByUser = true;
+            e.RecomputeInterval();
+        }
+        // Today's line as the store holds it.
+        std::string Today() {
+            ProgramSettings other;
+            other.SetStore({ini, false});
+            const Diary d = RestoreDiary(other);
+            return d.Days.empty() ? std::string() : d.Days.front();
+        }
+    };
+
+    static QStringList Items(QListWidget* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->item(i)->text();
+        return items;
+    }
+
+  private slots:
+    void theEndOfATextShowsTheSessionThenPageOne() {
+        Program p;
+        ReadingEngine& e = p.form->Engine();
+        QStringList session, byDate;
+        int shown = 0;
+        // The window is modal; it is read and closed from inside its own loop.
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, [&] {
+            auto* window = qobject_cast<TFormStatistic*>(QApplication::activeModalWidget());
+            if (!window) return;
+            ++shown;
+            session = Items(window->ListBox1);
+            byDate = Items(window->ListBox4);
+            QTest::mouseClick(window->OKBtn, Qt::LeftButton);
+        });
+        watcher.start(20);
+        p.form->ActionRun->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(shown == 1 && e.Page.PageNumber == 1 && !e.Reading(), 30000);
+        QCOMPARE(e.Session.SessionPages, 2);
+        QCOMPARE(e.Page.PageStart, 0);
+        QVERIFY(p.form->Action(ReaderAction::Run)->isEnabled());
+        QVERIFY2(session.contains(QStringLiteral("Прочитано страниц:               2")),
+                 qPrintable(session.join('\n')));
+        QVERIFY(byDate.size() == 4 && byDate[3].startsWith(QStringLiteral("07.12.2026")));
+        // The text started again as a new one, so the session went to the store.
+        const std::string today = p.Today();
+        QVERIFY2(today.starts_with("07.12.2026|") && today != "07.12.2026|0|0|", today.c_str());
+        QCOMPARE(e.Session.SessionChars, 0);
+
+        // The action shows fresh reports each time, the session just reset.
+        shown = 0;
+        p.form->ActionStatistic->trigger();
+        QCOMPARE(shown, 1);
+        QVERIFY(session.contains(QStringLiteral("Прочитано в буквах:              0")));
+    }
+
+    void closingAndTerminationRecordTheSession() {
+        for (const bool bySignal : {false, true}) {
+            Program p;
+            ReadingEngine& e = p.form->Engine();
+            // Pages of a second or so, and many of them: the signal comes mid-reading.
+            p.form->OpenText(Story(60));
+            e.Settings.SpeedCpm = 20000;
+            e.Engine.SpeedChangedByUser = true;
+            e.RecomputeInterval();
+            p.form->ActionRun->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(e.Session.SessionPages >= 1, 30000);
+            const std::int64_t letters = e.Session.SessionChars;
+            QVERIFY(letters > 0);
+            if (bySignal) {
+                TFormBook* form = p.form.get();
+                InstallTerminationHandler(form, [form] { form->CloseWithoutQuestion(); });
+                QVERIFY(e.Reading());
+                raise(SIGTERM);
+                QTRY_VERIFY(!p.form->isVisible());
+            } else {
+                p.form->close();
+            }
+            p.form.reset();  // the program's end
+            const std::string today = p.Today();
+            QVERIFY2(today.starts_with("07.12.2026|" + std::to_string(letters) + "|"),
+                     today.c_str());
+        }
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::ReadingStatisticsTest)
+#include "reading_statistics_test.moc"
