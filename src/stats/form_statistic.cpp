@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -116,7 +117,6 @@ std::vector<ChartPoint> ParseChartPoints(std::string_view cp1251) {
 }
 
 TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
-    resize(kDesignWidth, kDesignHeight);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     TabSheet1 = AddReportTab(ListBox1, QStringLiteral("Открытая книга"));
@@ -150,6 +150,10 @@ TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
     layout->setSpacing(8);
     layout->addWidget(PageControl1, 1);
     layout->addWidget(panel);
+    // At least the design size, and wide enough that every tab shows without scrolling the bar
+    // (the eight captions are wider than the design width in most fonts).
+    const int tabs = PageControl1->tabBar()->sizeHint().width() + 2 * 6 + 8;
+    resize(std::max(kDesignWidth, tabs), kDesignHeight);
 }
 
 QWidget* TFormStatistic::AddReportTab(QListWidget*& list, const QString& caption) {
