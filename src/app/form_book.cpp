@@ -119,8 +119,6 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     InstallIconTheme();
     setWindowTitle(QStringLiteral("FormBook"));
     setWindowIcon(ProgramIcon());
-    QPalette black = palette();
-    black.setColor(QPalette::Window, Qt::black);
     Splitter1 = new QSplitter(this);
     Splitter1->setHandleWidth(3);
     Splitter1->setChildrenCollapsible(false);
@@ -262,40 +260,26 @@ void TFormBook::CreateActions() {
     on(ActionPageNext, [this] { engine_.ActionPageNextExecute(); });
     on(ActionSpeedBeack, [this] { engine_.ActionSpeedBeackExecute(); });
     on(ActionSpeedNext, [this] { engine_.ActionSpeedNextExecute(); });
-    on(ActionZakladkaAdd, [this] {
-        if (Seams.AddBookmark) {
-            Seams.AddBookmark();
-        } else {
-            NotYetAvailable(ActionZakladkaAdd->text());
-        }
-    });
+    // A window that has not been plugged in yet says so.
+    auto viaSeam = [this, on](QAction* a, std::function<void()> Windows::*seam, bool pause) {
+        on(a, [this, a, seam, pause] {
+            if (pause) engine_.PauseIfReading();
+            if (Seams.*seam) {
+                (Seams.*seam)();
+            } else {
+                NotYetAvailable(a->text());
+            }
+        });
+    };
+    viaSeam(ActionZakladkaAdd, &Windows::AddBookmark, false);
     on(ActionConvert, [this] {
         if (Seams.OpenFormatTool) Seams.OpenFormatTool();
     });
-    on(ActionTables, [this] {
-        engine_.PauseIfReading();
-        if (Seams.ShowTableExercise) {
-            Seams.ShowTableExercise();
-        } else {
-            NotYetAvailable(ActionTables->text());
-        }
-    });
-    on(ActionWords, [this] {
-        if (Seams.ShowWordExercise) {
-            Seams.ShowWordExercise();
-        } else {
-            NotYetAvailable(ActionWords->text());
-        }
-    });
+    viaSeam(ActionTables, &Windows::ShowTableExercise, true);
+    viaSeam(ActionWords, &Windows::ShowWordExercise, false);
     on(ActionUserProperties, [this] { ActionUserPropertiesExecute(); });
     on(ActionCPUTest, [this] { ActionCPUTestExecute(); });
-    on(ActionStatistic, [this] {
-        if (Seams.ShowStatistics) {
-            Seams.ShowStatistics();
-        } else {
-            NotYetAvailable(ActionStatistic->text());
-        }
-    });
+    viaSeam(ActionStatistic, &Windows::ShowStatistics, false);
     on(ActionHelp, [this] { ActionHelpExecute(); });
     on(ActionAbout, [this] { ActionAboutExecute(); });
     on(ActionClose, [this] { ActionCloseExecute(); });
@@ -515,7 +499,7 @@ void TFormBook::RefitPage() {
     const int width = s ? s->size().width() : 1024;
     // Only a change of the size that would be chosen is worth a new layout.
     PagePainter probe;
-    probe.ApplyDisplaySettings(engine_.Settings, width, AvailablePageHeight(), 1);
+    probe.FitGeometry(engine_.Settings, width, AvailablePageHeight());
     if (probe.FontSize == before) return;
     ApplyDisplaySettings();
     engine_.RecomputeInterval();
@@ -629,7 +613,6 @@ void TFormBook::ActionUserPropertiesExecute() {
         return;
     }
     if (!Seams.ShowUserSettings()) return;
-    area_->update();
     ApplyDisplaySettings();
     engine_.ComputeChapterPages();
     engine_.RebuildCurrentPage();

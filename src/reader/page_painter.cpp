@@ -119,8 +119,7 @@ void PagePainter::SetGeometry(const UserSettings& s, int size) {
     PageHeight = TopMargin + BottomMargin + LineHeight * s.LinesPerPage;
 }
 
-void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, int availableHeight,
-                                       qreal devicePixelRatio) {
+void PagePainter::FitGeometry(const UserSettings& s, int screenWidth, int availableHeight) {
     const int bySize = FontSizeForScreenWidth(screenWidth);
     int size = bySize > 0 ? bySize : s.FontSize;
     SetGeometry(s, size);
@@ -134,7 +133,11 @@ void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, i
         size = *(smaller - 1);
         SetGeometry(s, size);
     }
+}
 
+void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, int availableHeight,
+                                       qreal devicePixelRatio) {
+    FitGeometry(s, screenWidth, availableHeight);
     dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
     ornaments_.Render(dpr_);
     for (QImage* image : {&text_, &hidden_, &shutter_, &compose_}) {

@@ -51,6 +51,8 @@ class PagePainter {
     // list are tried in turn until the page fits (the smallest is kept if none does).
     void ApplyDisplaySettings(const UserSettings& settings, int screenWidth,
                               int availableHeight = 0, qreal devicePixelRatio = 1);
+    // The font and geometry part of it alone, without the images: what a size would give.
+    void FitGeometry(const UserSettings& settings, int screenWidth, int availableHeight = 0);
     const QFont& Font() const { return font_; }
     qreal DevicePixelRatio() const { return dpr_; }
 
