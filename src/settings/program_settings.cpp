@@ -28,8 +28,9 @@ void ProgramSettings::Apply(UserSettings& settings, double& stepOverhead) const 
 void ProgramSettings::LoadUserSettings(UserSettings& settings, double& stepOverhead) {
     {
         const StoreLock lock(store_.IniFileName);
-        FormStorage1.Restore();
-        DialogAutoSet.Restore();
+        const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, true);
+        FormStorage1.RestoreFrom(*store);
+        DialogAutoSet.RestoreFrom(*store);
     }
     Apply(settings, stepOverhead);
 }
@@ -41,9 +42,12 @@ void ProgramSettings::RestoreDialogAutoSet() {
 void ProgramSettings::AcceptUserSettings(UserSettings& settings, double& stepOverhead) {
     std::exception_ptr failure;
     try {
+        // Both sections in one write: the file holds either all of OK's values or none.
         const StoreLock lock(store_.IniFileName);
-        FormStorage1.Save();
-        DialogAutoSet.Save();
+        const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, false);
+        FormStorage1.SaveTo(*store);
+        DialogAutoSet.SaveTo(*store);
+        store->Save();
     } catch (const UserError&) {
         failure = std::current_exception();
     }
@@ -54,9 +58,11 @@ void ProgramSettings::AcceptUserSettings(UserSettings& settings, double& stepOve
 void ProgramSettings::StoreStepOverhead(const std::string& stepOverhead) {
     MainAutoSet.SetStore(store_);
     const StoreLock lock(store_.IniFileName);
-    MainAutoSet.Restore();
+    const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, false);
+    MainAutoSet.RestoreFrom(*store);
     MainAutoSet.WriteValue("PopravkaSpeed", stepOverhead);
-    MainAutoSet.Save();
+    MainAutoSet.SaveTo(*store);
+    store->Save();
 }
 
 }  // namespace lectorix
