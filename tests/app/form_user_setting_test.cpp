@@ -52,30 +52,26 @@ class FormUserSettingTest : public QObject {
   private slots:
     void tabsRangesAndHiddenControls() {
         TFormUserSetting form;
-        QCOMPARE(form.windowTitle(), QStringLiteral("Свойства"));
         QCOMPARE(form.PageControl1->count(), 3);
-        QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("Основные"));
-        QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("Дополнительные"));
-        QCOMPARE(form.PageControl1->tabText(2), QStringLiteral("Шрифт"));
         // 50 open lines are clamped to 20; a speed of -5 has no range to leave.
         form.RxSpinEditOpenString->setValue(50);
         QCOMPARE(form.RxSpinEditOpenString->value(), 20);
         form.RxSpinEditSpeedWords->setValue(-5);
         QCOMPARE(form.RxSpinEditSpeedWords->value(), -5);
-        QCOMPARE(form.RxSpinEditSpeedWords->singleStep(), 50);
-        QCOMPARE(form.RxSpinEditCountLetter->minimum(), 8);
-        QCOMPARE(form.RxSpinEditCountLetter->maximum(), 80);
-        QCOMPARE(form.RxSpinEditCountLetter->singleStep(), 2);
-        QCOMPARE(form.RxSpinEditBeginSleep->minimum(), 10);
-        QCOMPARE(form.RxSpinEditBeginSleep->maximum(), 3000);
-        QCOMPARE(form.RxSpinEditCountShowOnePage->maximum(), 20);
+        // The dialog offers exactly the range the store clamps to.
+        for (const StoredProperty& p : FormStorage1Properties()) {
+            if (p.Kind != StoredKind::Spin || (p.Min == 0 && p.Max == 0)) continue;
+            const QString name = QString::fromLatin1(p.Name).section(QLatin1Char('.'), 0, 0);
+            const auto* spin = form.findChild<QSpinBox*>(name);
+            QVERIFY2(spin, qPrintable(name));
+            QCOMPARE(spin->minimum(), static_cast<int>(p.Min));
+            QCOMPARE(spin->maximum(), static_cast<int>(p.Max));
+        }
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!form.RxSpinEditCountString->isVisible());
         QVERIFY(!form.RxSpinEditCountString->isEnabled());
         QVERIFY(!form.ComboBoxFontSize->isVisible());
-        QCOMPARE(form.OKBtn->text(), QStringLiteral("&ОК"));
-        QCOMPARE(form.CancelBtn->text(), QStringLiteral("О&тмена"));
         QVERIFY(form.OKBtn->isDefault());
         // F1 opens the page of the tab shown.
         for (int tab = 0; tab < 3; ++tab) {

@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "app/form_book.h"
-#include "app/text_codec.h"
 #include "app/unix_signals.h"
 #include "book/text_loader.h"
 #include "settings/program_settings.h"
@@ -27,14 +26,7 @@ constexpr DiaryDate kToday{7, 12, 2026};
 class ReadingStatisticsTest : public QObject {
     Q_OBJECT
 
-    static std::string Story(int paragraphs) {
-        std::string text;
-        for (int i = 0; i < paragraphs; ++i)
-            text += ToCp1251(QStringLiteral(
-                "Жили-были старик со старухой у самого синего моря; они жили в ветхой землянке "
-                "ровно тридцать лет и три года.\r\n"));
-        return text;
-    }
+    static std::string Story(int paragraphs) { return test::Story(paragraphs); }
 
     // The main window on a store of the test's own, reading a short text fast.
     struct Program {

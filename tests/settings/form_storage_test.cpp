@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <thread>
 
 #include "book/text_loader.h"
 #include "settings/settings_storages.h"
@@ -44,22 +43,6 @@ TEST(FormStorage, SavesTheDefaultsInTheLayoutOfTheFile) {
     f.autoSet.Save();
     f.statistic.Save();
     EXPECT_EQ(f.Bytes(), test::DataFile("settings/defaults.ini"));
-}
-
-TEST(FormStorage, AFirstStartLeavesTheIniFileEmptyUntilTheFirstSave) {
-    Fixture f;
-    StoreProbe probe;
-    probe.UserFilePath = (f.dir.Path() / "user" / "Lectorix.ini").string();
-    const SettingsStoreChoice choice =
-        ChooseSettingsStore((f.dir.Path() / "lectorix").string(), probe);
-    ASSERT_EQ(choice.IniFileName, f.ini);
-    f.storage1.Restore();
-    f.autoSet.Restore();
-    EXPECT_EQ(f.Bytes(), "");
-    EXPECT_EQ(f.controls.RxSpinEditSpeedWords, 1000);
-    EXPECT_EQ(f.autoSet.ReadValue("popravkaspeed"), "0.965");
-    EXPECT_EQ(f.storage1.ReadValue("Access"), "");
-    EXPECT_EQ(f.storage1.ReadValue("Nothing"), "");
 }
 
 TEST(FormStorage, RestoresOnlyWhatItUnderstands) {
@@ -133,35 +116,6 @@ TEST(FormStorage, StringListsAreRewrittenAndRestoredWithCare) {
     EXPECT_EQ(f.bookmarks.size(), size_t{TFormStorage::kMaxListLines});
 }
 
-TEST(FormStorage, KeepsKeyAndSectionOrderOverRepeatedSaves) {
-    Fixture f;
-    f.bookmarks = {"b"};
-    f.days = {"d"};
-    f.WriteIni("[UserSetting]\r\nCustom=1\r\nRxSpinEditSpeedWords_Value=5\r\n");
-    f.autoSet.Save();
-    f.statistic.Save();
-    f.storage1.Save();
-    f.autoSet.Save();
-    const std::string bytes = f.Bytes();
-    const auto at = [&](const std::string& s) { return bytes.find(s); };
-    // An existing key stays where it was, new ones follow it.
-    EXPECT_LT(at("Custom=1"), at("RxSpinEditSpeedWords_Value=1000"));
-    EXPECT_LT(at("RxSpinEditSpeedWords_Value"), at("FormVersion=0"));
-    EXPECT_LT(at(Cp("[Расщитанные параметры]")), at(Cp("[Статистика чтения]")));
-    EXPECT_LT(at(Cp("[Статистика чтения.ListBoxData")), at(Cp("[Расщитанные параметры.List")));
-    EXPECT_EQ(bytes.substr(bytes.size() - 9), "Item0=b\r\n");  // the list saved last is last
-}
-
-TEST(FormStorage, ReadsAFileEditedAsUtf8) {
-    Fixture f;
-    f.WriteIni(
-        "\xEF\xBB\xBF[Расщитанные параметры]\nPopravkaSpeed=1.25\n"
-        "[Расщитанные параметры.ListBoxZakladka_Items]\nCount=1\nItem0=Книга|3|\n");
-    f.autoSet.Restore();
-    EXPECT_EQ(f.autoSet.ReadValue("PopravkaSpeed"), "1.25");
-    EXPECT_EQ(f.bookmarks, std::vector<std::string>{Cp("Книга|3|")});
-}
-
 TEST(FormStorage, ScramblesAccess) {
     EXPECT_EQ(Scramble("KORVAN"), "1115080c1b14");
     EXPECT_EQ(Unscramble("1115080c1b14"), "KORVAN");
@@ -191,29 +145,6 @@ TEST(FormStorage, AFailedSaveThrowsAndLeavesTheOldFileWhole) {
     EXPECT_THROW(f.storage1.Save(), UserError);
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(f.Bytes(), "[UserSetting]\r\nFormVersion=0\r\n");
-}
-
-TEST(FormStorage, TheLockSerialisesRestoreChangeSave) {
-    Fixture f;
-    f.storage1.Save();
-    // Each thread adds 50 to the stored speed several times; a lost update would show.
-    const auto bump = [&f] {
-        SettingsControls controls;
-        TFormStorage storage = MakeFormStorage1(controls);
-        storage.SetStore({f.ini, false});
-        for (int i = 0; i < 5; ++i) {
-            const StoreLock lock(f.ini);
-            storage.Restore();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            controls.RxSpinEditSpeedWords += 50;
-            storage.Save();
-        }
-    };
-    std::thread a(bump), b(bump);
-    a.join();
-    b.join();
-    f.storage1.Restore();
-    EXPECT_EQ(f.controls.RxSpinEditSpeedWords, 1500);
 }
 
 }  // namespace

@@ -57,4 +57,14 @@ std::string Utf(std::string_view cp1251) {
     return Cp1251ToUtf8(cp1251);
 }
 
+std::string Story(int paragraphs) {
+    const std::string paragraph =
+        Cp("Жили-были старик со старухой у самого синего моря; они жили в ветхой землянке ровно "
+           "тридцать лет и три года.\r\n");
+    std::string text;
+    for (int i = 0; i < paragraphs; ++i)
+        text += paragraph;
+    return text;
+}
+
 }  // namespace lectorix::test

@@ -35,4 +35,8 @@ std::string Cp(std::string_view utf8);
 // And back, for messages of failed expectations.
 std::string Utf(std::string_view cp1251);
 
+// A short Russian story of `paragraphs` equal paragraphs, in CP1251 with CR LF: a page of the
+// default layout holds about three of them.
+std::string Story(int paragraphs);
+
 }  // namespace lectorix::test
