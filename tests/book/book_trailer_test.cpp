@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "book/chapter_cursor.h"
 #include "book/text_loader.h"
 #include "formatter/book_writer.h"
@@ -12,193 +14,111 @@ namespace {
 
 using test::Cp;
 
-// A book written by the program's own writer from lines; the first line becomes a heading
-// when the text opens with an empty line.
-std::string MakeBook(const std::string& raw) {
-    std::string book = BuildBookStructure(raw, BookHeader{});
-    EXPECT_TRUE(ComputeBookLineCounts(book));
-    return book;
+// A contents line made by hand: the title, Pos, no letters and one line count for every width.
+std::string Entry(const std::string& title, int pos, int lines = 0) {
+    std::string entry = title + "|" + std::to_string(pos) + "|0|";
+    for (int k = 0; k < kLineCountWidths; ++k)
+        entry += std::to_string(lines) + "|";
+    return entry + "\r\n";
 }
 
-// Contents entries built by hand: Pos and the line counts of width class 3 (width 22).
-BookContents Contents(const std::vector<std::pair<long long, std::int64_t>>& rows) {
-    BookContents b;
-    b.ContentsCount = static_cast<int>(rows.size()) - 1;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        ContentsEntry e;
-        e.Pos = rows[i].first;
-        e.LineCounts.fill(rows[i].second);
-        e.Title = "E" + std::to_string(i);
-        b.ContentsEntries.push_back(e);
-        if (i + 1 < rows.size()) b.Nodes.push_back({-1, 1, e.Title});
-    }
-    return b;
-}
-
-TEST(TagValue, TakesTheValueAndDropsALoneFinalDot) {
-    EXPECT_EQ(TagValue("<INFOTEXTNAME>|War and peace.|", "<INFOTEXTNAME>"), "War and peace");
-    EXPECT_EQ(TagValue("<INFOTEXTAUTOR>|L. Tolstoy.|", "<INFOTEXTAUTOR>"), "L. Tolstoy.");
-    EXPECT_EQ(TagValue("<INFOTEXTNAME>||", "<INFOTEXTNAME>"), "");
-    EXPECT_EQ(TagValue("<INFOTEXTNAME>|", "<INFOTEXTNAME>"), "");
-    EXPECT_EQ(TagValue("<INFOTEXTGENRE>|x|", "<INFOTEXTNAME>"), "");
-}
-
-TEST(ParseBookTrailer, ReadsWhatTheWriterWrote) {
-    std::string text = MakeBook(Cp("\r\nA\r\nbb"));
+TEST(ParseBookTrailer, ReadsTheBodyTheContentsTreeAndTheHeader) {
+    // Blank lines after the end mark go. The body '   A' CR LF '  bb' is 10 characters: the
+    // totals row stands at 12 with 3 letters.
+    std::string text = BuildBookStructure(Cp("\r\nA\r\nbb"), BookHeader{});
+    ASSERT_TRUE(ComputeBookLineCounts(text));
+    text += "\r\n  \r\n\r\n";
     BookContents book;
     ASSERT_TRUE(ParseBookTrailer(text, book));
-    // The body '   A' CR LF '  bb' is 10 characters: the totals row stands at 12 with 3 letters.
     EXPECT_EQ(text, "   A\r\n  bb");
     ASSERT_EQ(book.ContentsCount, 1);
     EXPECT_EQ(book.ContentsEntries[1].Pos, 12);
     EXPECT_EQ(book.ContentsEntries[1].Letters, 3);
-    EXPECT_EQ(book.ContentsEntries[0].Pos, 0);
     EXPECT_EQ(book.Nodes[0].Text, "A");
     EXPECT_EQ(book.Nodes[0].Level, 2);
     EXPECT_TRUE(book.BookTrailer.starts_with("\r\n<MENU>\r\n"));
-}
-
-TEST(ParseBookTrailer, BlankLinesAfterTheEndMarkAreRemoved) {
-    std::string text = MakeBook("\r\nA\r\nbb") + "\r\n  \r\n\r\n";
-    BookContents book;
-    EXPECT_TRUE(ParseBookTrailer(text, book));
-    EXPECT_FALSE(book.BookTrailer.ends_with("\r\n"));
-
+    EXPECT_TRUE(book.BookTrailer.ends_with("<INFOTEXTEND>"));
+    // A text without the end mark is no book, but loses its blank lines at the end as well.
     std::string plain = "just text\r\n\r\n   \r\n";
     EXPECT_FALSE(ParseBookTrailer(plain, book));
     EXPECT_EQ(plain, "just text");
-}
 
-TEST(ParseBookTrailer, HeaderLinesStandInAnyOrderAndTheLowestWins) {
-    std::string text = "   A\r\n<MENU>\r\n   A     |0|0|" +
-                       [] {
-                           std::string f;
-                           for (int i = 0; i < 38; ++i)
-                               f += "0|";
-                           return f;
-                       }() +
-                       "\r\n<INFOTEXTlen>|6|1|" +
-                       [] {
-                           std::string f;
-                           for (int i = 0; i < 38; ++i)
-                               f += "1|";
-                           return f;
-                       }() +
-                       "\r\n<INFOTEXTGENRE>|first|\r\n<INFOTEXTNAME>|Title.|\r\n<INFOTEXTGENRE>|"
-                       "second|\r\n<INFOTEXTEND>";
-    BookContents book;
+    // Leading blanks make the contents tree; header lines stand in any order, the lowest wins.
+    text = "x\r\n<MENU>\r\n";
+    for (const char* title :
+         {"Volume", "   Chapter", "     Section", "       Note", "   Chapter 2"})
+        text += Entry(title, 0);
+    text += Entry("<INFOTEXTlen>", 3) +
+            "<INFOTEXTGENRE>|first|\r\n<INFOTEXTNAME>|War and peace.|\r\n<INFOTEXTID>\r\n"
+            "<INFOTEXTAUTOR>|L. Tolstoy.|\r\n<INFOTEXTGENRE>|second|\r\n<INFOTEXTEND>";
     ASSERT_TRUE(ParseBookTrailer(text, book));
-    EXPECT_EQ(book.Header.BookGenre, "second");
-    EXPECT_EQ(book.Header.BookTitle, "Title");
-    EXPECT_EQ(book.Header.BookAuthor, "");
-}
-
-TEST(ParseBookTrailer, TreeLevelsComeFromTheLeadingBlanks) {
-    std::string counts;
-    for (int i = 0; i < 38; ++i)
-        counts += "0|";
-    std::string text = "x\r\n<MENU>\r\n";
-    const char* titles[] = {"Part", "   Chapter", "     Section", "       Note", "   Chapter 2"};
-    for (const char* t : titles)
-        text += std::string(t) + "|0|0|" + counts + "\r\n";
-    text += "<INFOTEXTlen>|3|1|" + counts + "\r\n<INFOTEXTEND>";
-    BookContents book;
-    ASSERT_TRUE(ParseBookTrailer(text, book));
+    EXPECT_EQ(text, "x");
     ASSERT_EQ(book.Nodes.size(), 5u);
-    EXPECT_EQ(book.Nodes[0].Level, 1);
-    EXPECT_EQ(book.Nodes[1].Parent, 0);
-    EXPECT_EQ(book.Nodes[2].Parent, 1);
-    EXPECT_EQ(book.Nodes[3].Parent, 2);
-    EXPECT_EQ(book.Nodes[3].Level, 4);
+    const std::pair<int, int> levelAndParent[] = {{1, -1}, {2, 0}, {3, 1}, {4, 2}, {2, 0}};
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(std::pair(book.Nodes[i].Level, book.Nodes[i].Parent), levelAndParent[i]) << i;
     EXPECT_EQ(book.Nodes[3].Text, "Note");
-    EXPECT_EQ(book.Nodes[4].Parent, 0);
+    EXPECT_EQ(book.Header.BookGenre, "second");
+    // A final dot goes when it is the value's only one; a tag without a value gives nothing.
+    EXPECT_EQ(book.Header.BookTitle, "War and peace");
+    EXPECT_EQ(book.Header.BookAuthor, "L. Tolstoy.");
+    EXPECT_EQ(book.Header.BookId, "");
 }
 
 TEST(ParseBookTrailer, ADamagedTrailerIsAnErrorAndTheTextStaysAsItWas) {
-    const std::string good = MakeBook("\r\nA\r\nbb\r\n\r\nC\r\ndd");
-    auto damage = [&](const std::string& from, const std::string& to) {
-        std::string t = good;
-        const size_t at = t.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        return t.replace(at, from.size(), to);
+    std::string good = BuildBookStructure("\r\nA\r\nbb\r\n\r\nC\r\ndd", BookHeader{});
+    ASSERT_TRUE(ComputeBookLineCounts(good));
+    const std::tuple<std::string, std::string, std::string> damages[] = {
+        {"   C|12|", "   C|12x|", "'12x' is not a valid integer value"},
+        {"|0|0|0|", "|0|", "is not a valid integer value"},          // fields missing
+        {"<MENU>\r\n", "", "is not a valid integer value"},          // no menu line
+        {"<INFOTEXTlen>", "<LEN>", "is not a valid integer value"},  // no totals line
+        {"   C|12|", "   C|-5|", "меньше позиции предыдущей"},
+        {"<INFOTEXTlen>|", "<INFOTEXTlen>|999999", "за пределами текста"},
+        {"   C|12|", "   C|99999|", "меньше позиции предыдущей"},  // past the totals
     };
-    const std::vector<std::string> bad = {
-        damage("   C|", "   C|x"),                         // not a number
-        damage("|0|0|0|", "|0|"),                          // fields missing
-        damage("<MENU>\r\n", ""),                          // no menu line
-        damage("<INFOTEXTlen>", "<LEN>"),                  // no totals line
-        damage("   C|12|", "   C|-5|"),                    // before the previous chapter
-        damage("<INFOTEXTlen>|", "<INFOTEXTlen>|999999"),  // past the end of the text
-        damage("   C|12|", "   C|99999|"),                 // past the totals
-    };
-    for (const std::string& text : bad) {
-        std::string copy = text;
+    for (const auto& [from, to, error] : damages) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        const std::string damaged = text;
         BookContents book;
-        EXPECT_THROW(ParseBookTrailer(copy, book), UserError) << text;
-        EXPECT_EQ(copy, text);
-    }
-    std::string copy = damage("   C|", "   C|x");
-    BookContents book;
-    try {
-        ParseBookTrailer(copy, book);
-    } catch (const UserError& e) {
-        EXPECT_NE(std::string(e.what()).find("'x12' is not a valid integer value"),
-                  std::string::npos)
-            << e.what();
+        try {
+            ParseBookTrailer(text, book);
+            ADD_FAILURE() << "no error for " << to;
+        } catch (const UserError& e) {
+            EXPECT_NE(std::string(e.what()).find(error), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(text, damaged);
     }
 }
 
-TEST(ComputeChapterPages, EveryChapterStartsOnANewPage) {
-    // A first chapter of exactly 2 pages, then one of 2 pages and a line, then one of 3 lines.
-    BookContents b = Contents({{0, 0}, {100, 50}, {200, 101}, {300, 104}});
+TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNextOnesPage) {
+    // A first chapter of exactly 2 pages, then one of 2 pages and a line, an empty one, and one
+    // of 3 lines.
+    std::string text = std::string(298, 'x') + "\r\n<MENU>\r\n" + Entry("E0", 0) +
+                       Entry("E1", 100, 50) + Entry("E2", 200, 101) + Entry("E3", 200, 101) +
+                       Entry("<INFOTEXTlen>", 300, 104) + "<INFOTEXTEND>";
+    BookContents b;
+    ASSERT_TRUE(ParseBookTrailer(text, b));
     EXPECT_EQ(ComputeChapterPages(b, 22, 25), 6);
-    EXPECT_EQ(b.ContentsEntries[0].Page, 1);
-    EXPECT_EQ(b.ContentsEntries[0].LastPageLines, 25);
-    EXPECT_EQ(b.ContentsEntries[1].Page, 3);
-    EXPECT_EQ(b.ContentsEntries[1].LastPageLines, 1);
-    EXPECT_EQ(b.ContentsEntries[2].Page, 6);
-    EXPECT_EQ(b.ContentsEntries[2].LastPageLines, 3);
+    const std::pair<int, int> pageAndLastLines[] = {{1, 25}, {3, 1}, {6, 25}, {6, 3}};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(std::pair(b.ContentsEntries[i].Page, b.ContentsEntries[i].LastPageLines),
+                  pageAndLastLines[i])
+            << i;
     EXPECT_EQ(b.Nodes[1].Text, "E1" + Cp("  стр.-3-"));
-}
-
-TEST(ComputeChapterPages, AnEmptyChapterSharesThePageOfTheNextOne) {
-    BookContents b = Contents({{0, 0}, {100, 30}, {100, 30}, {200, 40}});
-    ComputeChapterPages(b, 22, 25);
-    EXPECT_EQ(b.ContentsEntries[1].Page, 3);
-    EXPECT_EQ(b.ContentsEntries[2].Page, 3);
-}
-
-TEST(ComputeChapterPages, WidthsShareTheirStoredCounts) {
-    EXPECT_EQ(WidthClass(22), 3);
-    EXPECT_EQ(WidthClass(23), 3);
-    EXPECT_EQ(WidthClass(8), 0);  // below 16: the counts of width 16
-    EXPECT_EQ(WidthClass(80), 32);
-    EXPECT_EQ(WidthClass(200), 37);  // above 90: the counts of width 90
-}
-
-TEST(BookChapterCursor, TwoEntriesAtOnePosAreSkippedTogether) {
-    BookContents b = Contents({{0, 0}, {100, 30}, {100, 30}, {200, 40}});
-    int chars = 22, lines = 25;
+    // The chapter cursor steps over the empty chapter too.
+    const int chars = 22, lines = 25;
     BookChapterCursor cursor(b, chars, lines);
-    cursor.EnterEntry(1);
-    EXPECT_EQ(cursor.ChapterStart, 100);
-    EXPECT_EQ(cursor.NextChapter, 3);
-    EXPECT_EQ(cursor.ChapterEnd, 200);
     cursor.EnterEntry(2);
-    EXPECT_EQ(cursor.NextChapter, 3);
-}
-
-TEST(BookChapterCursor, LocateChapterFindsTheChapterOfABookmark) {
-    BookContents b = Contents({{0, 0}, {100, 30}, {200, 40}, {300, 50}});
-    int chars = 22, lines = 25;
-    BookChapterCursor cursor(b, chars, lines);
-    PageState st;
-    st.PageStart = 150;
-    EXPECT_FALSE(cursor.LocateChapter(0, st));
-    EXPECT_FALSE(cursor.LocateChapter(1, st));
-    EXPECT_TRUE(cursor.LocateChapter(2, st));
-    EXPECT_EQ(cursor.CurChapter, 2);
-    EXPECT_TRUE(cursor.AtChapterStart);
+    EXPECT_EQ(cursor.ChapterStart, 200);
+    EXPECT_EQ(cursor.NextChapter, 4);
+    EXPECT_EQ(cursor.ChapterEnd, 300);
+    cursor.EnterEntry(3);
+    EXPECT_EQ(cursor.NextChapter, 4);
+    // Widths share the counts of their class; outside 16..90 the nearest stored one serves.
+    for (const auto& [width, k] : {std::pair(22, 3), {23, 3}, {8, 0}, {80, 32}, {200, 37}})
+        EXPECT_EQ(WidthClass(width), k) << width;
 }
 
 }  // namespace
