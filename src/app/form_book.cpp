@@ -77,45 +77,9 @@ void InstallIconTheme() {
         QIcon::setThemeName(QStringLiteral("Tango"));
 }
 
-PageArea::PageArea(TFormBook& form) : QWidget(&form), form_(form) {
-    setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::StrongFocus);
-}
-
-QPoint PageArea::PageOrigin() const {
-    const int x = static_cast<int>(RoundHalfEven(width() / 2.0 - form_.Painter().PageWidth / 2.0));
-    return {std::max(0, x), kPageTop};
-}
-
-void PageArea::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    const QPoint origin = PageOrigin();
-    const QRect page(origin, QSize(form_.Painter().PageWidth, form_.Painter().PageHeight));
-    // The black ground around the page; the page itself is copied over, never painted twice.
-    for (const QRect& r : event->region()) {
-        if (!page.contains(r)) {
-            QRegion ground(r);
-            ground -= page;
-            for (const QRect& g : ground)
-                p.fillRect(g, Qt::black);
-        }
-        form_.Painter().DrawComposed(p, origin, r.translated(-origin));
-    }
-}
-
-void PageArea::mouseMoveEvent(QMouseEvent* event) {
-    form_.Engine().FormMouseMove();
-    QWidget::mouseMoveEvent(event);
-}
-
-void PageArea::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    form_.RefitPage();
-}
-
-TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings)
-    : QMainWindow(parent), engine_(*this, clock_), timer_(std::make_unique<TQvlThreadTimer>()) {
+TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings,
+                     Clock& clock)
+    : QMainWindow(parent), engine_(*this, clock), timer_(std::make_unique<TQvlThreadTimer>()) {
     InstallIconTheme();
     setWindowTitle(QStringLiteral("FormBook"));
     setWindowIcon(ProgramIcon());
@@ -135,7 +99,6 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     CreateActions();
     CreateMenus();
     CreateToolBars();
-    engine_.ContentsChanged = [this] { FillContents(); };
 
     timer_->SetEnabled(false);
     timer_->SetInterval(100.5);
@@ -148,17 +111,6 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     cpuTimer_->SetInterval(0);
     cpuTimer_->SetPriority(TThreadPriority::Normal);
     cpuTimer_->SetOnTimer([this] { engine_.CpuTestTick(); });
-    engine_.CpuTestFinished = [this](double stepOverhead) {
-        if (Seams.StoreStepOverhead) Seams.StoreStepOverhead(ShortestDecimal(stepOverhead));
-        // The test shows nothing else; the user was told to run it and should see that it ran.
-        setWindowTitle(QStringLiteral("Тест быстродействия: %1 мс на шаг")
-                           .arg(QString::number(stepOverhead, 'f', 4)));
-        QTimer::singleShot(5000, this, [this] {
-            if (!engine_.Reading() &&
-                windowTitle().startsWith(QStringLiteral("Тест быстродействия")))
-                engine_.UpdateStatusLine();
-        });
-    };
 
     if (loadSettings) loadSettings(engine_);
     ApplyDisplaySettings();
@@ -482,14 +434,9 @@ void TFormBook::ApplyDisplaySettings() {
     const int width = s ? s->size().width() : 1024;
     painter_.ApplyDisplaySettings(engine_.Settings, width, AvailablePageHeight(),
                                   s ? s->devicePixelRatio() : 1.0);
-    engine_.Geometry.LineHeight = painter_.LineHeight;
-    engine_.Geometry.BottomMargin = painter_.BottomMargin;
     area_->setMinimumSize(std::min(painter_.PageWidth, 400), 200);
-    if (std::none_of(engine_.Memo.Lines.begin(), engine_.Memo.Lines.end(),
-                     [](const std::string& l) { return !Trim(l).empty(); }))
-        engine_.Memo.Lines = {
-            ToCp1251(QStringLiteral("Добро пожаловать в программу обучения скорочтению."))};
-    engine_.ResetShutter();
+    engine_.GreetIfBlank();
+    engine_.SetPageGeometry({painter_.LineHeight, painter_.BottomMargin});
 }
 
 void TFormBook::RefitPage() {
@@ -502,8 +449,7 @@ void TFormBook::RefitPage() {
     probe.FitGeometry(engine_.Settings, width, AvailablePageHeight());
     if (probe.FontSize == before) return;
     ApplyDisplaySettings();
-    engine_.RecomputeInterval();
-    engine_.Engine.PageDelayTicks = engine_.PageDelayTicksFor();
+    engine_.RetimePage();
     PreparePageLines();
     PaintPage(true);
     area_->update();
@@ -594,29 +540,22 @@ void TFormBook::ActionSaveExecute() {
     QString path = AskSaveFileName(this, suggested, QtFileFilter(QString::fromUtf8(kSaveFilter)));
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".txt");
-    const std::string& text = engine_.MemoSource.Text();
-    const auto from = static_cast<size_t>(
-        std::clamp<long long>(engine_.Page.TextPos, 0, static_cast<long long>(text.size())));
     try {
-        WriteFileBytes(QFile::encodeName(path).toStdString(), std::string_view(text).substr(from));
+        WriteFileBytes(QFile::encodeName(path).toStdString(), engine_.RemainingText());
     } catch (const UserError& e) {
         ShowWarning(this, QString::fromUtf8(e.what()));
     }
 }
 
 void TFormBook::ActionUserPropertiesExecute() {
-    engine_.PauseIfReading();
-    engine_.Engine.SpeedChangedByUser = true;
-    const int speed = engine_.Settings.SpeedCpm;
+    const int speed = engine_.SettingsOpening();
     if (!Seams.ShowUserSettings) {
         NotYetAvailable(ActionUserProperties->text());
         return;
     }
     if (!Seams.ShowUserSettings()) return;
     ApplyDisplaySettings();
-    engine_.ComputeChapterPages();
-    engine_.RebuildCurrentPage();
-    if (engine_.Settings.SpeedCpm != speed) engine_.Engine.SpeedBonus = 0;
+    engine_.SettingsAccepted(speed);
     area_->update();
 }
 
@@ -710,6 +649,21 @@ void TFormBook::ShowReadingStatistics() {
     if (Seams.ShowStatistics) Seams.ShowStatistics();
 }
 
+void TFormBook::ContentsChanged() {
+    FillContents();
+}
+
+void TFormBook::CpuTestFinished(double stepOverhead) {
+    if (Seams.StoreStepOverhead) Seams.StoreStepOverhead(ShortestDecimal(stepOverhead));
+    // The test shows nothing else; the user was told to run it and should see that it ran.
+    setWindowTitle(QStringLiteral("Тест быстродействия: %1 мс на шаг")
+                       .arg(QString::number(stepOverhead, 'f', 4)));
+    QTimer::singleShot(5000, this, [this] {
+        if (!engine_.Reading() && windowTitle().startsWith(QStringLiteral("Тест быстродействия")))
+            engine_.UpdateStatusLine();
+    });
+}
+
 void TFormBook::SetCpuTestClockEnabled(bool enabled) {
     cpuTimer_->SetEnabled(enabled);
 }
@@ -727,10 +681,6 @@ double TFormBook::ClockInterval() const {
 
 void TFormBook::PostToUi(std::function<void()> call) {
     QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-}
-
-void PrepareWindowSystem() {
-    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
 }
 
 std::string WelcomeText() {

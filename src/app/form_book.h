@@ -3,11 +3,11 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "app/page_area.h"
 #include "reader/clock.h"
 #include "reader/page_painter.h"
 #include "reader/reader_view.h"
@@ -24,31 +24,14 @@ class QTreeWidgetItem;
 namespace lectorix {
 
 class TQvlThreadTimer;
-class TFormBook;
-
-// The page's distance from the top of the area right of the contents panel.
-inline constexpr int kPageTop = 10;
-
-// The area the page is drawn on, right of the contents panel.
-class PageArea : public QWidget {
-  public:
-    explicit PageArea(TFormBook& form);
-    QPoint PageOrigin() const;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-  private:
-    TFormBook& form_;
-};
 
 class TFormBook : public QMainWindow, public ReaderView {
   public:
-    // `loadSettings` fills the engine's settings before the reader is set up on them.
+    // `loadSettings` fills the engine's settings before the reader is set up on them. The engine
+    // reads the time from `clock` (tests hand in one of their own).
     explicit TFormBook(QWidget* parent = nullptr,
-                       const std::function<void(ReadingEngine&)>& loadSettings = {});
+                       const std::function<void(ReadingEngine&)>& loadSettings = {},
+                       Clock& clock = SystemClock());
     ~TFormBook() override;
 
     // The windows of the exercises, the settings, the statistics, the bookmarks and the archive
@@ -98,7 +81,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     void CloseWithoutQuestion();
 
     ReadingEngine& Engine() { return engine_; }
+    const ReadingEngine& Engine() const { return engine_; }
     PagePainter& Painter() { return painter_; }
+    const PagePainter& Painter() const { return painter_; }
     TQvlThreadTimer& QvlThreadTimer1() { return *timer_; }
     TQvlThreadTimer& QvlThreadTimerCPUTest() { return *cpuTimer_; }
     void ActionCPUTestExecute();
@@ -136,6 +121,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     void SetCpuTestClockEnabled(bool enabled) override;
     void CollapseContents() override;
     void ShowReadingStatistics() override;
+    void ContentsChanged() override;
+    void CpuTestFinished(double stepOverhead) override;
     void PostToUi(std::function<void()> call) override;
 
     // Font, page geometry and images again, fitted to the height the window offers the page.
@@ -163,7 +150,6 @@ class TFormBook : public QMainWindow, public ReaderView {
     void NotYetAvailable(const QString& what);
     void FormDestroy();
 
-    SteadyClock clock_;
     ReadingEngine engine_;
     PagePainter painter_;
     std::unique_ptr<TQvlThreadTimer> timer_;
@@ -184,11 +170,5 @@ std::string WelcomeText();
 
 // Points the icon lookup at the fallback theme the setup installs, for desktops without one.
 void InstallIconTheme();
-
-// Window-system choices the page's ticks need, made before the QApplication exists. On X11,
-// Qt's shared-memory images make every repaint of a strip just sent wait for the X server to
-// finish with it (a round trip per shutter step, about 0.07 ms); a tick's strips are a few
-// kilobytes, which the socket carries for less. A value the user set is kept.
-void PrepareWindowSystem();
 
 }  // namespace lectorix

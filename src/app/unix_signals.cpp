@@ -58,6 +58,10 @@ bool Drain() {
 
 }  // namespace
 
+void PrepareWindowSystem() {
+    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 void InstallTerminationHandler(QObject* context, std::function<void()> onSignal) {
     if (!OpenPair()) return;
     if (g_notifier) {

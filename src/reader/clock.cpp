@@ -9,4 +9,9 @@ double SteadyClock::Now() {
     return std::chrono::duration<double, std::milli>(since).count() / 86400000.0;
 }
 
+Clock& SystemClock() {
+    static SteadyClock clock;
+    return clock;
+}
+
 }  // namespace lectorix

@@ -17,15 +17,7 @@ class SteadyClock : public Clock {
     double Now() override;
 };
 
-// A clock that moves only when told to.
-class FakeClock : public Clock {
-  public:
-    double Now() override { return now_; }
-    void AdvanceMs(double ms) { now_ += ms / 86400000.0; }
-    void Set(double days) { now_ = days; }
-
-  private:
-    double now_ = 46000.0;  // some day in 2025, far from 0 like a real date
-};
+// The program's one monotonic clock, for whoever is not handed another.
+Clock& SystemClock();
 
 }  // namespace lectorix

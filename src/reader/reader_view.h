@@ -38,6 +38,10 @@ class ReaderView {
     virtual void ShowTickOverhead(const std::string& /*text*/) {}
     // The reading statistics at the end of a text.
     virtual void ShowReadingStatistics() {}
+    // A book's contents were read, or their page numbers changed: the tree is built again.
+    virtual void ContentsChanged() {}
+    // The CPU test ended with this figure (ms per step), for the settings to keep.
+    virtual void CpuTestFinished(double /*stepOverhead*/) {}
     // Run `call` on the user-interface thread later (the letter count ends on its own thread).
     virtual void PostToUi(std::function<void()> call) = 0;
 };

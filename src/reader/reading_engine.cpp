@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "book/cp1251.h"
 #include "book/text_helpers.h"
 #include "reader/duration.h"
 
@@ -98,7 +99,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
             StartLetterCount();
             view_.SetCaption("Открыт новый текст.");
         }
-        if (ContentsChanged) ContentsChanged();  // no contents for a plain text
+        view_.ContentsChanged();  // no contents for a plain text
     }
 
     Page.TextPos = 0;
@@ -116,7 +117,45 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
         view_.SetActionEnabled(ReaderAction::Save, !isBook);
         ShowPage();
     }
-    Engine.PageDelayTicks = PageDelayTicksFor();
+    RestartPageDelay();
+}
+
+ReadingPosition ReadingEngine::Position() const {
+    const auto& e = Engine;
+    return {Text.LettersBefore, e.TextTime,        e.TimeLeft,         e.PageStartTime,
+            e.PageSpeed,        e.TextSpeed,       Page.LettersOnPage, Page.PageNumber,
+            e.PagesLeft,        Page.TotalLetters, Settings.SpeedCpm,  Text.LettersToRead,
+            Page.TextPos,       Page.PageStart,    e.PageDelayTicks,   Page.PageRepeatsLeft,
+            e.OverheadSum,      e.SpeedBonus,      e.AutoIncreaseRate, e.StepPenaltyRate,
+            e.OverheadSamples};
+}
+
+void ReadingEngine::RestorePosition(const ReadingPosition& p) {
+    auto& e = Engine;
+    Text.LettersBefore = p.LettersBefore;
+    e.TextTime = p.TextTime;
+    e.TimeLeft = p.TimeLeft;
+    e.PageStartTime = p.PageStartTime;
+    e.PageSpeed = p.PageSpeed;
+    e.TextSpeed = p.TextSpeed;
+    Page.LettersOnPage = p.LettersOnPage;
+    Page.PageNumber = p.PageNumber;
+    e.PagesLeft = p.PagesLeft;
+    Page.TotalLetters = p.TotalLetters;
+    Settings.SpeedCpm = p.SpeedCpm;
+    Text.LettersToRead = p.LettersToRead;
+    Page.TextPos = p.TextPos;
+    Page.PageStart = p.PageStart;
+    e.PageDelayTicks = p.PageDelayTicks;
+    Page.PageRepeatsLeft = p.PageRepeatsLeft;
+    e.SpeedBonus = p.SpeedBonus;
+    e.AutoIncreaseRate = p.AutoIncreaseRate;
+    e.StepPenaltyRate = p.StepPenaltyRate;
+    // The stored measurements came from another sitting: this one measures its own.
+    e.OverheadSum = 0;
+    e.OverheadSamples = 0;
+    e.PageEnded = e.IsRunning = e.IsStopped = e.ReadingFinished = false;
+    Page.ReadForward = true;
 }
 
 void ReadingEngine::ComputeChapterPages() {
@@ -124,7 +163,7 @@ void ReadingEngine::ComputeChapterPages() {
     Text.TotalPages =
         lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage);
     Page.TotalLetters = Book.ContentsEntries.empty() ? 0 : Book.ContentsEntries.back().Letters;
-    if (ContentsChanged) ContentsChanged();  // the page numbers in the tree changed
+    view_.ContentsChanged();  // the page numbers in the tree changed
 }
 
 void ReadingEngine::GoToContentsEntry(int i) {
@@ -132,7 +171,8 @@ void ReadingEngine::GoToContentsEntry(int i) {
     Page.PageRepeatsLeft = 0;
     PauseIfReading();
     auto& e = Engine;
-    e.IsRunning = e.IsStopped = e.IsPaused = e.PageEnded = false;
+    Idle();
+    e.PageEnded = false;
     Page.ReadForward = true;
     const ContentsEntry& entry = Book.ContentsEntries[static_cast<size_t>(i)];
     Text.LettersBefore = entry.Letters;
@@ -238,8 +278,52 @@ void ReadingEngine::RebuildCurrentPage() {
     Page.ReadForward = true;
     Page.PageRepeatsLeft = 0;
     ShowPage();
-    Engine.PageDelayTicks = PageDelayTicksFor();
+    RestartPageDelay();
     UpdateStatusLine();
+}
+
+void ReadingEngine::RestartPageDelay() {
+    Engine.PageDelayTicks = PageDelayTicksFor();
+}
+
+void ReadingEngine::RetimePage() {
+    RecomputeInterval();
+    RestartPageDelay();
+}
+
+void ReadingEngine::SetPageGeometry(const PageGeometry& geometry) {
+    Geometry = geometry;
+    ResetShutter();
+}
+
+void ReadingEngine::GreetIfBlank() {
+    if (std::any_of(Memo.Lines.begin(), Memo.Lines.end(),
+                    [](const std::string& l) { return !Trim(l).empty(); }))
+        return;
+    Memo.Lines = {Utf8ToCp1251("Добро пожаловать в программу обучения скорочтению.")};
+}
+
+int ReadingEngine::SettingsOpening() {
+    PauseIfReading();
+    Engine.SpeedChangedByUser = true;
+    return Settings.SpeedCpm;
+}
+
+void ReadingEngine::SettingsAccepted(int speedBefore) {
+    ComputeChapterPages();
+    RebuildCurrentPage();
+    if (Settings.SpeedCpm != speedBefore) Engine.SpeedBonus = 0;
+}
+
+std::string_view ReadingEngine::RemainingText() const {
+    const std::string& text = MemoSource.Text();
+    const auto from = static_cast<size_t>(
+        std::clamp<long long>(Page.TextPos, 0, static_cast<long long>(text.size())));
+    return std::string_view(text).substr(from);
+}
+
+void ReadingEngine::Idle() {
+    Engine.IsRunning = Engine.IsStopped = Engine.IsPaused = false;
 }
 
 int ReadingEngine::PageDelayTicksFor() const {
@@ -254,7 +338,7 @@ bool ReadingEngine::ReadingTick() {
         view_.PaintPage(true);
         e.PageStartTime = FractionOfDay(Now() - e.PageStartTime);
         PageDone();
-        e.PageDelayTicks = PageDelayTicksFor();
+        RestartPageDelay();
         if (!ShowPage()) {
             view_.SetClockEnabled(false);
             e.IsRunning = false;
@@ -478,7 +562,7 @@ void ReadingEngine::ActionPageNextExecute() {
     auto& e = Engine;
     Page.PageRepeatsLeft = 0;
     PauseIfReading();
-    e.IsRunning = e.IsStopped = e.IsPaused = false;
+    Idle();
     e.SpeedChangedByUser = true;
     const int speed = std::max(1, Settings.SpeedCpm);
     e.PageStartTime = MsToDuration(RoundHalfEven(Page.LettersOnPage * 60000.0 / speed));
@@ -494,7 +578,7 @@ void ReadingEngine::ActionPageBackExecute() {
     auto& e = Engine;
     Page.PageRepeatsLeft = 0;
     PauseIfReading();
-    e.IsRunning = e.IsStopped = e.IsPaused = false;
+    Idle();
     Page.ReadForward = false;
     e.SpeedChangedByUser = true;
     Page.TextPos = Page.PageStart;
@@ -577,7 +661,7 @@ void ReadingEngine::CpuTestTick() {
     char figure[32];
     std::snprintf(figure, sizeof figure, "%.4f", StepOverhead);
     view_.ShowTickOverhead(figure);
-    if (CpuTestFinished) CpuTestFinished(StepOverhead);
+    view_.CpuTestFinished(StepOverhead);
     e.PageEnded = false;
     Page.LettersOnPage = savedLettersOnPage_;
     Page.EmptyLinesOnPage = savedEmptyLines_;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "book/book_trailer.h"
 #include "book/chapter_cursor.h"
@@ -66,6 +67,32 @@ struct TextCounters {
     int TotalPages = 0;  // books only
 };
 
+// What a bookmark freezes of the reader: the page, the counters of the text, the speed and the
+// engine's corrections, in the order a bookmark record stores them.
+struct ReadingPosition {
+    std::int64_t LettersBefore = 0;
+    double TextTime = 0;
+    double TimeLeft = 0;
+    double PageStartTime = 0;
+    int PageSpeed = 0;
+    int TextSpeed = 0;
+    std::int64_t LettersOnPage = 0;
+    int PageNumber = 0;
+    int PagesLeft = -1;
+    std::int64_t TotalLetters = 0;
+    int SpeedCpm = 0;
+    std::int64_t LettersToRead = 0;
+    long long TextPos = 0;
+    long long PageStart = 0;
+    int PageDelayTicks = 0;
+    int PageRepeatsLeft = 0;
+    double OverheadSum = 0;
+    int SpeedBonus = 0;
+    double AutoIncreaseRate = 0.005;
+    double StepPenaltyRate = 0.025;
+    int OverheadSamples = 0;
+};
+
 // Pixel geometry of the page that the timing depends on; the page painter sets it.
 struct PageGeometry {
     int LineHeight = 16;
@@ -102,10 +129,32 @@ class ReadingEngine {
     // when the same text starts again after its end, so its letters need not be counted again.
     // A damaged book throws UserError before anything changes.
     void OpenNewText(std::string text, bool reopening = false);
+    // The reader's place, for a bookmark, and back. Restoring leaves the reader neither running
+    // nor stopped at a page end (a pause stays a pause), builds forwards, and starts the
+    // overhead measurement afresh; the page is laid out by RebuildCurrentPage afterwards.
+    ReadingPosition Position() const;
+    void RestorePosition(const ReadingPosition& p);
     // Jumps to contents entry i of a book (a click in the contents).
     void GoToContentsEntry(int i);
     // Page numbers of the contents again, after the line width or the page length changed.
     void ComputeChapterPages();
+
+    // The painter's pixel geometry of the page; the shutter goes back to the top.
+    void SetPageGeometry(const PageGeometry& geometry);
+    // Before any text is open the page shows a greeting rather than nothing.
+    void GreetIfBlank();
+    // Timing again after the page changed its size: the interval and the page-start delay.
+    void RetimePage();
+    // The settings dialog: opening it pauses the reading and keeps the next page from being
+    // measured (the pause is no reading time); returns the speed it opens on. After OK, with
+    // the display already fitted to the new settings, the contents and the page are laid out
+    // again, and a speed set by hand starts without the automatic increase.
+    int SettingsOpening();
+    void SettingsAccepted(int speedBefore);
+    // The text from the next page on: what saving writes.
+    std::string_view RemainingText() const;
+    // Neither running nor paused nor stopped: where a jump to another page leaves the reader.
+    void Idle();
 
     bool ShowPage();
     // Lays out the page being read again after the line width, the page length or the font
@@ -116,6 +165,8 @@ class ReadingEngine {
     void PageDone();
     void UpdateStatusLine();
     int PageDelayTicksFor() const;
+    // The page-start delay counts down afresh from the current interval.
+    void RestartPageDelay();
     void ControlsRunning();
     void ControlsIdle();
     void ComputeShutterSpans();
@@ -134,19 +185,16 @@ class ReadingEngine {
     void FormMouseMove();
 
     // The CPU test: five laps of the shutter down the page with no sleep between steps; the mean
-    // time of a step becomes StepOverhead, which CpuTestFinished is handed to store.
+    // time of a step becomes StepOverhead, which the view is handed to store.
     void StartCpuTest();
     void CpuTestTick();
     bool CpuTestRunning() const { return cpuTestRunning_; }
     int CpuTestLaps = 0;  // steps of one lap
-    std::function<void(double stepOverhead)> CpuTestFinished;
 
     // Pauses when the shutters are moving (before a jump, a dialog, an exercise).
     void PauseIfReading();
     bool Reading() const { return controlsRunning_; }
     bool StepChecked() const { return stepChecked_; }
-    // Called after the contents were read, so the window can rebuild its tree.
-    std::function<void()> ContentsChanged;
     bool LetterCountRunning() const { return count_ != nullptr && !count_->Finished(); }
 
   private:

@@ -4,10 +4,12 @@
 
 #include <array>
 #include <thread>
+#include <vector>
 
 #include "book/text_helpers.h"
 #include "formatter/book_writer.h"
 #include "reader/duration.h"
+#include "support/fake_clock.h"
 #include "support/recording_view.h"
 #include "support/test_support.h"
 
@@ -18,7 +20,7 @@ using test::Cp;
 
 struct EngineTest : ::testing::Test {
     test::RecordingView view;
-    FakeClock clock;
+    test::FakeClock clock;
     ReadingEngine engine{view, clock};
     EngineState& e = engine.Engine;
 
@@ -206,6 +208,36 @@ TEST_F(EngineTest, ReadingPausesBooksThePagesAndRestartsAtTheEnd) {
     EXPECT_FALSE(engine.LetterCountRunning());
 }
 
+TEST_F(EngineTest, ARestoredPlaceShowsTheSamePageAndMeasuresItsOwnOverhead) {
+    // What a bookmark keeps and gives back: a field left out would show another page or carry
+    // another sitting's counters.
+    engine.OpenNewText(test::Story(40));
+    for (int i = 0; i < 3; ++i)
+        engine.ActionPageNextExecute();
+    e.OverheadSum = 1.5;
+    e.OverheadSamples = 3;
+    e.SpeedBonus = 40;
+    const ReadingPosition kept = engine.Position();
+    const PageState page = engine.Page;
+    const std::vector<std::string> lines = engine.Memo.Lines;
+    EXPECT_EQ(kept.PageNumber, 4);
+    EXPECT_EQ(kept.OverheadSamples, 3);
+
+    engine.OpenNewText(test::Story(40));
+    e.PageEnded = e.IsStopped = true;
+    engine.RestorePosition(kept);
+    EXPECT_EQ(engine.Text.LettersBefore, kept.LettersBefore);
+    EXPECT_EQ(e.SpeedBonus, 40);
+    EXPECT_FALSE(e.PageEnded || e.IsStopped || e.IsRunning);
+    EXPECT_EQ(e.OverheadSum, 0);
+    EXPECT_EQ(e.OverheadSamples, 0);
+    engine.RebuildCurrentPage();
+    EXPECT_EQ(engine.Page.PageStart, page.PageStart);
+    EXPECT_EQ(engine.Page.TextPos, page.TextPos);
+    EXPECT_EQ(engine.Page.PageNumber, 4);
+    EXPECT_EQ(engine.Memo.Lines, lines);
+}
+
 TEST_F(EngineTest, ABookOpensAtItsFirstChapterAndEveryContentsEntryOnItsPage) {
     // Chapters of 30, 3 and 60 lines' worth of text at width 22.
     std::string raw;
@@ -244,8 +276,6 @@ TEST_F(EngineTest, CpuTestMeasuresTheMeanStepAndStartsTheReadingMeasurementsAgai
     ASSERT_GT(page.EmptyLinesOnPage, 0);
     e.OverheadSamples = 3;
     e.OverheadSum = 2.5;
-    double stored = -1;
-    engine.CpuTestFinished = [&](double v) { stored = v; };
     engine.StartCpuTest();
     int ticks = 0;
     for (; engine.CpuTestRunning() && ticks < 100000; ++ticks) {
@@ -256,6 +286,7 @@ TEST_F(EngineTest, CpuTestMeasuresTheMeanStepAndStartsTheReadingMeasurementsAgai
     // The first tick starts the watch, so the mean is a hair under the quarter millisecond
     // (the fake clock's days also round each step by a fraction of a microsecond).
     EXPECT_NEAR(engine.StepOverhead, 0.25, 1e-3);
+    const double stored = view.cpuTestFigure;
     EXPECT_EQ(stored, engine.StepOverhead);
     // Stored as the shortest decimal that reads back the same, whatever the locale.
     EXPECT_EQ(std::stod(ShortestDecimal(stored)), stored);

@@ -19,6 +19,8 @@ class RecordingView : public ReaderView {
     bool pointerHidden = false, clockEnabled = false, cpuClockEnabled = false;
     double clockInterval = 100.5;
     std::string tickOverhead;
+    double cpuTestFigure = -1;
+    int contentsChanges = 0;
     std::deque<std::function<void()>> posted;
 
     void SetCaption(const std::string& utf8) override { caption = utf8; }
@@ -34,6 +36,8 @@ class RecordingView : public ReaderView {
     void ShowTickOverhead(const std::string& text) override { tickOverhead = text; }
     void SetCpuTestClockEnabled(bool on) override { cpuClockEnabled = on; }
     void ShowReadingStatistics() override { ++statistics; }
+    void ContentsChanged() override { ++contentsChanges; }
+    void CpuTestFinished(double stepOverhead) override { cpuTestFigure = stepOverhead; }
     void PostToUi(std::function<void()> call) override;
 
     // Runs the calls posted so far, as the event loop would.
