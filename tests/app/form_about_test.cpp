@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "app/program_icon.h"
+#include "support/modal_window.h"
 
 namespace lectorix {
 
@@ -67,12 +67,16 @@ class FormAboutTest : public QObject {
 
         bool buttonShown = false;
         bool loadingShown = true;
-        QTimer::singleShot(0, &form, [&] {
-            buttonShown = form.OKButton->isVisible();
-            loadingShown = form.LabelLoading->isVisible();
-            QTest::mouseClick(form.OKButton, Qt::LeftButton);
-        });
-        QCOMPARE(form.ShowAbout(), int(QDialog::Accepted));
+        int result = -1;
+        const int answered =
+            test::AnswerModal<TFormAbout>([&] { result = form.ShowAbout(); },
+                                          [&](TFormAbout&) {
+                                              buttonShown = form.OKButton->isVisible();
+                                              loadingShown = form.LabelLoading->isVisible();
+                                              QTest::mouseClick(form.OKButton, Qt::LeftButton);
+                                          });
+        QCOMPARE(answered, 1);
+        QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(buttonShown);
         QVERIFY(!loadingShown);
         QVERIFY(!(form.windowFlags() & Qt::FramelessWindowHint));

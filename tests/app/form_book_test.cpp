@@ -21,6 +21,8 @@
 #include "reader/page_painter.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
+#include "support/hand_ticks.h"
+#include "support/scripted_dialogs.h"
 #include "support/test_support.h"
 #include "timer/qvl_thread_timer.h"
 
@@ -79,8 +81,7 @@ class FormBookTest : public QObject {
     }
 
     void theFirstActivationOpensTheRightText() {
-        DialogScript script;
-        SetDialogScript(&script);
+        test::ScriptedDialogs script;
         {
             // A command-line argument that names no file is ignored: the welcome book opens.
             TFormBook form;
@@ -115,12 +116,10 @@ class FormBookTest : public QObject {
             const std::string held = Story(3).substr(0, Story(3).size() - 2);
             QCOMPARE(FromCp1251(form.Engine().MemoSource.Text()), FromCp1251(held));
         }
-        SetDialogScript(nullptr);
     }
 
     void closingAsksAboutABookmarkOnlyForAFileThatWasRead() {
-        DialogScript script;
-        SetDialogScript(&script);
+        test::ScriptedDialogs script;
         test::TempDir dir;
         const std::string path = dir.Write("story.txt", Story(10));
         TFormBook form;
@@ -149,12 +148,10 @@ class FormBookTest : public QObject {
         form.CloseWithoutQuestion();
         QVERIFY(!form.isVisible());
         QCOMPARE(script.asked.size(), 2);
-        SetDialogScript(nullptr);
     }
 
     void savingWritesTheRestOfTheTextFromTheNextPage() {
-        DialogScript script;
-        SetDialogScript(&script);
+        test::ScriptedDialogs script;
         test::TempDir dir;
         TFormBook form;
         form.OpenText(Story(40));
@@ -177,7 +174,6 @@ class FormBookTest : public QObject {
         form.ActionSaveExecute();
         form.OpenText(WelcomeText());
         QVERIFY(!form.ActionSave->isEnabled());
-        SetDialogScript(nullptr);
     }
 
     void aPastedTextReadsLikeTheSameTextFromAFile() {
@@ -196,12 +192,10 @@ class FormBookTest : public QObject {
         QVERIFY(pasted.Engine().MemoSource.Text().find("\r\n") != std::string::npos);
 
         // An empty clipboard keeps the text that is open.
-        QStringList told;
-        SetWarningHandler([&](const QString& t) { told << t; });
+        test::CaughtWarnings warnings;
         QGuiApplication::clipboard()->clear();
         pasted.ActionPasteExecute();
-        SetWarningHandler({});
-        QCOMPARE(told.size(), 1);
+        QCOMPARE(warnings.told.size(), 1);
         QVERIFY(pasted.Engine().MemoSource.Text() == fromFile.Engine().MemoSource.Text());
     }
 
@@ -224,10 +218,14 @@ class FormBookTest : public QObject {
     }
 
     void theCpuTestRunsItsFiveLapsAndShowsTheFigure() {
-        TFormBook form;
+        test::FakeClock clock;
+        TFormBook form(nullptr, {}, clock);
+        test::HandTicks ticks(form, clock);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.OpenText(Story(30));
+        // The letter count's caption comes first, so it cannot cover the test's figure.
+        QTRY_VERIFY(form.windowTitle().contains(QStringLiteral("Всего знаков")));
         // The figure lands in the store beside whatever else the store holds.
         test::TempDir dir;
         const std::string ini = dir.Write("lectorix.ini", "[UserSetting]\r\nAccess=\r\n");
@@ -237,8 +235,12 @@ class FormBookTest : public QObject {
         ConnectUserSettings(form, dialog, settings);
         form.ActionCPUTest->trigger();
         QVERIFY(form.Engine().CpuTestRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(!form.Engine().CpuTestRunning(), 60000);
+        QVERIFY(form.QvlThreadTimerCPUTest().Enabled());
+        // Five laps of the page's travel, a twentieth of a millisecond each step.
+        QCOMPARE(ticks.RunCpuTest(0.05), 5 * form.Engine().CpuTestLaps);
+        QVERIFY(!form.Engine().CpuTestRunning());
         QVERIFY(form.Engine().StepOverhead > 0);
+        QVERIFY(qAbs(form.Engine().StepOverhead - 0.05) < 1e-3);
         const std::string stored = ReadFileBytes(ini);
         QVERIFY(stored.starts_with("[UserSetting]\r\nAccess=\r\n"));
         QVERIFY2(stored.find("PopravkaSpeed=" + ShortestDecimal(form.Engine().StepOverhead) +
@@ -250,7 +252,9 @@ class FormBookTest : public QObject {
     }
 
     void keysDriveTheReaderAndTicksRepaintThinStrips() {
-        TFormBook form;
+        test::FakeClock clock;
+        TFormBook form(nullptr, {}, clock);
+        test::HandTicks ticks(form, clock);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.OpenText(Story(30));
@@ -269,13 +273,13 @@ class FormBookTest : public QObject {
         QVERIFY(form.QvlThreadTimer1().Enabled());
         QCOMPARE(p.Composed().pixelColor(low), PageColors::Shutter);
         const int start = e.Engine.ShutterPos;
-        QTRY_VERIFY_WITH_TIMEOUT(e.Engine.ShutterPos > start + 2, 10000);
+        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > start + 2; }));
 
         // A tick repaints only the thin strips a one-pixel step changes.
         PaintRecorder recorder;
         form.Area()->installEventFilter(&recorder);
         const int from = e.Engine.ShutterPos;
-        QTRY_VERIFY_WITH_TIMEOUT(e.Engine.ShutterPos > from + 15, 20000);
+        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > from + 15; }));
         form.Area()->removeEventFilter(&recorder);
         QVERIFY(!recorder.rects.isEmpty());
         for (const QRect& r : recorder.rects) {
@@ -288,11 +292,11 @@ class FormBookTest : public QObject {
         QVERIFY(e.Engine.IsPaused);
         QVERIFY(!form.QvlThreadTimer1().Enabled());
         const int paused = e.Engine.ShutterPos;
-        QTest::qWait(300);
+        QVERIFY(!ticks.Tick());
         QCOMPARE(e.Engine.ShutterPos, paused);
         Key(form, Qt::Key_Return);
         QVERIFY(!e.Engine.IsPaused);
-        QTRY_VERIFY_WITH_TIMEOUT(e.Engine.ShutterPos > paused, 10000);
+        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > paused; }));
         QVERIFY(e.Engine.ShutterPos < paused + 100);
 
         // Enter while reading stops.
@@ -346,14 +350,13 @@ class FormBookTest : public QObject {
         TFormBook form;
         form.OpenText(Story(10));
         const std::string before = form.Engine().MemoSource.Text();
-        QStringList told;
-        SetWarningHandler([&](const QString& text) { told << text; });
+        test::CaughtWarnings warnings;
+        const QStringList& told = warnings.told;
         std::string book = WelcomeText();
         const size_t totals = book.find("<INFOTEXTlen>|");
         QVERIFY(totals != std::string::npos);
         book[totals + 14] = 'x';
         form.OpenText(book);
-        SetWarningHandler({});
         QCOMPARE(told.size(), 1);
         QVERIFY2(told[0].contains(QStringLiteral("is not a valid integer value")),
                  qPrintable(told[0]));
@@ -361,9 +364,8 @@ class FormBookTest : public QObject {
         QVERIFY(!form.Engine().Page.BookMode);
 
         // A file that cannot be read is named in the message, and nothing changes either.
-        SetWarningHandler([&](const QString& text) { told << text; });
         QVERIFY(!form.LoadOpenedFile(QStringLiteral("/nonexistent/книга.txt")));
-        SetWarningHandler({});
+        QCOMPARE(told.size(), 2);
         QVERIFY(told.last().contains(QStringLiteral("/nonexistent/книга.txt")));
         QVERIFY(form.Engine().MemoSource.Text() == before);
     }

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 
 #include "app/form_book.h"
@@ -17,6 +16,8 @@
 #include "book/text_loader.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
+#include "support/hand_ticks.h"
+#include "support/modal_window.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -28,12 +29,14 @@ class ReadingStatisticsTest : public QObject {
 
     static std::string Story(int paragraphs) { return test::Story(paragraphs); }
 
-    // The main window on a store of the test's own, reading a short text fast.
+    // The main window on a store of the test's own, reading a short text fast on fake time.
     struct Program {
         test::TempDir dir;
         std::string ini = (dir.Path() / "lectorix.ini").string();
         ProgramSettings settings;
-        std::unique_ptr<TFormBook> form = std::make_unique<TFormBook>();
+        test::FakeClock clock;
+        std::unique_ptr<TFormBook> form = std::make_unique<TFormBook>(nullptr, nullptr, clock);
+        test::HandTicks ticks{*form, clock};
 
         Program() {
             settings.SetStore({ini, false});
@@ -69,20 +72,16 @@ class ReadingStatisticsTest : public QObject {
         Program p;
         ReadingEngine& e = p.form->Engine();
         QStringList session, byDate;
-        int shown = 0;
         // The window is modal; it is read and closed from inside its own loop.
-        QTimer watcher;
-        connect(&watcher, &QTimer::timeout, [&] {
-            auto* window = qobject_cast<TFormStatistic*>(QApplication::activeModalWidget());
-            if (!window) return;
-            ++shown;
-            session = Items(window->ListBox1);
-            byDate = Items(window->ListBox4);
-            QTest::mouseClick(window->OKBtn, Qt::LeftButton);
-        });
-        watcher.start(20);
+        const auto read = [&](TFormStatistic& window) {
+            session = Items(window.ListBox1);
+            byDate = Items(window.ListBox4);
+            QTest::mouseClick(window.OKBtn, Qt::LeftButton);
+        };
         p.form->ActionRun->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(shown == 1 && e.Page.PageNumber == 1 && !e.Reading(), 30000);
+        int shown = test::AnswerModal<TFormStatistic>(
+            [&] { p.ticks.TickUntil([&] { return !e.Reading(); }); }, read);
+        QVERIFY(shown == 1 && e.Page.PageNumber == 1 && !e.Reading());
         QCOMPARE(e.Session.SessionPages, 2);
         QCOMPARE(e.Page.PageStart, 0);
         QVERIFY(p.form->Action(ReaderAction::Run)->isEnabled());
@@ -95,8 +94,8 @@ class ReadingStatisticsTest : public QObject {
         QCOMPARE(e.Session.SessionChars, 0);
 
         // The action shows fresh reports each time, the session just reset.
-        shown = 0;
-        p.form->ActionStatistic->trigger();
+        shown =
+            test::AnswerModal<TFormStatistic>([&] { p.form->ActionStatistic->trigger(); }, read);
         QCOMPARE(shown, 1);
         QVERIFY(session.contains(QStringLiteral("Прочитано в буквах:              0")));
     }
@@ -111,7 +110,7 @@ class ReadingStatisticsTest : public QObject {
             e.Engine.SpeedChangedByUser = true;
             e.RecomputeInterval();
             p.form->ActionRun->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(e.Session.SessionPages >= 1, 30000);
+            QVERIFY(p.ticks.TickUntil([&] { return e.Session.SessionPages >= 1; }));
             const std::int64_t letters = e.Session.SessionChars;
             QVERIFY(letters > 0);
             if (bySignal) {

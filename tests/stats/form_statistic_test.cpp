@@ -13,9 +13,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
 #include "app/text_codec.h"
+#include "support/modal_window.h"
 
 namespace lectorix {
 namespace {
@@ -67,17 +67,21 @@ class FormStatisticTest : public QObject {
         QString title;
         int tab = -1;
         bool focus = false, allTabsShow = false;
-        QTimer::singleShot(0, &form, [&] {
-            shown = qobject_cast<TFormStatistic*>(QApplication::activeModalWidget());
-            [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&form);
-            title = form.windowTitle();
-            tab = form.PageControl1->currentIndex();
-            focus = form.OKBtn->hasFocus();
-            const QTabBar* bar = form.PageControl1->tabBar();
-            allTabsShow = bar->tabRect(7).right() < bar->width();
-            QTest::keyClick(&form, Qt::Key_Return);
-        });
-        QCOMPARE(form.exec(), 1);
+        int result = -1;
+        const int answered = test::AnswerModal<TFormStatistic>(
+            [&] { result = form.exec(); },
+            [&](TFormStatistic&) {
+                shown = qobject_cast<TFormStatistic*>(QApplication::activeModalWidget());
+                [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&form);
+                title = form.windowTitle();
+                tab = form.PageControl1->currentIndex();
+                focus = form.OKBtn->hasFocus();
+                const QTabBar* bar = form.PageControl1->tabBar();
+                allTabsShow = bar->tabRect(7).right() < bar->width();
+                QTest::keyClick(&form, Qt::Key_Return);
+            });
+        QCOMPARE(answered, 1);
+        QCOMPARE(result, 1);
         QCOMPARE(shown, &form);
         QCOMPARE(title, QStringLiteral("Статистика"));
         QCOMPARE(tab, 0);
