@@ -6,6 +6,15 @@
 
 namespace lectorix::bench {
 
+size_t BookSize() {
+    static const size_t size = [] {
+        const char* env = std::getenv("LECTORIX_BENCH_SIZE");
+        const long long bytes = env != nullptr ? std::atoll(env) : 0;
+        return bytes > 0 ? static_cast<size_t>(bytes) : size_t{20} << 20;
+    }();
+    return size;
+}
+
 const std::string& SampleUtf8() {
     static const std::string sample = [] {
         const char* path = std::getenv("LECTORIX_BENCH_TEXT");
@@ -28,7 +37,7 @@ std::string RepeatToSize(std::string_view piece, size_t size) {
 }
 
 const std::string& BookCp1251() {
-    static const std::string book = RepeatToSize(DecodeText(SampleUtf8()), kBookSize);
+    static const std::string book = RepeatToSize(DecodeText(SampleUtf8()), BookSize());
     return book;
 }
 

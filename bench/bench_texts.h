@@ -7,7 +7,8 @@
 
 namespace lectorix::bench {
 
-inline constexpr size_t kBookSize = 20u << 20;
+// 20 MB, or LECTORIX_BENCH_SIZE bytes (the test suite's smoke run takes a small text).
+size_t BookSize();
 
 // The sample file's bytes as stored: UTF-8 with LF line ends.
 const std::string& SampleUtf8();
@@ -16,7 +17,7 @@ const std::string& SampleUtf8();
 // character is split.
 std::string RepeatToSize(std::string_view piece, size_t size);
 
-// A 20 MB book as the reader holds it: CP1251 with CR LF line ends.
+// A book of BookSize() bytes as the reader holds it: CP1251 with CR LF line ends.
 const std::string& BookCp1251();
 
 }  // namespace lectorix::bench

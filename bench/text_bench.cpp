@@ -43,13 +43,13 @@ void DecodeBench(benchmark::State& state, const std::string& input) {
 }
 
 void BM_DecodeUtf8Lf(benchmark::State& state) {
-    static const std::string input = RepeatToSize(SampleUtf8(), kBookSize);
+    static const std::string input = RepeatToSize(SampleUtf8(), BookSize());
     DecodeBench(state, input);
 }
 BENCHMARK(BM_DecodeUtf8Lf)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeCp1251Lf(benchmark::State& state) {
-    static const std::string input = RepeatToSize(Utf8ToCp1251(SampleUtf8()), kBookSize);
+    static const std::string input = RepeatToSize(Utf8ToCp1251(SampleUtf8()), BookSize());
     DecodeBench(state, input);
 }
 BENCHMARK(BM_DecodeCp1251Lf)->Unit(benchmark::kMillisecond);
