@@ -120,17 +120,34 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     RestartPageDelay();
 }
 
-ReadingPosition ReadingEngine::Position() const {
+BookmarkRecord ReadingEngine::Position() const {
     const auto& e = Engine;
-    return {Text.LettersBefore, e.TextTime,        e.TimeLeft,         e.PageStartTime,
-            e.PageSpeed,        e.TextSpeed,       Page.LettersOnPage, Page.PageNumber,
-            e.PagesLeft,        Page.TotalLetters, Settings.SpeedCpm,  Text.LettersToRead,
-            Page.TextPos,       Page.PageStart,    e.PageDelayTicks,   Page.PageRepeatsLeft,
-            e.OverheadSum,      e.SpeedBonus,      e.AutoIncreaseRate, e.StepPenaltyRate,
-            e.OverheadSamples};
+    BookmarkRecord p;
+    p.LettersBefore = Text.LettersBefore;
+    p.TextTime = e.TextTime;
+    p.TimeLeft = e.TimeLeft;
+    p.PageStartTime = e.PageStartTime;
+    p.PageSpeed = e.PageSpeed;
+    p.TextSpeed = e.TextSpeed;
+    p.LettersOnPage = Page.LettersOnPage;
+    p.PageNumber = Page.PageNumber;
+    p.PagesLeft = e.PagesLeft;
+    p.TotalLetters = Page.TotalLetters;
+    p.SpeedCpm = Settings.SpeedCpm;
+    p.LettersToRead = Text.LettersToRead;
+    p.TextPos = Page.TextPos;
+    p.PageStart = Page.PageStart;
+    p.PageDelayTicks = e.PageDelayTicks;
+    p.PageRepeatsLeft = Page.PageRepeatsLeft;
+    p.OverheadSum = e.OverheadSum;
+    p.SpeedBonus = e.SpeedBonus;
+    p.AutoIncreaseRate = e.AutoIncreaseRate;
+    p.StepPenaltyRate = e.StepPenaltyRate;
+    p.OverheadSamples = e.OverheadSamples;
+    return p;
 }
 
-void ReadingEngine::RestorePosition(const ReadingPosition& p) {
+void ReadingEngine::RestorePosition(const BookmarkRecord& p) {
     auto& e = Engine;
     Text.LettersBefore = p.LettersBefore;
     e.TextTime = p.TextTime;

@@ -16,6 +16,7 @@
 #include "book/source_text.h"
 #include "reader/clock.h"
 #include "reader/reader_view.h"
+#include "settings/bookmarks.h"
 #include "settings/user_settings.h"
 
 namespace lectorix {
@@ -67,32 +68,6 @@ struct TextCounters {
     int TotalPages = 0;  // books only
 };
 
-// What a bookmark freezes of the reader: the page, the counters of the text, the speed and the
-// engine's corrections, in the order a bookmark record stores them.
-struct ReadingPosition {
-    std::int64_t LettersBefore = 0;
-    double TextTime = 0;
-    double TimeLeft = 0;
-    double PageStartTime = 0;
-    int PageSpeed = 0;
-    int TextSpeed = 0;
-    std::int64_t LettersOnPage = 0;
-    int PageNumber = 0;
-    int PagesLeft = -1;
-    std::int64_t TotalLetters = 0;
-    int SpeedCpm = 0;
-    std::int64_t LettersToRead = 0;
-    long long TextPos = 0;
-    long long PageStart = 0;
-    int PageDelayTicks = 0;
-    int PageRepeatsLeft = 0;
-    double OverheadSum = 0;
-    int SpeedBonus = 0;
-    double AutoIncreaseRate = 0.005;
-    double StepPenaltyRate = 0.025;
-    int OverheadSamples = 0;
-};
-
 // Pixel geometry of the page that the timing depends on; the page painter sets it.
 struct PageGeometry {
     int LineHeight = 16;
@@ -129,11 +104,12 @@ class ReadingEngine {
     // when the same text starts again after its end, so its letters need not be counted again.
     // A damaged book throws UserError before anything changes.
     void OpenNewText(std::string text, bool reopening = false);
-    // The reader's place, for a bookmark, and back. Restoring leaves the reader neither running
+    // The reader's place as a bookmark keeps it (the fields from LettersBefore on; the caption,
+    // book and file are the window's), and back. Restoring leaves the reader neither running
     // nor stopped at a page end (a pause stays a pause), builds forwards, and starts the
-    // overhead measurement afresh; the page is laid out by RebuildCurrentPage afterwards.
-    ReadingPosition Position() const;
-    void RestorePosition(const ReadingPosition& p);
+    // overhead measurement afresh; RebuildCurrentPage then lays the page out.
+    BookmarkRecord Position() const;
+    void RestorePosition(const BookmarkRecord& p);
     // Jumps to contents entry i of a book (a click in the contents).
     void GoToContentsEntry(int i);
     // Page numbers of the contents again, after the line width or the page length changed.
