@@ -172,8 +172,7 @@ class HelpWindowTest : public QObject {
         QCOMPARE(help->parentWidget(), other);
         other->hide();
         delete other;
-        QTest::qWait(20);
-        QCOMPARE(help->parentWidget(), main.get());
+        QTRY_COMPARE(help->parentWidget(), main.get());
         QVERIFY(!help->isVisible());
 
         // Freed with its owner.
