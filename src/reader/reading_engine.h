@@ -105,9 +105,9 @@ class ReadingEngine {
     // A damaged book throws UserError before anything changes.
     void OpenNewText(std::string text, bool reopening = false);
     // The reader's place as a bookmark keeps it (the fields from LettersBefore on; the caption,
-    // book and file are the window's), and back. Restoring leaves the reader neither running
-    // nor stopped at a page end (a pause stays a pause), builds forwards, and starts the
-    // overhead measurement afresh; RebuildCurrentPage then lays the page out.
+    // book and file are the bookmark's own, reader/bookmark_state), and back. Restoring writes
+    // the speed too and leaves the reader neither running nor stopped at a page end (a pause
+    // stays a pause), building forwards, with no overhead measured yet.
     BookmarkRecord Position() const;
     void RestorePosition(const BookmarkRecord& p);
     // Jumps to contents entry i of a book (a click in the contents).

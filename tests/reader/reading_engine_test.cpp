@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <optional>
 #include <thread>
-#include <vector>
 
 #include "book/text_helpers.h"
 #include "formatter/book_writer.h"
@@ -207,39 +205,6 @@ TEST_F(EngineTest, ReadingPausesBooksThePagesAndRestartsAtTheEnd) {
     // The text's letters were counted once, and only its own; reopening it keeps the total.
     EXPECT_EQ(engine.Page.TotalLetters, total);
     EXPECT_FALSE(engine.LetterCountRunning());
-}
-
-TEST_F(EngineTest, ARestoredPlaceShowsTheSamePageAndMeasuresItsOwnOverhead) {
-    // What a bookmark keeps and gives back: a field left out would show another page or carry
-    // another sitting's counters.
-    engine.OpenNewText(test::Story(40));
-    for (int i = 0; i < 3; ++i)
-        engine.ActionPageNextExecute();
-    e.OverheadSum = 1.5;
-    e.OverheadSamples = 3;
-    e.SpeedBonus = 40;
-    // Through the bookmark line and back, as the store keeps it.
-    const std::optional<BookmarkRecord> read = ParseBookmark(FormatBookmark(engine.Position()));
-    ASSERT_TRUE(read);
-    const BookmarkRecord kept = *read;
-    const PageState page = engine.Page;
-    const std::vector<std::string> lines = engine.Memo.Lines;
-    EXPECT_EQ(kept.PageNumber, 4);
-    EXPECT_EQ(kept.OverheadSamples, 3);
-
-    engine.OpenNewText(test::Story(40));
-    e.PageEnded = e.IsStopped = true;
-    engine.RestorePosition(kept);
-    EXPECT_EQ(engine.Text.LettersBefore, kept.LettersBefore);
-    EXPECT_EQ(e.SpeedBonus, 40);
-    EXPECT_FALSE(e.PageEnded || e.IsStopped || e.IsRunning);
-    EXPECT_EQ(e.OverheadSum, 0);
-    EXPECT_EQ(e.OverheadSamples, 0);
-    engine.RebuildCurrentPage();
-    EXPECT_EQ(engine.Page.PageStart, page.PageStart);
-    EXPECT_EQ(engine.Page.TextPos, page.TextPos);
-    EXPECT_EQ(engine.Page.PageNumber, 4);
-    EXPECT_EQ(engine.Memo.Lines, lines);
 }
 
 TEST_F(EngineTest, ABookOpensAtItsFirstChapterAndEveryContentsEntryOnItsPage) {
