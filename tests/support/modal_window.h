@@ -8,10 +8,11 @@ class QWidget;
 
 namespace lectorix::test {
 
-// Runs `open`; every modal window that `answer` accepts (returns true for) while it runs is
-// handed to `answer` once its event loop runs, to read and close it. One still open afterwards
-// is closed, so a failed check inside `answer` cannot leave it waiting for a click. Returns how
-// many windows were answered: 0 says the window never appeared.
+// Runs `open`; each modal window shown meanwhile is handed to `answer` once its event loop runs,
+// to read and close it; `answer` returns false for a window that is not the one it waits for.
+// A window still open afterwards is closed, so neither a failed check inside `answer` nor an
+// unexpected window leaves the test waiting for a click. Returns how many windows `answer` took:
+// 0 says the window never appeared.
 int AnswerModalWindows(const std::function<void()>& open,
                        const std::function<bool(QWidget& window)>& answer);
 
