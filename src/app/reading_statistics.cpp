@@ -2,9 +2,9 @@
 
 #include <QtGlobal>
 
-#include "app/dialogs.h"
 #include "app/form_book.h"
 #include "book/text_loader.h"
+#include "gui/dialogs.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
 #include "stats/statistics_reports.h"

@@ -1,8 +1,8 @@
 #include "app/user_settings_window.h"
 
-#include "app/dialogs.h"
 #include "app/form_book.h"
 #include "book/text_loader.h"
+#include "gui/dialogs.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
 

@@ -22,7 +22,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 namespace lectorix {
 namespace {

@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 namespace lectorix {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "gui/dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
