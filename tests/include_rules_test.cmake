@@ -1,13 +1,15 @@
-# Checks the direction of the includes in SOURCE_DIR/src: only app/ includes app/, and gui/
-# includes no window. Every offending line is listed.
+# Checks the direction of the includes in SOURCE_DIR/src: only app/ includes app/, book/
+# includes nothing above it, the statistics do not reach into the reader, and gui/ includes no
+# window. Every offending line is listed.
 cmake_minimum_required(VERSION 3.25)
 
 # folder: the include prefixes its files must not use
 set(rules
+    "book:app/|gui/|reader/|settings/|stats/|formatter/|timer/|tool/"
     "gui:app/|reader/|settings/|stats/|formatter/|timer/|tool/"
     "reader:app/"
     "settings:app/"
-    "stats:app/"
+    "stats:app/|reader/"
     "formatter:app/"
     "timer:app/"
     "tool:app/")

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "book/duration.h"
 #include "book/text_helpers.h"
-#include "reader/duration.h"
 
 namespace lectorix {
 namespace {
@@ -214,7 +214,7 @@ void ReadingEngine::AdvanceShutter() {
 bool ReadingEngine::ShowPage() {
     Engine.StepPresses = 0;
     const bool built =
-        BuildPage(Page, Memo, MemoSource, Settings, Page.BookMode ? &Cursor : nullptr,
+        BuildPage(Page, Memo, MemoSource, PageLayoutOf(Settings), Page.BookMode ? &Cursor : nullptr,
                   [this] { RecomputeInterval(); });
     if (Page.PageStart <= 0 || Page.PageNumber < 1) Page.PageNumber = 1;
     ResetShutter();
@@ -233,7 +233,7 @@ bool ReadingEngine::ShowPage() {
 void ReadingEngine::RebuildCurrentPage() {
     Page.ReadForward = false;
     Page.PageRepeatsLeft = 0;
-    BuildPage(Page, Memo, MemoSource, Settings, Page.BookMode ? &Cursor : nullptr,
+    BuildPage(Page, Memo, MemoSource, PageLayoutOf(Settings), Page.BookMode ? &Cursor : nullptr,
               [this] { RecomputeInterval(); });
     Page.ReadForward = true;
     Page.PageRepeatsLeft = 0;

@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "book/cp1251.h"
+#include "book/duration.h"
 #include "book/text_helpers.h"
-#include "reader/duration.h"
-#include "reader/reading_engine.h"
 
 namespace lectorix {
 
@@ -71,10 +70,6 @@ void Totals(Report& r, std::int64_t letters, std::int64_t speed) {
     }
 }
 
-std::int64_t NotBelowZero(std::int64_t v) {
-    return std::max<std::int64_t>(v, 0);
-}
-
 }  // namespace
 
 std::string DayReportLine(std::string_view date, std::int64_t letters, std::int64_t speed) {
@@ -88,32 +83,6 @@ std::string DayReportLine(std::string_view date, std::int64_t letters, std::int6
     line.append(TimeAt(letters, speed)).append(", ").append(lettersLabel);
     line.append(std::to_string(letters)).append("\r\n");
     return line;
-}
-
-SessionFigures SessionOf(const ReadingEngine& e) {
-    return {e.Session.SessionChars, e.Session.SessionSpeed};
-}
-
-ReportInputs ReportInputsOf(const ReadingEngine& e) {
-    ReportInputs in;
-    in.Session = SessionOf(e);
-    in.SessionTime = e.Session.SessionTime;
-    in.SessionPages = e.Session.SessionPages;
-    in.LastPageSpeed = e.Session.LastPageSpeed;
-    in.SessionSpeedPoints = e.Session.SessionSpeedPoints;
-    in.TotalLetters = NotBelowZero(e.Page.TotalLetters);  // -1 while the count runs
-    in.LettersBefore = e.Text.LettersBefore;
-    in.LettersToRead = NotBelowZero(e.Text.LettersToRead);
-    in.PageNumber = e.Page.PageNumber;
-    in.TextTime = e.Engine.TextTime;
-    in.TextSpeed = e.Engine.TextSpeed;
-    in.TimeLeft = e.Engine.TimeLeft;
-    in.PagesLeft = std::max(e.Engine.PagesLeft, 0);  // -1 until estimated
-    if (e.Page.BookMode) {
-        in.BookAuthor = e.Book.Header.BookAuthor;
-        in.BookTitle = e.Book.Header.BookTitle;
-    }
-    return in;
 }
 
 StatisticTexts BuildReadingStatistics(const ReportInputs& in, Diary diary, const DiaryDate& today) {

@@ -194,8 +194,8 @@ void ApplyPageNumberRule(PageState& st) {
     if (st.PageStart <= 0 || st.PageNumber < 1) st.PageNumber = 1;
 }
 
-UserSettings PageSettings(const ParsedArgs& a) {
-    UserSettings settings;
+PageLayout PageSettings(const ParsedArgs& a) {
+    PageLayout settings;
     settings.CharsPerLine = static_cast<int>(a.values.at("chars"));
     settings.LinesPerPage = static_cast<int>(a.values.at("lines"));
     if (a.values.count("repeats")) settings.PageRepeats = static_cast<int>(a.values.at("repeats"));
@@ -203,7 +203,7 @@ UserSettings PageSettings(const ParsedArgs& a) {
 }
 
 int Pages(const ParsedArgs& a, std::ostream& out) {
-    const UserSettings settings = PageSettings(a);
+    const PageLayout settings = PageSettings(a);
     const long long back = a.values.at("back");
 
     std::string text = LoadTextFile(a.file());
@@ -241,7 +241,7 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
 }
 
 int Book(const ParsedArgs& a, std::ostream& out) {
-    const UserSettings settings = PageSettings(a);
+    const PageLayout settings = PageSettings(a);
     std::string text = LoadTextFile(a.file());
     BookContents book;
     const bool isBook = ParseBookTrailer(text, book);
