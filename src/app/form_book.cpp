@@ -522,26 +522,22 @@ void TFormBook::FormActivate() {
 }
 
 bool TFormBook::LoadOpenedFile(const QString& path) {
-    std::string text;
-    try {
+    const bool loaded = ReportUserError(this, [&] {
+        std::string text;
         const bool fromArchive = Seams.LoadFromArchive && Seams.LoadFromArchive(path, text);
         if (!fromArchive) text = LoadTextFile(QFile::encodeName(path).toStdString());
         engine_.OpenNewText(std::move(text));
-    } catch (const UserError& e) {
-        ShowWarning(this, QString::fromUtf8(e.what()));
-        return false;
-    }
+    });
+    if (!loaded) return false;
     openFileName_ = path;
     return true;
 }
 
 void TFormBook::OpenText(std::string cp1251) {
-    try {
+    ReportUserError(this, [&] {
         engine_.OpenNewText(std::move(cp1251));
         openFileName_.clear();
-    } catch (const UserError& e) {
-        ShowWarning(this, QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 void TFormBook::ActionOpenFileExecute() {
@@ -574,11 +570,9 @@ void TFormBook::ActionSaveExecute() {
     const std::string& text = engine_.MemoSource.Text();
     const auto from = static_cast<size_t>(
         std::clamp<long long>(engine_.Page.TextPos, 0, static_cast<long long>(text.size())));
-    try {
+    ReportUserError(this, [&] {
         WriteFileBytes(QFile::encodeName(path).toStdString(), std::string_view(text).substr(from));
-    } catch (const UserError& e) {
-        ShowWarning(this, QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 void TFormBook::ActionUserPropertiesExecute() {

@@ -1,10 +1,8 @@
 #include "app/reading_statistics.h"
 
-#include <QtGlobal>
 #include <algorithm>
 
 #include "app/form_book.h"
-#include "book/text_loader.h"
 #include "gui/dialogs.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
@@ -49,16 +47,10 @@ ReportInputs ReportInputsOf(const ReadingEngine& e) {
 void ConnectReadingStatistics(TFormBook& form, ProgramSettings& settings,
                               std::function<DiaryDate()> today) {
     form.Engine().RecordReadingStatistics = [&form, &settings, today] {
-        try {
+        // At the end of the program there is no window left to say it in.
+        ReportUserError(form.isVisible() ? &form : nullptr, [&] {
             RecordReadingStatistics(settings, today(), SessionOf(form.Engine()));
-        } catch (const UserError& e) {
-            // At the end of the program there is no window left to say it in.
-            if (form.isVisible()) {
-                ShowWarning(&form, QString::fromUtf8(e.what()));
-            } else {
-                qWarning("%s", e.what());
-            }
-        }
+        });
     };
     form.Seams.ShowStatistics = [&form, &settings, today] {
         ReadingEngine& engine = form.Engine();

@@ -266,4 +266,8 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const Pa
     return true;
 }
 
+void ApplyPageNumberRule(PageState& state) {
+    if (state.PageStart <= 0 || state.PageNumber < 1) state.PageNumber = 1;
+}
+
 }  // namespace lectorix

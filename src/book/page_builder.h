@@ -62,6 +62,10 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine);
 bool BuildPage(PageState& state, PageMemo& memo, const SourceText& source, const PageLayout& layout,
                ChapterCursor* cursor = nullptr, const std::function<void()>& pageBuilt = {});
 
+// The number a page built is shown with: the text's first page, and any page numbered below 1,
+// is page 1.
+void ApplyPageNumberRule(PageState& state);
+
 // The plain-text preparation of a chunk (paragraph marks, blanks, indents) before layout.
 std::string PreparePlainChunk(std::string chunk);
 

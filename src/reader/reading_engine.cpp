@@ -17,15 +17,6 @@ double FractionOfDay(double days) {
     return days - std::floor(days);
 }
 
-std::string ShortestFloat(double x) {
-    char buf[32];
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, x);
-        if (std::strtod(buf, nullptr) == x) break;
-    }
-    return buf;
-}
-
 }  // namespace
 
 std::int64_t MsOfDay(double days) {
@@ -216,7 +207,7 @@ bool ReadingEngine::ShowPage() {
     const bool built =
         BuildPage(Page, Memo, MemoSource, PageLayoutOf(Settings), Page.BookMode ? &Cursor : nullptr,
                   [this] { RecomputeInterval(); });
-    if (Page.PageStart <= 0 || Page.PageNumber < 1) Page.PageNumber = 1;
+    ApplyPageNumberRule(Page);
     ResetShutter();
     view_.PreparePageLines();
     view_.PaintPage(true);
@@ -298,8 +289,8 @@ void ReadingEngine::RecomputeInterval() {
                 e.OverheadSum += e.TickOverhead;
                 e.TickOverhead = e.OverheadSum / (e.OverheadSamples - 1);
             }
-            view_.ShowTickOverhead(
-                ShortestFloat(static_cast<double>(RoundHalfEven(e.TickOverhead * 10000)) / 10000));
+            view_.ShowTickOverhead(ShortestDecimal(
+                static_cast<double>(RoundHalfEven(e.TickOverhead * 10000)) / 10000));
             ++e.OverheadSamples;
         }
     }

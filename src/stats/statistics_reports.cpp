@@ -129,19 +129,12 @@ StatisticTexts BuildReadingStatistics(const ReportInputs& in, Diary diary, const
         r.Title("Статистика чтения по датам       ");
         std::string text = std::move(r).Text() + todayLine;
         // Older days, newest first in the report; the points end up oldest first, today last.
-        struct Point {
-            std::string Date;
-            std::int64_t Letters, Speed;
-        };
-        std::vector<Point> older;
+        std::vector<DayRecord> older;
         for (size_t i = 1; i < diary.Days.size(); ++i) {
-            std::string rest = diary.Days[i];
-            std::string date = CutField(rest);
-            const std::int64_t letters = FieldNumber(CutField(rest));
-            const std::int64_t speed = FieldNumber(CutField(rest));
-            if (speed <= 0) continue;
-            text += DayReportLine(date, letters, speed);
-            older.push_back({std::move(date), letters, speed});
+            DayRecord day = SplitDayRecord(diary.Days[i]);
+            if (day.Speed <= 0) continue;
+            text += DayReportLine(day.Date, day.Letters, day.Speed);
+            older.push_back(std::move(day));
         }
         std::string speedPoints, volumePoints;
         for (auto p = older.rbegin(); p != older.rend(); ++p) {
