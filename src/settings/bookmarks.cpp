@@ -118,10 +118,9 @@ std::string BookmarkBookName(bool bookMode, const std::string& lastName, const s
 }
 
 void AddBookmarkLine(std::vector<std::string>& list, const std::string& line) {
+    // Every older line of the same page goes (a hand-edited list may hold more than one).
     const auto key = CaptionAndBook(line);
-    const auto same = std::find_if(list.begin(), list.end(),
-                                   [&](const std::string& l) { return CaptionAndBook(l) == key; });
-    if (same != list.end()) list.erase(same);
+    std::erase_if(list, [&](const std::string& l) { return CaptionAndBook(l) == key; });
     list.insert(list.begin(), line);
 
     // The limits: rows of book names, each with its count of bookmarks.
