@@ -168,7 +168,4 @@ class TFormBook : public QMainWindow, public ReaderView {
 // The built-in welcome book, shown when no file is given.
 std::string WelcomeText();
 
-// Points the icon lookup at the fallback theme the setup installs, for desktops without one.
-void InstallIconTheme();
-
 }  // namespace lectorix

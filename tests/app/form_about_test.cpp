@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/program_icon.h"
+#include "gui/program_icon.h"
 #include "support/modal_window.h"
 
 namespace lectorix {

@@ -14,7 +14,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 #include "support/modal_window.h"
 
 namespace lectorix {
@@ -81,7 +81,7 @@ class FormStatisticTest : public QObject {
                 QTest::keyClick(&form, Qt::Key_Return);
             });
         QCOMPARE(answered, 1);
-        QCOMPARE(result, 1);
+        QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(shown, &form);
         QCOMPARE(title, QStringLiteral("Статистика"));
         QCOMPARE(tab, 0);

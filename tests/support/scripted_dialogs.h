@@ -5,7 +5,7 @@
 
 #include <QStringList>
 
-#include "app/dialogs.h"
+#include "gui/dialogs.h"
 
 namespace lectorix::test {
 
