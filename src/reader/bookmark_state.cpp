@@ -4,62 +4,54 @@
 
 namespace lectorix {
 
+namespace {
+
+// Fields 5 to 26 beside the engine's values they freeze: `copy(engineValue, recordValue)` is
+// called for each, so writing a bookmark and reading it back cannot disagree.
+template <typename Engine, typename Record, typename Copy>
+void EachField(Engine& engine, Record& r, Copy copy) {
+    auto& e = engine.Engine;
+    auto& p = engine.Page;
+    copy(engine.Text.LettersBefore, r.LettersBefore);
+    copy(e.TextTime, r.TextTime);
+    copy(e.TimeLeft, r.TimeLeft);
+    copy(e.PageStartTime, r.PageStartTime);
+    copy(e.PageSpeed, r.PageSpeed);
+    copy(e.TextSpeed, r.TextSpeed);
+    copy(p.LettersOnPage, r.LettersOnPage);
+    copy(p.PageNumber, r.PageNumber);
+    copy(e.PagesLeft, r.PagesLeft);
+    copy(p.TotalLetters, r.TotalLetters);
+    copy(engine.Settings.SpeedCpm, r.SpeedCpm);
+    copy(engine.Text.LettersToRead, r.LettersToRead);
+    copy(p.TextPos, r.TextPos);
+    copy(p.PageStart, r.PageStart);
+    copy(e.PageDelayTicks, r.PageDelayTicks);
+    copy(p.PageRepeatsLeft, r.PageRepeatsLeft);
+    copy(e.OverheadSum, r.OverheadSum);
+    copy(e.SpeedBonus, r.SpeedBonus);
+    copy(e.AutoIncreaseRate, r.AutoIncreaseRate);
+    copy(e.StepPenaltyRate, r.StepPenaltyRate);
+    copy(e.OverheadSamples, r.OverheadSamples);
+}
+
+}  // namespace
+
 BookmarkRecord BuildBookmarkRecord(const ReadingEngine& engine, const std::string& filePath) {
-    const auto& e = engine.Engine;
-    const auto& p = engine.Page;
     BookmarkRecord r;
-    r.Caption = "Страница " + std::to_string(p.PageNumber);
-    r.BookName = BookmarkBookName(p.BookMode, engine.Book.Header.BookAuthorLastName,
+    r.Caption = "Страница " + std::to_string(engine.Page.PageNumber);
+    r.BookName = BookmarkBookName(engine.Page.BookMode, engine.Book.Header.BookAuthorLastName,
                                   engine.Book.Header.BookTitle, filePath);
     r.FilePath = filePath;
-    r.LettersBefore = engine.Text.LettersBefore;
-    r.TextTime = e.TextTime;
-    r.TimeLeft = e.TimeLeft;
-    r.PageStartTime = e.PageStartTime;
-    r.PageSpeed = e.PageSpeed;
-    r.TextSpeed = e.TextSpeed;
-    r.LettersOnPage = p.LettersOnPage;
-    r.PageNumber = p.PageNumber;
-    r.PagesLeft = e.PagesLeft;
-    r.TotalLetters = p.TotalLetters;
-    r.SpeedCpm = engine.Settings.SpeedCpm;
-    r.LettersToRead = engine.Text.LettersToRead;
-    r.TextPos = p.TextPos;
-    r.PageStart = p.PageStart;
-    r.PageDelayTicks = e.PageDelayTicks;
-    r.PageRepeatsLeft = p.PageRepeatsLeft;
-    r.OverheadSum = e.OverheadSum;
-    r.SpeedBonus = e.SpeedBonus;
-    r.AutoIncreaseRate = e.AutoIncreaseRate;
-    r.StepPenaltyRate = e.StepPenaltyRate;
-    r.OverheadSamples = e.OverheadSamples;
+    EachField(engine, r, [](const auto& value, auto& field) { field = value; });
     return r;
 }
 
 void RestoreBookmarkState(ReadingEngine& engine, const BookmarkRecord& r) {
+    EachField(engine, r, [](auto& value, const auto& field) { value = field; });
     auto& e = engine.Engine;
-    auto& p = engine.Page;
-    engine.Text.LettersBefore = r.LettersBefore;
-    e.TextTime = r.TextTime;
-    e.TimeLeft = r.TimeLeft;
-    e.PageStartTime = r.PageStartTime;
-    e.PageSpeed = r.PageSpeed;
-    e.TextSpeed = r.TextSpeed;
-    p.LettersOnPage = r.LettersOnPage;
-    p.PageNumber = r.PageNumber;
-    e.PagesLeft = r.PagesLeft;
-    p.TotalLetters = r.TotalLetters;
-    engine.Settings.SpeedCpm = r.SpeedCpm;
-    engine.Text.LettersToRead = r.LettersToRead;
-    p.TextPos = r.TextPos;
-    p.PageStart = r.PageStart;
-    e.PageDelayTicks = r.PageDelayTicks;
-    p.PageRepeatsLeft = r.PageRepeatsLeft;
-    e.SpeedBonus = r.SpeedBonus;
-    e.AutoIncreaseRate = r.AutoIncreaseRate;
-    e.StepPenaltyRate = r.StepPenaltyRate;
     e.PageEnded = e.IsRunning = e.IsStopped = e.ReadingFinished = false;
-    p.ReadForward = true;
+    engine.Page.ReadForward = true;
     e.OverheadSum = 0;
     e.OverheadSamples = 0;
 }
