@@ -51,14 +51,13 @@ void ProgressWindow::SetProgress(int position) {
         form_ = std::make_unique<TFormRAR>(parent_);
         form_->setWindowTitle(caption_);
         form_->ProgressBar1->setRange(0, maximum_);
-        // Centred on the screen the program is on.
-        QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen();
-        if (screen) {
+        form_->show();
+        // Centred on the screen the program is on, once the frame is known.
+        if (QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen()) {
             QRect r = form_->frameGeometry();
             r.moveCenter(screen->availableGeometry().center());
             form_->move(r.topLeft());
         }
-        form_->show();
     }
     form_->ProgressBar1->setValue(std::clamp(position, 0, maximum_));
     form_->ProgressBar1->repaint();
