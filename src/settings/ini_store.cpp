@@ -137,7 +137,7 @@ bool IsSettingsText(std::string_view bytes) {
         const auto b = static_cast<unsigned char>(c);
         controls += b < 0x20 && b != '\t' && b != '\r' && b != '\n';
     }
-    if (controls * 10 > bytes.size()) return false;
+    if (controls * 2 > bytes.size()) return false;
     const bool blank = std::all_of(bytes.begin(), bytes.end(), [](char c) { return IsWhite(c); });
     return blank || !IniDocument::Parse(bytes).Sections().empty();
 }

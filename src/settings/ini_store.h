@@ -74,7 +74,7 @@ class SettingsStore {
 };
 
 // Whether file bytes can be a settings file: text in CP1251 or UTF-8 (no NUL byte, as UTF-16
-// has, and few other control characters) in the ini layout (a section, unless it is blank).
+// has, not mostly control characters either) in the ini layout (a section, unless it is blank).
 bool IsSettingsText(std::string_view bytes);
 
 // When the file at `path` (a link followed) exists but is no settings file, renames it
