@@ -49,6 +49,15 @@ TEST(WriteFileBytes, SavesThroughLinksAndKeepsTheMode) {
     WriteFileBytes(real, "again");
     EXPECT_EQ(ModeOf(real) & 07777, 0640u);
     EXPECT_EQ(EntriesIn(dir.Path() / "real"), 1u);  // no temporary left
+    // Root saving another user's file leaves it theirs.
+    if (::geteuid() == 0 && ::chown(real.c_str(), 4321, 4321) == 0) {
+        WriteFileBytes(real, "theirs");
+        struct stat info {};
+        ASSERT_EQ(::stat(real.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4321u);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+    }
 
     // A link to a file not there yet creates that file, and a new file gets the usual mode.
     const std::string dangling = (dir.Path() / "dangling.ini").string();
