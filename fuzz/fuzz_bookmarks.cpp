@@ -30,10 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     list.pop_back();
     AddBookmarkLine(list, added);
     FUZZ_CHECK(!list.empty() && list.front() == added, "the new line is not at the top");
+    // A field is what stands before a "|"; without one it is empty.
     auto key = [](std::string_view l) {
-        const auto caption = l.substr(0, l.find('|'));
-        l.remove_prefix(caption.size() == l.size() ? l.size() : caption.size() + 1);
-        return std::pair{std::string(caption), std::string(l.substr(0, l.find('|')))};
+        auto cut = [&l] {
+            const size_t bar = l.find('|');
+            if (bar == l.npos) return std::string();
+            std::string field(l.substr(0, bar));
+            l.remove_prefix(bar + 1);
+            return field;
+        };
+        std::string caption = cut();
+        return std::pair{caption, cut()};
     };
     std::map<std::string, int> perBook;
     int sameAsAdded = 0;

@@ -4,14 +4,14 @@
 #include <clocale>
 #include <memory>
 
-#include "app/dialogs.h"
 #include "app/form_about.h"
 #include "app/form_book.h"
-#include "app/program_icon.h"
 #include "app/reading_statistics.h"
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
 #include "book/text_loader.h"
+#include "gui/dialogs.h"
+#include "gui/program_icon.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "book/text_helpers.h"
+
 namespace lectorix {
 namespace {
 
@@ -18,16 +20,13 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 template <typename T>
 bool Read(std::string_view field, T& value) {
-    const char* end = field.data() + field.size();
+    const auto v = ParseWholeNumber<T>(field);
+    if (!v) return false;
     if constexpr (std::is_floating_point_v<T>) {
-        if (!field.empty() && field.front() == '+') return false;
-        const auto [ptr, ec] =
-            std::from_chars(field.data(), end, value, std::chars_format::general);
-        return ec == std::errc() && ptr == end && std::isfinite(value);  // no nan or inf times
-    } else {
-        const auto [ptr, ec] = std::from_chars(field.data(), end, value);
-        return ec == std::errc() && ptr == end;
+        if (!std::isfinite(*v)) return false;  // no nan or inf times
     }
+    value = *v;
+    return true;
 }
 
 // The key of a line: its caption and its book name.

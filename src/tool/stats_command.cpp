@@ -70,10 +70,10 @@ int Stats(const ParsedArgs& a, std::ostream& out) {
     if (a.Flag("csv")) {
         out << "date,letters,speed,minutes\n";
         for (auto day = diary.Days.rbegin(); day != diary.Days.rend(); ++day) {
-            std::string rest = *day;
-            const std::string date = Cp1251ToUtf8(CutField(rest));
-            const std::int64_t letters = FieldNumber(CutField(rest));
-            const std::int64_t speed = FieldNumber(CutField(rest));
+            const DayRecord record = SplitDayRecord(*day);
+            const std::string date = Cp1251ToUtf8(record.Date);
+            const std::int64_t letters = record.Letters;
+            const std::int64_t speed = record.Speed;
             char minutes[32];
             std::snprintf(
                 minutes, sizeof minutes, "%.2f",

@@ -73,13 +73,8 @@ void PrintPage(std::ostream& out, const char* word, const PageState& st, const P
         out << '|' << ForPrinting(line) << "|\n";
 }
 
-// What the reader does after each build before the page is shown.
-void ApplyPageNumberRule(PageState& st) {
-    if (st.PageStart <= 0 || st.PageNumber < 1) st.PageNumber = 1;
-}
-
-UserSettings PageSettings(const ParsedArgs& a) {
-    UserSettings settings;
+PageLayout PageSettings(const ParsedArgs& a) {
+    PageLayout settings;
     settings.CharsPerLine = static_cast<int>(a.Number("chars"));
     settings.LinesPerPage = static_cast<int>(a.Number("lines"));
     if (a.Numbers.contains("repeats")) settings.PageRepeats = static_cast<int>(a.Number("repeats"));
@@ -87,7 +82,7 @@ UserSettings PageSettings(const ParsedArgs& a) {
 }
 
 int Pages(const ParsedArgs& a, std::ostream& out) {
-    const UserSettings settings = PageSettings(a);
+    const PageLayout settings = PageSettings(a);
     const long long back = a.Number("back");
 
     std::string text = LoadTextFile(a.File());
@@ -125,7 +120,7 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
 }
 
 int Book(const ParsedArgs& a, std::ostream& out) {
-    const UserSettings settings = PageSettings(a);
+    const PageLayout settings = PageSettings(a);
     std::string text = LoadTextFile(a.File());
     BookContents book;
     const bool isBook = ParseBookTrailer(text, book);

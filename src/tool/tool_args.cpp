@@ -1,7 +1,8 @@
 #include "tool/tool_args.h"
 
-#include <charconv>
 #include <optional>
+
+#include "book/text_helpers.h"
 
 namespace lectorix {
 
@@ -15,12 +16,10 @@ const OptionSpec* Find(std::span<const OptionSpec> options, const std::string& n
 
 long long NumberOf(const OptionSpec& o, const std::string& value) {
     const std::string name = o.Name;
-    long long v = 0;
-    const char* b = value.data();
-    const char* e = b + value.size();
-    const auto [ptr, ec] = std::from_chars(b, e, v);
-    if (ec != std::errc() || ptr != e || value.empty())
+    const auto number = ParseWholeNumber<long long>(value);
+    if (!number)
         throw UsageError{"option '--" + name + "' needs a whole number, not '" + value + "'"};
+    const long long v = *number;
     if (v < o.Min)
         throw UsageError{"option '--" + name + "' must be at least " + std::to_string(o.Min)};
     if (v > kMaxOptionValue)
