@@ -111,61 +111,6 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     RestartPageDelay();
 }
 
-BookmarkRecord ReadingEngine::Position() const {
-    const auto& e = Engine;
-    BookmarkRecord p;
-    p.LettersBefore = Text.LettersBefore;
-    p.TextTime = e.TextTime;
-    p.TimeLeft = e.TimeLeft;
-    p.PageStartTime = e.PageStartTime;
-    p.PageSpeed = e.PageSpeed;
-    p.TextSpeed = e.TextSpeed;
-    p.LettersOnPage = Page.LettersOnPage;
-    p.PageNumber = Page.PageNumber;
-    p.PagesLeft = e.PagesLeft;
-    p.TotalLetters = Page.TotalLetters;
-    p.SpeedCpm = Settings.SpeedCpm;
-    p.LettersToRead = Text.LettersToRead;
-    p.TextPos = Page.TextPos;
-    p.PageStart = Page.PageStart;
-    p.PageDelayTicks = e.PageDelayTicks;
-    p.PageRepeatsLeft = Page.PageRepeatsLeft;
-    p.OverheadSum = e.OverheadSum;
-    p.SpeedBonus = e.SpeedBonus;
-    p.AutoIncreaseRate = e.AutoIncreaseRate;
-    p.StepPenaltyRate = e.StepPenaltyRate;
-    p.OverheadSamples = e.OverheadSamples;
-    return p;
-}
-
-void ReadingEngine::RestorePosition(const BookmarkRecord& p) {
-    auto& e = Engine;
-    Text.LettersBefore = p.LettersBefore;
-    e.TextTime = p.TextTime;
-    e.TimeLeft = p.TimeLeft;
-    e.PageStartTime = p.PageStartTime;
-    e.PageSpeed = p.PageSpeed;
-    e.TextSpeed = p.TextSpeed;
-    Page.LettersOnPage = p.LettersOnPage;
-    Page.PageNumber = p.PageNumber;
-    e.PagesLeft = p.PagesLeft;
-    Page.TotalLetters = p.TotalLetters;
-    Settings.SpeedCpm = p.SpeedCpm;
-    Text.LettersToRead = p.LettersToRead;
-    Page.TextPos = p.TextPos;
-    Page.PageStart = p.PageStart;
-    e.PageDelayTicks = p.PageDelayTicks;
-    Page.PageRepeatsLeft = p.PageRepeatsLeft;
-    e.SpeedBonus = p.SpeedBonus;
-    e.AutoIncreaseRate = p.AutoIncreaseRate;
-    e.StepPenaltyRate = p.StepPenaltyRate;
-    // The stored measurements came from another sitting: this one measures its own.
-    e.OverheadSum = 0;
-    e.OverheadSamples = 0;
-    e.PageEnded = e.IsRunning = e.IsStopped = e.ReadingFinished = false;
-    Page.ReadForward = true;
-}
-
 void ReadingEngine::ComputeChapterPages() {
     if (!Page.BookMode) return;
     Text.TotalPages =

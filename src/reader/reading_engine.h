@@ -16,7 +16,6 @@
 #include "book/source_text.h"
 #include "reader/clock.h"
 #include "reader/reader_view.h"
-#include "settings/bookmarks.h"
 #include "settings/user_settings.h"
 
 namespace lectorix {
@@ -104,12 +103,6 @@ class ReadingEngine {
     // when the same text starts again after its end, so its letters need not be counted again.
     // A damaged book throws UserError before anything changes.
     void OpenNewText(std::string text, bool reopening = false);
-    // The reader's place as a bookmark keeps it (the fields from LettersBefore on; the caption,
-    // book and file are the bookmark's own, reader/bookmark_state), and back. Restoring writes
-    // the speed too and leaves the reader neither running nor stopped at a page end (a pause
-    // stays a pause), building forwards, with no overhead measured yet.
-    BookmarkRecord Position() const;
-    void RestorePosition(const BookmarkRecord& p);
     // Jumps to contents entry i of a book (a click in the contents).
     void GoToContentsEntry(int i);
     // Page numbers of the contents again, after the line width or the page length changed.
