@@ -117,6 +117,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
         ShowPage();
     }
     Engine.PageDelayTicks = PageDelayTicksFor();
+    if (!Book.Warning.empty()) view_.ShowTextWarning(Book.Warning);
 }
 
 void ReadingEngine::ComputeChapterPages() {
