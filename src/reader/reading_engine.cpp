@@ -87,11 +87,14 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     ResetEngine();
 
     MemoSource.Assign(std::move(text));
-    Page.BookMode = isBook;
+    // A book whose trailer lists no chapter reads as one unnamed chapter: its body from the
+    // start, paged as a plain text, since its line counts describe no chapter.
+    const bool chapters = isBook && book.ContentsCount > 0;
+    Page.BookMode = chapters;
     Book = std::move(book);
     Text.TotalPages = 0;
-    if (isBook) {
-        BookTrailer = Book.BookTrailer;
+    if (isBook) BookTrailer = Book.BookTrailer;
+    if (chapters) {
         ComputeChapterPages();
     } else {
         if (!reopening) {
@@ -108,7 +111,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     Page.TextEnded = false;
     Page.LettersOnPage = 1;
     Text.LettersToRead = Page.TotalLetters;
-    if (isBook && Book.ContentsCount > 0) {
+    if (chapters) {
         GoToContentsEntry(0);
         view_.SetActionEnabled(ReaderAction::Save, false);
         view_.SetActionEnabled(ReaderAction::ZakladkaAdd, true);
