@@ -141,6 +141,32 @@ bool TryUtf8ToCp1251(std::string_view utf8, std::string& out) {
     return true;
 }
 
+bool Utf8ToCp1251InPlace(std::string& text) {
+    auto* p = reinterpret_cast<unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = SkipAscii(p, 0, n);
+    if (i >= n || !IsValidUtf8(std::string_view(text).substr(i))) return false;
+    // A CP1251 byte never takes more room than its UTF-8 sequence: the output trails the input.
+    const auto& fromUnicode = GetTables().fromUnicode;
+    size_t o = i;
+    while (i < n) {
+        const size_t ascii = SkipAscii(p, i, n);
+        if (ascii > i) {
+            std::memmove(p + o, p + i, ascii - i);
+            o += ascii - i;
+            i = ascii;
+            if (i >= n) break;
+        }
+        char32_t cp = 0;
+        const int len = DecodeUtf8(p + i, n - i, cp);
+        const unsigned char b = cp < 0x10000 ? fromUnicode[cp] : 0;
+        p[o++] = b == 0 ? '?' : b;
+        i += static_cast<size_t>(len);
+    }
+    text.resize(o);
+    return true;
+}
+
 std::string Utf8ToCp1251(std::string_view utf8) {
     std::string out;
     if (TryUtf8ToCp1251(utf8, out)) return out;

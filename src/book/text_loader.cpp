@@ -15,10 +15,23 @@
 
 namespace lectorix {
 
+bool IsBinaryData(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return false;
+    if (std::memchr(bytes.data(), 0, bytes.size())) return true;
+    // Branch-free counts the compiler turns into vector code: a large text costs little here.
+    size_t control = 0;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        control += (c < 0x20) & !(c >= '\t' && c <= '\r') & (c != 0x1A);
+        control += c == 0x7F;
+    }
+    return control * 10 > bytes.size();
+}
+
 std::string NormalizeLineEnds(std::string text) {
     const size_t n = text.size();
     const char* p = text.data();
-    // Most files are already consistent; find out before building a copy.
+    // Most files are already consistent; find out before moving anything.
     size_t extra = 0;
     for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))); ++q)
         extra += q == p || q[-1] != '\r';
@@ -26,40 +39,33 @@ std::string NormalizeLineEnds(std::string text) {
         extra += q + 1 == p + n || q[1] != '\n';
     if (extra == 0) return text;
 
-    std::string out;
-    out.resize(n + extra);
-    char* o = out.data();
-    size_t i = 0;
-    while (i < n) {
-        // Copy up to the next line break in one go.
+    // Grow at the end and move the text back to front, each run between breaks in one go.
+    text.resize(n + extra);
+    char* t = text.data();
+    size_t out = n + extra;
+    size_t i = n;  // text[0, i) is still to be moved
+    while (i > 0) {
         size_t k = i;
-        while (k < n && text[k] != '\r' && text[k] != '\n')
-            ++k;
-        std::memcpy(o, p + i, k - i);
-        o += k - i;
-        if (k >= n) break;
-        *o++ = '\r';
-        *o++ = '\n';
-        i = (text[k] == '\r' && k + 1 < n && text[k + 1] == '\n') ? k + 2 : k + 1;
+        while (k > 0 && t[k - 1] != '\r' && t[k - 1] != '\n')
+            --k;
+        out -= i - k;
+        std::memmove(t + out, t + k, i - k);
+        if (k == 0) break;
+        // t[k - 1] is a break: a CR LF pair, a lone LF or a lone CR, each written as CR LF.
+        i = k - 1;
+        if (t[i] == '\n' && i > 0 && t[i - 1] == '\r') --i;
+        out -= 2;
+        t[out] = '\r';
+        t[out + 1] = '\n';
     }
-    out.resize(static_cast<size_t>(o - out.data()));
-    return out;
+    return text;
 }
 
 std::string DecodeText(std::string bytes) {
     if (IsRtf(bytes)) return RtfToText(bytes);
-    std::string_view body = bytes;
-    const bool bom = body.starts_with("\xEF\xBB\xBF");
-    if (bom) body.remove_prefix(3);
-    const bool high = std::any_of(body.begin(), body.end(),
-                                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    std::string converted;
-    if (high && TryUtf8ToCp1251(body, converted)) {
-        bytes.swap(converted);
-    } else if (bom) {
-        // A byte-order mark in front of pure ASCII: the text is still UTF-8, keep it without.
-        bytes.erase(0, 3);
-    }
+    // A byte-order mark goes whatever follows it.
+    if (std::string_view(bytes).starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    Utf8ToCp1251InPlace(bytes);
     return NormalizeLineEnds(std::move(bytes));
 }
 
@@ -95,7 +101,11 @@ std::string ReadFileBytes(const std::string& path) {
     struct stat info {};
     if (fstat(fileno(f.get()), &info) == 0 && S_ISDIR(info.st_mode)) throw fail(EISDIR);
     std::string data;
-    if (info.st_size > 0) data.reserve(static_cast<size_t>(info.st_size));
+    // Room for the CR a text with LF ends gains per line, so that the line ends are mended in
+    // place; pages of it that stay unused cost no memory.
+    if (info.st_size > 0)
+        data.reserve(static_cast<size_t>(info.st_size) + static_cast<size_t>(info.st_size) / 8 +
+                     16);
     char buffer[1 << 16];
     for (;;) {
         const size_t got = std::fread(buffer, 1, sizeof buffer, f.get());
@@ -141,7 +151,10 @@ void WriteFileBytes(const std::string& path, std::string_view bytes) {
 }
 
 std::string LoadTextFile(const std::string& path) {
-    return DecodeText(ReadFileBytes(path));
+    std::string bytes = ReadFileBytes(path);
+    if (IsBinaryData(bytes))
+        throw NotTextError("Не удалось открыть файл \"" + path + "\": не текстовый файл");
+    return DecodeText(std::move(bytes));
 }
 
 }  // namespace lectorix
