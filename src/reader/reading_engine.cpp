@@ -159,13 +159,14 @@ void ReadingEngine::StartLetterCount() {
     Page.TotalLetters = -1;
     if (count_) count_->Abandon();
     const std::uint64_t generation = ++countGeneration_;
-    const std::string& text = MemoSource.Text();
-    count_ =
-        std::make_unique<TSrtingConvert>(text, text.size(), [this, generation](std::int64_t total) {
-            view_.PostToUi([this, generation, total] {
-                if (generation == countGeneration_) ConvertDone(total);
-            });
-        });
+    const auto text = MemoSource.Shared();
+    count_ = std::make_unique<TSrtingConvert>(text, text->size(),
+                                              [this, generation](std::int64_t total) {
+                                                  view_.PostToUi([this, generation, total] {
+                                                      if (generation == countGeneration_)
+                                                          ConvertDone(total);
+                                                  });
+                                              });
 }
 
 void ReadingEngine::ConvertDone(std::int64_t total) {
