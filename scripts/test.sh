@@ -15,6 +15,9 @@ run() {
     shift
     cmake -S . -B "$dir" -G Ninja -DLECTORIX_WERROR=ON "$@"
     cmake --build "$dir" -j "$jobs"
+    # A package the build uses that install-deps.sh does not install fails here, not on a new
+    # machine.
+    scripts/check-deps.sh "$dir"
     ctest --test-dir "$dir" -j "$jobs" --timeout 600
 }
 

@@ -1,0 +1,36 @@
+// Books packed in archives: RAR 4 and 5, ZIP, 7z, tar (plain or compressed) and single
+// gzip/bzip2/xz files, read in memory through libarchive. Nothing is ever extracted to disk.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lectorix {
+
+// Called with the share of the archive read so far, 0 to 100.
+using ArchiveProgress = std::function<void(int percent)>;
+
+// The most text an archive may give: a zip bomb or an entry that claims a huge size stops here.
+inline constexpr std::size_t kArchiveTextCap = 64u << 20;
+
+// The bytes of the first regular file with data in the archive at `path` (directories, links
+// and empty entries skipped). std::nullopt when the file is not an archive, judged by its bytes,
+// not its name. Throws UserError naming the file and the reason when it is an archive that
+// cannot give a text: encrypted, damaged, holding no file with data, or over `cap` bytes.
+std::optional<std::string> ReadFirstArchiveFile(const std::string& path,
+                                                const ArchiveProgress& progress = {},
+                                                std::size_t cap = kArchiveTextCap);
+
+// The same for an archive already in memory; `name` stands for the file in messages.
+std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const std::string& name,
+                                                 std::size_t cap = kArchiveTextCap);
+
+// ReadFirstArchiveFile followed by DecodeText into `text`; false (and `text` untouched) when the
+// file is not an archive.
+bool LoadFromArchive(const std::string& path, std::string& text,
+                     const ArchiveProgress& progress = {});
+
+}  // namespace lectorix
