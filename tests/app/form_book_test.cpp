@@ -366,6 +366,22 @@ class FormBookTest : public QObject {
         SetWarningHandler({});
         QVERIFY(told.last().contains(QStringLiteral("/nonexistent/книга.txt")));
         QVERIFY(form.Engine().MemoSource.Text() == before);
+
+        // A program or a run of NUL bytes is no text: refused, the open text kept.
+        test::TempDir dir;
+        SetWarningHandler([&](const QString& text) { told << text; });
+        QVERIFY(!form.LoadOpenedFile(
+            QString::fromStdString(dir.Write("zeros.txt", std::string(1 << 20, '\0')))));
+        QVERIFY(told.last().contains(QStringLiteral("не текстовый файл")));
+        // A book cut off in its trailer opens as its body, and the user is told.
+        std::string cut = WelcomeText();
+        cut.resize(cut.rfind("<INFOTEXTEND>") + 5);
+        form.OpenText(cut);
+        SetWarningHandler({});
+        QVERIFY(form.Engine().MemoSource.Text() == cut.substr(0, cut.find("\r\n<MENU>")));
+        QVERIFY2(told.last().contains(QStringLiteral("Содержание книги повреждено")),
+                 qPrintable(told.last()));
+        QCOMPARE(told.size(), 4);
     }
 };
 
