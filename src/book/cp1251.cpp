@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace lectorix {
 namespace {
@@ -141,25 +143,79 @@ bool TryUtf8ToCp1251(std::string_view utf8, std::string& out) {
     return true;
 }
 
+namespace {
+
+// Writes the UTF-8 form of `cp` so that it ends just before `end`; returns its start.
+unsigned char* PutUtf8Before(unsigned char* end, char32_t cp) {
+    if (cp < 0x80) {
+        *--end = static_cast<unsigned char>(cp);
+    } else if (cp < 0x800) {
+        *--end = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        *--end = static_cast<unsigned char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+        *--end = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        *--end = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        *--end = static_cast<unsigned char>(0xE0 | (cp >> 12));
+    } else {
+        *--end = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        *--end = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        *--end = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+        *--end = static_cast<unsigned char>(0xF0 | (cp >> 18));
+    }
+    return end;
+}
+
+}  // namespace
+
 bool Utf8ToCp1251InPlace(std::string& text) {
     auto* p = reinterpret_cast<unsigned char*>(text.data());
     const size_t n = text.size();
     size_t i = SkipAscii(p, 0, n);
-    if (i >= n || !IsValidUtf8(std::string_view(text).substr(i))) return false;
-    // A CP1251 byte never takes more room than its UTF-8 sequence: the output trails the input.
+    if (i >= n) return false;
+    // One pass: a CP1251 byte never takes more room than its UTF-8 sequence, so the output
+    // trails the input. Characters that became '?' are noted, so that bytes found not to be
+    // UTF-8 after all can be put back exactly as they were.
     const auto& fromUnicode = GetTables().fromUnicode;
+    std::vector<std::pair<size_t, char32_t>> replaced;
+    const size_t first = i;
     size_t o = i;
     while (i < n) {
-        const size_t ascii = SkipAscii(p, i, n);
-        if (ascii > i) {
-            std::memmove(p + o, p + i, ascii - i);
-            o += ascii - i;
-            i = ascii;
-            if (i >= n) break;
+        const unsigned char b0 = p[i];
+        if (b0 < 0x80) {
+            // Eight ASCII bytes at a time; they are read before the write that may overlap.
+            std::uint64_t w;
+            if (i + 8 <= n && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080ULL) == 0)) {
+                std::memcpy(p + o, &w, 8);
+                o += 8;
+                i += 8;
+            } else {
+                p[o++] = b0;
+                ++i;
+            }
+            continue;
         }
-        char32_t cp = 0;
-        const int len = DecodeUtf8(p + i, n - i, cp);
+        char32_t cp;
+        int len;
+        // Cyrillic and most of what CP1251 holds take two bytes: the quick way first.
+        if (b0 >= 0xC2 && b0 < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+            cp = (char32_t(b0 & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            len = 2;
+        } else {
+            len = DecodeUtf8(p + i, n - i, cp);
+        }
+        if (len == 0) {
+            // Not UTF-8: rebuild the bytes before `i` from the output, back to front.
+            unsigned char* end = p + i;
+            auto note = replaced.rbegin();
+            for (size_t j = o; j-- > first;) {
+                char32_t c = Cp1251ToUnicode(p[j]);
+                if (note != replaced.rend() && note->first == j) c = (note++)->second;
+                end = PutUtf8Before(end, c);
+            }
+            return false;
+        }
         const unsigned char b = cp < 0x10000 ? fromUnicode[cp] : 0;
+        if (b == 0) replaced.emplace_back(o, cp);
         p[o++] = b == 0 ? '?' : b;
         i += static_cast<size_t>(len);
     }

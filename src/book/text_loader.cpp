@@ -33,10 +33,13 @@ std::string NormalizeLineEnds(std::string text) {
     const char* p = text.data();
     // Most files are already consistent; find out before moving anything.
     size_t extra = 0;
+    bool anyCr = false;
     for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))); ++q)
         extra += q == p || q[-1] != '\r';
-    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\r', p + n - q))); ++q)
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\r', p + n - q))); ++q) {
         extra += q + 1 == p + n || q[1] != '\n';
+        anyCr = true;
+    }
     if (extra == 0) return text;
 
     // Grow at the end and move the text back to front, each run between breaks in one go.
@@ -46,8 +49,14 @@ std::string NormalizeLineEnds(std::string text) {
     size_t i = n;  // text[0, i) is still to be moved
     while (i > 0) {
         size_t k = i;
-        while (k > 0 && t[k - 1] != '\r' && t[k - 1] != '\n')
-            --k;
+        if (anyCr) {
+            while (k > 0 && t[k - 1] != '\r' && t[k - 1] != '\n')
+                --k;
+        } else {
+            // LF ends only, the usual case: the library's search is much faster.
+            const void* lf = memrchr(t, '\n', k);
+            k = lf ? static_cast<size_t>(static_cast<const char*>(lf) - t) + 1 : 0;
+        }
         out -= i - k;
         std::memmove(t + out, t + k, i - k);
         if (k == 0) break;

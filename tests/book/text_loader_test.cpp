@@ -35,7 +35,9 @@ TEST(DecodeText, Utf8WithCyrillicBecomesCp1251AndAnythingElseStaysAsItIs) {
     EXPECT_EQ(DecodeText("\xEF\xBB\xBFplain"), "plain");
     // CP1251, and what is UTF-8 but for an overlong form, a surrogate or a cut-off sequence.
     for (const std::string& cp : {Cp("Привет"), std::string("plain ascii"), std::string("\xC0\xAF"),
-                                  std::string("\xED\xA0\x80"), std::string("\xD0\x90\xD0")})
+                                  std::string("\xED\xA0\x80"), std::string("\xD0\x90\xD0"),
+                                  // well-formed for a while, characters CP1251 lacks included
+                                  std::string("Ёлка 日本 😀 ж? \xC0 конец")})
         EXPECT_EQ(DecodeText(cp), cp);
 }
 
