@@ -179,44 +179,44 @@ bool Utf8ToCp1251InPlace(std::string& text) {
     std::vector<std::pair<size_t, char32_t>> replaced;
     const size_t first = i;
     size_t o = i;
+    auto restore = [&] {
+        // Not UTF-8: rebuild the bytes before `i` from the output, back to front.
+        unsigned char* end = p + i;
+        auto note = replaced.rbegin();
+        for (size_t j = o; j-- > first;) {
+            char32_t c = Cp1251ToUnicode(p[j]);
+            if (note != replaced.rend() && note->first == j) c = (note++)->second;
+            end = PutUtf8Before(end, c);
+        }
+    };
     while (i < n) {
-        const unsigned char b0 = p[i];
-        if (b0 < 0x80) {
-            // Eight ASCII bytes at a time; they are read before the write that may overlap.
-            std::uint64_t w;
-            if (i + 8 <= n && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080ULL) == 0)) {
-                std::memcpy(p + o, &w, 8);
-                o += 8;
-                i += 8;
-            } else {
-                p[o++] = b0;
-                ++i;
+        // ASCII and two-byte sequences (Cyrillic, most of what CP1251 holds) without a branch
+        // between them: Russian text changes from one to the other at every blank.
+        if (i + 1 < n) {
+            const unsigned b0 = p[i], b1 = p[i + 1];
+            const bool ascii = b0 < 0x80;
+            const bool two = b0 - 0xC2u < 0x1Eu && (b1 & 0xC0) == 0x80;
+            if (ascii || two) {
+                const unsigned cp = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
+                unsigned char b = ascii ? static_cast<unsigned char>(b0) : fromUnicode[cp];
+                if (b == 0 && !ascii) {
+                    replaced.emplace_back(o, cp);
+                    b = '?';
+                }
+                p[o++] = b;
+                i += 1 + static_cast<size_t>(two);
+                continue;
             }
-            continue;
         }
-        char32_t cp;
-        int len;
-        // Cyrillic and most of what CP1251 holds take two bytes: the quick way first.
-        if (b0 >= 0xC2 && b0 < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
-            cp = (char32_t(b0 & 0x1F) << 6) | (p[i + 1] & 0x3F);
-            len = 2;
-        } else {
-            len = DecodeUtf8(p + i, n - i, cp);
-        }
+        char32_t cp = 0;
+        const int len = DecodeUtf8(p + i, n - i, cp);
         if (len == 0) {
-            // Not UTF-8: rebuild the bytes before `i` from the output, back to front.
-            unsigned char* end = p + i;
-            auto note = replaced.rbegin();
-            for (size_t j = o; j-- > first;) {
-                char32_t c = Cp1251ToUnicode(p[j]);
-                if (note != replaced.rend() && note->first == j) c = (note++)->second;
-                end = PutUtf8Before(end, c);
-            }
+            restore();
             return false;
         }
         const unsigned char b = cp < 0x10000 ? fromUnicode[cp] : 0;
-        if (b == 0) replaced.emplace_back(o, cp);
-        p[o++] = b == 0 ? '?' : b;
+        if (b == 0 && cp != 0) replaced.emplace_back(o, cp);
+        p[o++] = b == 0 && cp != 0 ? '?' : b;
         i += static_cast<size_t>(len);
     }
     text.resize(o);

@@ -41,6 +41,23 @@ TEST(DecodeText, Utf8WithCyrillicBecomesCp1251AndAnythingElseStaysAsItIs) {
         EXPECT_EQ(DecodeText(cp), cp);
 }
 
+TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
+    // Mixes of one- to four-byte characters, the code page's and others; half of them end in
+    // a byte no UTF-8 holds, so the converted part must be put back byte for byte.
+    const char* pieces[] = {"a", " ", "ж", "Ё", "€", "日", "😀", "?", "\xC2\xA0"};
+    std::uint32_t seed = 7;
+    for (int round = 0; round < 200; ++round) {
+        std::string s;
+        for (int k = 0; k < round % 40 + 1; ++k) {
+            seed = seed * 1103515245 + 12345;
+            s += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        EXPECT_EQ(DecodeText(s), Utf8ToCp1251(s)) << s;
+        s += round % 2 ? "\xC0" : "\xE0\x80";
+        EXPECT_EQ(DecodeText(s), s);
+    }
+}
+
 TEST(NormalizeLineEnds, EveryLoneCrOrLfBecomesCrLf) {
     EXPECT_EQ(NormalizeLineEnds("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
     EXPECT_EQ(NormalizeLineEnds("\nab\r\ncd\r"), "\r\nab\r\ncd\r\n");
