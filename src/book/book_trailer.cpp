@@ -132,13 +132,15 @@ void CheckContents(const BookContents& book, long long bodyLength) {
                     " вне пределов от 0 до её позиции");
         for (int k = 0; k < kLineCountWidths; ++k) {
             const std::int64_t lines = entry.LineCounts[k];
-            const std::string what = "число строк " + std::to_string(lines) + " " + name(i) +
-                                     " при ширине " + std::to_string(16 + 2 * k);
-            if (lines < 0) Damaged(what + " меньше нуля");
             // Every counted line holds at least one character before Pos.
-            if (lines > entry.Pos) Damaged(what + " больше числа знаков перед ней");
-            if (i > 0 && lines < e[i - 1].LineCounts[k])
-                Damaged(what + " меньше, чем у предыдущей");
+            const char* wrong = lines < 0 ? " меньше нуля"
+                                : lines > entry.Pos ? " больше числа знаков перед ней"
+                                : i > 0 && lines < e[i - 1].LineCounts[k]
+                                    ? " меньше, чем у предыдущей"
+                                    : nullptr;
+            if (wrong)
+                Damaged("число строк " + std::to_string(lines) + " " + name(i) + " при ширине " +
+                        std::to_string(16 + 2 * k) + wrong);
         }
     }
 }
