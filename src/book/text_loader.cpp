@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "book/cp1251.h"
+#include "book/file_save.h"
 #include "book/rtf_text.h"
 
 namespace lectorix {
@@ -78,29 +79,9 @@ std::string DecodeText(std::string bytes) {
     return NormalizeLineEnds(std::move(bytes));
 }
 
-namespace {
-
-std::string DescribeError(int err) {
-    switch (err) {
-        case ENOENT:
-            return "файл не найден";
-        case EACCES:
-        case EPERM:
-            return "нет доступа";
-        case EISDIR:
-            return "это папка, а не файл";
-        case ENOMEM:
-            return "не хватает памяти";
-        default:
-            return std::strerror(err);
-    }
-}
-
-}  // namespace
-
 std::string ReadFileBytes(const std::string& path) {
     auto fail = [&](int err) -> UserError {
-        return UserError("Не удалось прочитать файл \"" + path + "\": " + DescribeError(err));
+        return UserError("Не удалось прочитать файл \"" + path + "\": " + DescribeFileError(err));
     };
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }
@@ -125,38 +106,6 @@ std::string ReadFileBytes(const std::string& path) {
         }
     }
     return data;
-}
-
-void WriteFileBytes(const std::string& path, std::string_view bytes) {
-    auto fail = [&](int err) -> UserError {
-        return UserError("Не удалось записать файл \"" + path + "\": " + DescribeError(err));
-    };
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) throw fail(errno);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            throw fail(err);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw fail(err);
-    }
-    if (::close(fd) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw fail(err);
-    }
 }
 
 std::string LoadTextFile(const std::string& path) {

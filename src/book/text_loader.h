@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "book/file_save.h"  // WriteFileBytes, for the callers that read and write
+
 namespace lectorix {
 
 // An error whose message is meant for the user as it stands.
@@ -36,11 +38,6 @@ std::string DecodeText(std::string bytes);
 
 // Reads a whole file as bytes. Throws UserError naming the file when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
-
-// Replaces the file at `path` with `bytes` atomically: a temporary file beside it is written,
-// flushed and renamed over it, so a failed write leaves the old file whole. Throws UserError
-// naming the file and the reason.
-void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // ReadFileBytes followed by DecodeText. Throws NotTextError naming the file for binary data.
 std::string LoadTextFile(const std::string& path);

@@ -27,7 +27,7 @@ void ProgramSettings::Apply(UserSettings& settings, double& stepOverhead) const 
 
 void ProgramSettings::LoadUserSettings(UserSettings& settings, double& stepOverhead) {
     {
-        const StoreLock lock(store_.IniFileName);
+        const StoreLock lock(store_.IniFileName, StoreLock::kRead);
         const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, true);
         FormStorage1.RestoreFrom(*store);
         DialogAutoSet.RestoreFrom(*store);

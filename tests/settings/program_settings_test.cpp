@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -123,6 +124,15 @@ TEST(ProgramSettings, AKilledSaveLeavesTheOldFileOrTheNewOne) {
         ASSERT_TRUE(bytes == documents[0] || bytes == documents[1])
             << "round " << round << ": " << bytes.size() << " bytes";
     }
+    // The temporaries the killed savers left are removed by the next save.
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    s.StoreStepOverhead("0.5");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"lectorix.ini", "lectorix.ini.lock"}));
 }
 
 TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {

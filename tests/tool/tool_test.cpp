@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -138,6 +139,47 @@ TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsv) {
           "06.12.2026 Скорость:    500, Время: 0:02:00, Букв: 1000\n"})
         EXPECT_NE(reports.out.find(line), std::string::npos) << line << reports.out;
     EXPECT_EQ(reports.out.find('\r'), std::string::npos);
+}
+
+// `format IN link` replaced the link with a file, and as root `format IN /dev/full` replaced the
+// device with a file: the book goes where the link leads, a folder is refused.
+TEST(Tool, FormatWritesThroughLinksAndNeverOverAFolder) {
+    test::TempDir dir;
+    const std::string text = dir.Write("t.txt", "\nГлава\nТекст.\n");
+    const std::string real = dir.Write("real.lxb", "old");
+    const std::string link = (dir.Path() / "link.lxb").string();
+    std::filesystem::create_symlink("real.lxb", link);
+    ASSERT_EQ(Tool({"format", text, link}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(Tool({"book", real}).out.starts_with("book 1\n"));
+
+    const ToolRun folder = Tool({"format", text, dir.Path().string()});
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("это папка"), std::string::npos) << folder.err;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
+}
+
+// `stats --ini` printed an empty diary with status 0 for anything it could not read, and left
+// FILE.lock beside any file it read.
+TEST(Tool, StatsSaysWhatIsWrongWithTheFileAndCreatesNothing) {
+    test::TempDir dir;
+    const std::string ini = dir.Write("Lectorix.ini", test::Cp("[Статистика чтения]\r\n"));
+    ASSERT_EQ(Tool({"stats", "--ini", ini}).status, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    std::string utf16;
+    for (const char c : std::string("[S]\r\nk=v\r\n"))
+        utf16 += std::string{c, '\0'};
+    const std::string zip = dir.Write("diary.zip", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10));
+    for (const std::string& bad : {dir.Path().string(), zip, dir.Write("utf16.ini", utf16),
+                                   dir.Write("notes.ini", "notes")}) {
+        const ToolRun r = Tool({"stats", "--ini", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_TRUE(r.out.empty()) << bad;
+        EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+              4);  // the four files, nothing beside them
 }
 
 }  // namespace
