@@ -44,6 +44,20 @@ void CheckSettingsFile(const std::string& path) {
         throw UserError("Файл «" + path + "» не файл настроек: в нём не текст в разметке ini.");
 }
 
+}  // namespace
+
+SettingsStoreChoice StoreToRead(const std::string& ini) {
+    if (!ini.empty() && !std::filesystem::exists(ini))
+        throw UserError("Файл настроек «" + ini + "» не найден.");
+    const SettingsStoreChoice store =
+        ini.empty() ? ProgramStore() : SettingsStoreChoice{ini, false};
+    std::error_code ec;
+    if (std::filesystem::exists(store.IniFileName, ec)) CheckSettingsFile(store.IniFileName);
+    return store;
+}
+
+namespace {
+
 // A CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -56,16 +70,8 @@ std::string CsvField(std::string_view text) {
 }
 
 int Stats(const ParsedArgs& a, std::ostream& out) {
-    const std::string& ini = a.Text("ini");
-    if (!ini.empty() && !std::filesystem::exists(ini))
-        throw UserError("Файл настроек «" + ini + "» не найден.");
-    const SettingsStoreChoice store =
-        ini.empty() ? ProgramStore() : SettingsStoreChoice{ini, false};
-    std::error_code ec;
-    if (std::filesystem::exists(store.IniFileName, ec)) CheckSettingsFile(store.IniFileName);
-    // Only reads: no lock file, no temporary, nothing beside the settings is created.
     ProgramSettings settings;
-    settings.SetStore(store);
+    settings.SetStore(StoreToRead(a.Text("ini")));
     const Diary diary = RestoreDiary(settings);
     if (a.Flag("csv")) {
         out << "date,letters,speed,minutes\n";

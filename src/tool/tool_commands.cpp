@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "book/text_loader.h"
+#include "tool/bookmarks_command.h"
 #include "tool/stats_command.h"
 #include "tool/text_commands.h"
 
@@ -20,11 +21,13 @@ constexpr const char* kUsage =
     "  book    print the header and contents of a book\n"
     "  format  make a book of a text\n"
     "  stats   print the reading diary\n"
+    "  bookmarks  print the stored bookmarks\n"
     "\n"
     "Run 'lectorix-tool COMMAND --help' for a command's options.\n";
 
-const Command* const kCommands[] = {&kCountCommand, &kWrapCommand,   &kPagesCommand,
-                                    &kBookCommand,  &kFormatCommand, &kStatsCommand};
+const Command* const kCommands[] = {&kCountCommand,    &kWrapCommand,   &kPagesCommand,
+                                    &kBookCommand,     &kFormatCommand, &kStatsCommand,
+                                    &kBookmarksCommand};
 
 const Command* FindCommand(const std::string& name) {
     for (const Command* c : kCommands)

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "book/text_loader.h"
+#include "settings/bookmarks.h"
 #include "stats/reading_diary.h"
 #include "support/test_support.h"
 
@@ -172,6 +173,43 @@ TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {
     EXPECT_EQ(s.MainAutoSet.ReadValue("PopravkaSpeed"), std::to_string(kSaves));
     // Every recording counted: one lost update would show in the sum.
     EXPECT_EQ(s.GlobalStatistic, std::to_string(10 * kSaves) + "|100|");
+}
+
+TEST(ProgramSettings, TwoProcessesAddingBookmarksAtOnceLoseNone) {
+    TempDir dir;
+    const std::string ini = (dir.Path() / "lectorix.ini").string();
+    // 200 each, ten books of twenty pages: the two lists fill the limits exactly.
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            ProgramSettings s;
+            s.SetStore({ini, false});
+            for (int n = 0; n < 200; ++n) {
+                BookmarkRecord r;
+                r.BookName = "book" + std::to_string(i) + "-" + std::to_string(n / 20);
+                r.Caption = "Страница " + std::to_string(n % 20 + 1);
+                r.FilePath = "/b/" + r.BookName;
+                s.AddBookmark(FormatBookmark(r), n == 199 ? "0.5" : "");
+            }
+            std::_Exit(0);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    const auto list = s.RestoreBookmarks();
+    EXPECT_EQ(list.size(), 400u);
+    EXPECT_EQ(s.MainAutoSet.ReadValue("PopravkaSpeed"), "0.5");
+    // Dead ones go from the store too; the lines that remain keep their order.
+    const auto kept = s.DropDeadBookmarks([](const std::string& p) { return p.ends_with("-3"); });
+    EXPECT_EQ(kept.size(), 40u);
+    EXPECT_EQ(s.RestoreBookmarks(), kept);
 }
 
 // Runs `body` as a user who cannot write the folders root made; as that user already, in a

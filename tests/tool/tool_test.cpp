@@ -182,5 +182,24 @@ TEST(Tool, StatsSaysWhatIsWrongWithTheFileAndCreatesNothing) {
               4);  // the four files, nothing beside them
 }
 
+TEST(Tool, BookmarksListsTheStoredOnesNewestFirstAndSkipsDamagedLines) {
+    test::TempDir dir;
+    const std::string ini = dir.Write(
+        "Lectorix.ini",
+        test::Cp(
+            "[Расщитанные параметры.ListBoxZakladka_Items]\r\nCount=3\r\n"
+            "Item0=Страница 7|Толстой. Анна Каренина.|/книги/anna.lxb|-100|0|0|0|0|0|0|0|7|0|0|"
+            "1400|0|0|0|0|0|0|0|0|0.005|0.025|0|\r\nItem1=damaged|\r\n"
+            "Item2=Страница "
+            "2|a.txt|/a.txt|-100|0|0|0|0|0|0|0|2|0|0|900|0|0|0|0|0|0|0|0|0.005|0.025|0|"
+            "\r\n"));
+    const ToolRun r = Tool({"bookmarks", "--ini", ini});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Толстой. Анна Каренина.\tСтраница 7\t7\t1400\t/книги/anna.lxb\n"
+              "a.txt\tСтраница 2\t2\t900\t/a.txt\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
 }  // namespace
 }  // namespace lectorix
