@@ -1,6 +1,7 @@
 #include "book/text_loader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,13 +20,27 @@ namespace lectorix {
 bool IsBinaryData(std::string_view bytes) {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return false;
     if (std::memchr(bytes.data(), 0, bytes.size())) return true;
-    // Branch-free counts the compiler turns into vector code: a large text costs little here.
-    size_t control = 0;
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        control += (c < 0x20) & !(c >= '\t' && c <= '\r') & (c != 0x1A);
-        control += c == 0x7F;
+    // A table and four independent sums: a large text costs a fraction of its decoding here.
+    static constexpr auto kControl = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 0x20; ++c)
+            t[static_cast<size_t>(c)] = !(c >= '\t' && c <= '\r') && c != 0x1A;
+        t[0x7F] = 1;
+        return t;
+    }();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    size_t sums[4] = {};
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        sums[0] += kControl[p[i]];
+        sums[1] += kControl[p[i + 1]];
+        sums[2] += kControl[p[i + 2]];
+        sums[3] += kControl[p[i + 3]];
     }
+    for (; i < n; ++i)
+        sums[0] += kControl[p[i]];
+    const size_t control = sums[0] + sums[1] + sums[2] + sums[3];
     return control * 10 > bytes.size();
 }
 
