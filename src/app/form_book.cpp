@@ -634,6 +634,10 @@ void TFormBook::CpuTestFinished(double stepOverhead) {
     });
 }
 
+void TFormBook::ShowTextWarning(const std::string& utf8) {
+    ShowWarning(this, QString::fromStdString(utf8));
+}
+
 void TFormBook::SetCpuTestClockEnabled(bool enabled) {
     cpuTimer_->SetEnabled(enabled);
 }

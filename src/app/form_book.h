@@ -123,6 +123,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     void ShowReadingStatistics() override;
     void ContentsChanged() override;
     void CpuTestFinished(double stepOverhead) override;
+    void ShowTextWarning(const std::string& utf8) override;
     void PostToUi(std::function<void()> call) override;
 
     // Font, page geometry and images again, fitted to the height the window offers the page.

@@ -184,6 +184,8 @@ std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const s
 bool LoadFromArchive(const std::string& path, std::string& text, const ArchiveProgress& progress) {
     auto bytes = ReadFirstArchiveFile(path, progress);
     if (!bytes) return false;
+    if (IsBinaryData(*bytes))
+        throw NotTextError("Не удалось открыть файл \"" + path + "\": в архиве не текстовый файл");
     text = DecodeText(std::move(*bytes));
     return true;
 }

@@ -87,7 +87,8 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
 
     std::string text = LoadTextFile(a.File());
     BookContents book;
-    const bool bookMode = ParseBookTrailer(text, book);
+    // A book without chapters reads as a plain text of its body, as the reader reads it.
+    const bool bookMode = ParseBookTrailer(text, book) && book.ContentsCount > 0;
     const SourceText source(std::move(text));
     BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
     PageState st;

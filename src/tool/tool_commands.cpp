@@ -61,6 +61,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     } catch (const UsageError& e) {
         err << "lectorix-tool " << args[0] << ": " << e.Message << '\n';
         return 2;
+    } catch (const NotTextError& e) {
+        err << "lectorix-tool " << args[0] << ": " << e.what() << '\n';
+        return 1;
     } catch (const UserError& e) {
         err << "lectorix-tool " << args[0] << ": " << e.what() << '\n';
         return 2;

@@ -21,6 +21,7 @@ class RecordingView : public ReaderView {
     std::string tickOverhead;
     double cpuTestFigure = -1;
     int contentsChanges = 0;
+    std::vector<std::string> warnings;
     std::deque<std::function<void()>> posted;
 
     void SetCaption(const std::string& utf8) override { caption = utf8; }
@@ -38,6 +39,7 @@ class RecordingView : public ReaderView {
     void ShowReadingStatistics() override { ++statistics; }
     void ContentsChanged() override { ++contentsChanges; }
     void CpuTestFinished(double stepOverhead) override { cpuTestFigure = stepOverhead; }
+    void ShowTextWarning(const std::string& utf8) override { warnings.push_back(utf8); }
     void PostToUi(std::function<void()> call) override;
 
     // Runs the calls posted so far, as the event loop would.

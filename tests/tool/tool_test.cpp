@@ -90,6 +90,27 @@ TEST(Tool, Utf8AndCp1251CopiesOfAStoryGiveTheSamePagesBackToPageOne) {
     EXPECT_EQ(out.rfind("\nback "), out.rfind("\nback 1 start "));
 }
 
+TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {
+    // The story has no blank line, so its book has no contents entry.
+    test::TempDir dir;
+    const std::string book = (dir.Path() / "story.lxb").string();
+    const std::string story = test::DataPath("texts/chekhov_khameleon.cp1251.txt");
+    ASSERT_EQ(Tool({"format", story, book}).status, 0);
+    const std::string pages = Tool({"pages", book}).out;
+    EXPECT_TRUE(pages.starts_with("page 1 start 0 ")) << pages.substr(0, 200);
+    EXPECT_NE(pages.find("|  Антон Чехов |\n|  ХАМЕЛЕОН |"), std::string::npos);
+    EXPECT_NE(pages.find("\npage 2 start 452 "), std::string::npos);
+    // Its listing shows the trailer as it is.
+    EXPECT_NE(Tool({"book", book}).out.find("\nentries 0\n"), std::string::npos);
+
+    for (const std::string cmd : {"count", "pages", "book"}) {
+        const ToolRun r = Tool({cmd, dir.Write("zeros.txt", std::string(1000, '\0'))});
+        EXPECT_EQ(r.status, 1) << cmd;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("не текстовый файл"), std::string::npos) << r.err;
+    }
+}
+
 TEST(Tool, CountOfAStorySavedAsRtfIsThatOfItsText) {
     const ToolRun text = Tool({"count", test::DataPath("texts/chekhov_khameleon.utf8.txt")});
     for (const std::string writer : {"abiword", "libreoffice", "pandoc"}) {
