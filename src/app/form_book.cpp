@@ -39,7 +39,9 @@ constexpr int kHelpReading = help_context::kReading;
 const char* const kOpenFilter =
     "Поддерживаемые форматы (TXT, RTF, LXB,RAR, LXZ)|*.TXT;*.RTF;*.LXB;*.RAR; *.LXZ|"
     "Формат скорочтения|*.LXB|Текстовый документ|*.TXT|RTF формат|*.RTF|RAR|*.RAR|"
-    "Формат скорочтения нормальное сжатие|*.LXZ";
+    "Формат скорочтения нормальное сжатие|*.LXZ|"
+    "Архивы (ZIP, 7Z, TAR, GZ, BZ2, XZ)|*.ZIP;*.7Z;*.TAR;*.TGZ;*.TBZ2;*.TXZ;*.GZ;*.BZ2;*.XZ|"
+    "Все файлы|*";
 const char* const kSaveFilter = "Текстовый документ|*.txt";
 
 // Icon names of the freedesktop theme, the first one the theme has wins.
@@ -473,6 +475,7 @@ bool TFormBook::LoadOpenedFile(const QString& path) {
         if (!fromArchive) text = LoadTextFile(QFile::encodeName(path).toStdString());
         engine_.OpenNewText(std::move(text));
     });
+    contentsProgress_.reset();  // also when the contents turned out damaged
     if (!loaded) return false;
     openFileName_ = path;
     return true;
@@ -483,6 +486,7 @@ void TFormBook::OpenText(std::string cp1251) {
         engine_.OpenNewText(std::move(cp1251));
         openFileName_.clear();
     });
+    contentsProgress_.reset();
 }
 
 void TFormBook::ActionOpenFileExecute() {
@@ -567,6 +571,15 @@ void TFormBook::closeEvent(QCloseEvent* event) {
     }
     askOnClose_ = true;
     QMainWindow::closeEvent(event);
+}
+
+void TFormBook::ContentsLoading(int done, int total) {
+    if (!contentsProgress_) {
+        contentsProgress_ = std::make_unique<ProgressWindow>(this);
+        contentsProgress_->ShowProgressWindow(total, QStringLiteral("Загрузка содержания"));
+    }
+    contentsProgress_->SetProgress(done);
+    if (done >= total) contentsProgress_.reset();
 }
 
 void TFormBook::NotYetAvailable(const QString& what) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/page_area.h"
+#include "gui/form_rar.h"
 #include "reader/clock.h"
 #include "reader/page_painter.h"
 #include "reader/reader_view.h"
@@ -123,6 +124,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     void ShowReadingStatistics() override;
     void ContentsChanged() override;
     void CpuTestFinished(double stepOverhead) override;
+    void ContentsLoading(int done, int total) override;
     void ShowTextWarning(const std::string& utf8) override;
     void PostToUi(std::function<void()> call) override;
 
@@ -158,6 +160,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     std::map<ReaderAction, QAction*> readerActions_;
     std::vector<QAction*> actionList_;
     PageArea* area_ = nullptr;
+    std::unique_ptr<ProgressWindow> contentsProgress_;  // while a book's contents load
     QString commandLineFile_;
     QString openFileName_;
     bool firstActivation_ = false;

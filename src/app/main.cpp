@@ -4,6 +4,7 @@
 #include <clocale>
 #include <memory>
 
+#include "app/bookmarks_window.h"
 #include "app/form_about.h"
 #include "app/form_book.h"
 #include "app/reading_statistics.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     lectorix::TFormUserSetting userSetting(&form);
     lectorix::ConnectUserSettings(form, userSetting, settings);
     lectorix::ConnectReadingStatistics(form, settings);
+    lectorix::ConnectBookmarks(form, settings);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the

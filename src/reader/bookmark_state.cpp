@@ -1,5 +1,6 @@
 #include "reader/bookmark_state.h"
 
+#include "book/cp1251.h"
 #include "reader/reading_engine.h"
 
 namespace lectorix {
@@ -39,7 +40,7 @@ void EachField(Engine& engine, Record& r, Copy copy) {
 
 BookmarkRecord BuildBookmarkRecord(const ReadingEngine& engine, const std::string& filePath) {
     BookmarkRecord r;
-    r.Caption = "Страница " + std::to_string(engine.Page.PageNumber);
+    r.Caption = Utf8ToCp1251("Страница ") + std::to_string(engine.Page.PageNumber);
     r.BookName = BookmarkBookName(engine.Page.BookMode, engine.Book.Header.BookAuthorLastName,
                                   engine.Book.Header.BookTitle, filePath);
     r.FilePath = filePath;

@@ -42,6 +42,8 @@ class ReaderView {
     virtual void ShowReadingStatistics() {}
     // A book's contents were read, or their page numbers changed: the tree is built again.
     virtual void ContentsChanged() {}
+    // A book's contents are being read: `done` of `total` entries (the last call has both equal).
+    virtual void ContentsLoading(int /*done*/, int /*total*/) {}
     // The CPU test ended with this figure (ms per step), for the settings to keep.
     virtual void CpuTestFinished(double /*stepOverhead*/) {}
     // Run `call` on the user-interface thread later (the letter count ends on its own thread).

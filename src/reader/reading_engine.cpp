@@ -47,6 +47,14 @@ void ReadingEngine::InitReader() {
     ShowPage();
 }
 
+void ReadingEngine::EndSession() {
+    if (RecordReadingStatistics) RecordReadingStatistics();
+    Session.SessionChars = 0;
+    Session.SessionSpeed = 0;
+    Session.SessionTime = 0;
+    Session.LastPageSpeed = 0;
+}
+
 void ReadingEngine::ResetEngine() {
     Engine = EngineState{};
     ComputeShutterSpans();
@@ -61,7 +69,8 @@ void ReadingEngine::ResetEngine() {
 void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     // Read the trailer into temporaries first: a damaged book changes nothing.
     BookContents book;
-    const bool isBook = ParseBookTrailer(text, book);
+    const bool isBook = ParseBookTrailer(
+        text, book, [this](int done, int total) { view_.ContentsLoading(done, total); });
 
     PauseIfReading();
     view_.SetActionEnabled(ReaderAction::Run, true);

@@ -99,6 +99,9 @@ class ReadingEngine {
 
     void InitReader();
     void ResetEngine();
+    // The session of the text being left goes to the statistics and its counters start again
+    // (a bookmark of the same file opened).
+    void EndSession();
     // Puts `text` (CP1251, CR LF) into the reader and shows its first page. `reopening` is set
     // when the same text starts again after its end, so its letters need not be counted again.
     // A damaged book throws UserError before anything changes.
