@@ -327,7 +327,7 @@ struct ManifestItem {
 bool LooksLikeEpub(std::string_view bytes) {
     if (!bytes.starts_with("PK\x03\x04")) return false;
     // The usual layout: "mimetype" first and stored, its content right after its name.
-    if (bytes.substr(30, 8) == "mimetype") return bytes.substr(38, 20) == "application/epub+zip";
+    if (bytes.substr(30, 28) == "mimetypeapplication/epub+zip") return true;
     try {
         const ArchiveFiles zip = ReadArchiveFiles(
             bytes, "EPUB",

@@ -1,6 +1,8 @@
 #include "formatter/fb2_book.h"
 
+#include <libxml/HTMLparser.h>
 #include <libxml/encoding.h>
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
@@ -51,6 +53,8 @@ struct Fb2Reader {
     std::string firstName, middleName, lastName, nickname, title, genre, subgenre, id, publisher,
         srcUrl;
     std::string error;
+    bool damaged = false;  // an error other than an entity left undeclared
+    XmlDocPtr entities;    // the HTML entities met so far
     xmlParserCtxtPtr ctxt = nullptr;
 
     void Flush() {
@@ -150,6 +154,9 @@ struct Fb2Reader {
     }
 
     void Text(std::string_view utf8) {
+        // libxml2 drops every later "&amp;" once a document is not well-formed; an entity it
+        // was not allowed to expand is no damage.
+        if (!damaged) ctxt->wellFormed = 1;
         if (binaryDepth > 0) return;
         if (field) {
             if (field->size() < kFieldCap) field->append(utf8.substr(0, kFieldCap));
@@ -194,12 +201,33 @@ void OnText(void* ctx, const xmlChar* text, int len) {
 }
 
 void OnError(void* ctx, xmlError* error) {
-    std::string& first = Self(ctx).error;
-    if (first.empty() && error && error->level >= XML_ERR_ERROR) first = XmlErrorText(error);
+    Fb2Reader& r = Self(ctx);
+    if (!error || error->level < XML_ERR_ERROR) return;
+    if (error->code != XML_ERR_UNDECLARED_ENTITY && error->code != XML_WAR_UNDECLARED_ENTITY)
+        r.damaged = true;
+    if (r.error.empty()) r.error = XmlErrorText(error);
 }
 
-xmlEntityPtr NoEntity(void*, const xmlChar*) {
-    return nullptr;
+// Entities the document declares are never stored or expanded (a billion laughs stays a few
+// bytes); the HTML ones careless converters write ("&nbsp;") give their characters.
+xmlEntityPtr HtmlEntity(void* ctx, const xmlChar* name) {
+    Fb2Reader& r = Self(ctx);
+    const htmlEntityDesc* html = htmlEntityLookup(name);
+    if (!html) return nullptr;
+    if (!r.entities) {
+        r.entities.reset(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
+        if (!r.entities) return nullptr;
+        xmlCreateIntSubset(r.entities.get(), reinterpret_cast<const xmlChar*>("x"), nullptr,
+                           nullptr);
+    }
+    if (xmlEntityPtr known = xmlGetDocEntity(r.entities.get(), name)) return known;
+    xmlChar utf8[8] = {};
+    xmlCopyCharMultiByte(utf8, static_cast<int>(html->value));
+    xmlEntityPtr e = xmlAddDocEntity(r.entities.get(), name, XML_INTERNAL_GENERAL_ENTITY, nullptr,
+                                     nullptr, utf8);
+    // A predefined entity goes to the text handler as it is, like "&amp;".
+    if (e) e->etype = XML_INTERNAL_PREDEFINED_ENTITY;
+    return e;
 }
 
 struct CtxtFree {
@@ -221,8 +249,7 @@ std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)
     sax.characters = OnText;
     sax.cdataBlock = OnText;
     sax.serror = OnError;
-    // Entities the document declares are never stored or expanded; the five of XML still work.
-    sax.getEntity = NoEntity;
+    sax.getEntity = HtmlEntity;
 
     auto reader = std::make_unique<Fb2Reader>(kArchiveTextCap);
     std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(

@@ -1,3 +1,5 @@
+#include <archive.h>
+#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -213,6 +215,163 @@ TEST(ConvertedBooks, AHandMadeFb2KeepsItsTextAndLeavesTheRest) {
     EXPECT_EQ(h.BookSource, "http://example.org/book");
     for (const int chars : {16, 40})
         CheckPages(Fb2ToBook(HandMadeFb2()), chars, 4);
+}
+
+// Converted text must be a book the reader accepts, its first entry at the first character.
+void ExpectBook(std::string text, const std::string& contains) {
+    BookContents book;
+    ASSERT_TRUE(ParseBookTrailer(text, book));
+    EXPECT_EQ(book.ContentsEntries[0].Pos, 0);
+    EXPECT_NE(test::Utf(text).find(contains), std::string::npos) << test::Utf(text);
+}
+
+TEST(ConvertedBooks, BrokenFb2GivesWhatCouldBeReadOrAMessage) {
+    // Cut off in the middle of the poem: the text before the cut is the book.
+    const std::string whole = HandMadeFb2();
+    ExpectBook(Fb2ToBook(whole.substr(0, whole.find(Cp("строка два")))), "Строка один,");
+    // No text at all: a message naming the format and the parser's complaint.
+    for (const std::string bad : {"", "hello", "<FictionBook><body></body>", "\xFF\xFE<\x00"}) {
+        try {
+            Fb2ToBook(bad);
+            ADD_FAILURE() << "no error for '" << bad << "'";
+        } catch (const UserError& e) {
+            EXPECT_TRUE(std::string(e.what()).starts_with("Не удалось прочитать книгу FB2"))
+                << e.what();
+        }
+    }
+    // A billion laughs: the document's entities are never expanded.
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE FictionBook [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i <= 9; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            laughs += "&l" + std::to_string(i - 1) + ";";
+        laughs += "\">";
+    }
+    laughs += "]><FictionBook><body><p>Смех: &l9; &amp; всё&nbsp;тут.</p></body></FictionBook>";
+    const std::string book = Fb2ToBook(Cp(laughs));
+    EXPECT_LT(book.size(), 2000u);
+    // The HTML entities careless converters write work, and so does "&amp;" after them.
+    ExpectBook(book,
+               "Смех: & всё\xC2\xA0"
+               "тут.");
+    // A large cover is skipped as it is read.
+    std::string big = HandMadeFb2();
+    big.insert(big.find("</binary>"), std::string(40 << 20, 'A'));
+    EXPECT_EQ(Fb2ToBook(big), Fb2ToBook(HandMadeFb2()));
+}
+
+// A ZIP made in memory of (name, bytes) entries.
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::string out(1 << 20, '\0');
+    size_t used = 0;
+    archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_memory(a, out.data(), out.size(), &used);
+    for (const auto& [name, bytes] : entries) {
+        archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, name.c_str());
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
+        archive_write_header(a, e);
+        archive_write_data(a, bytes.data(), bytes.size());
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    out.resize(used);
+    return out;
+}
+
+// An EPUB 2 of two documents in OEBPS/, `extra` added to the manifest and the spine.
+std::string Epub(const std::string& manifest, const std::string& spine,
+                 const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<std::pair<std::string, std::string>> entries = {
+        {"mimetype", "application/epub+zip"},
+        {"META-INF/container.xml",
+         "<?xml version=\"1.0\"?><container><rootfiles><rootfile full-path=\"OEBPS/c.opf\" "
+         "media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
+        {"OEBPS/c.opf",
+         "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" "
+         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:opf=\"http://www.idpf.org/2007/opf\" "
+         "unique-identifier=\"uid\"><metadata><dc:title>Книга</dc:title>"
+         "<dc:creator opf:file-as=\"Толстой, Лев\">Лев Толстой</dc:creator>"
+         "<dc:subject>Роман</dc:subject><dc:subject>Классика</dc:subject>"
+         "<dc:identifier>isbn</dc:identifier><dc:identifier id=\"uid\">urn:1</dc:identifier>"
+         "<dc:rights>Общественное достояние</dc:rights><dc:publisher>Изд</dc:publisher>"
+         "</metadata><manifest>" +
+             manifest + "</manifest><spine>" + spine + "</spine></package>"}};
+    entries.insert(entries.end(), files.begin(), files.end());
+    return Zip(entries);
+}
+
+TEST(ConvertedBooks, EpubWithoutNavigationTakesItsHeadingsAndForgivesBrokenXhtml) {
+    const std::string doc =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><html><head><title>T</title>"
+        "<style>p{}</style></head><body><h1>Часть&nbsp;1</h1><p>Один<br/>два<p>Три"
+        "<script>var x = '<p>';</script><div><h2>Глава</h2><ul><li>пункт</li></ul>"
+        "<pre>строка 1\nстрока 2</pre><h4>Мелкий</h4><h3>Раздел</h3><table><tr><td>а</td>"
+        "<td>б</td></tr></table></body></html>";
+    const std::string epub =
+        Epub("<item id=\"a\" href=\"a%20b.xhtml\" media-type=\"application/xhtml+xml\"/>",
+             "<itemref idref=\"a\"/>", {{"OEBPS/a b.xhtml", doc}});
+    ASSERT_TRUE(LooksLikeEpub(epub));
+    std::string text = EpubToBook(epub);
+    BookContents book;
+    ASSERT_TRUE(ParseBookTrailer(text, book));
+    EXPECT_EQ(test::Utf(text),
+              "   Часть\xC2\xA0"
+              "1\r\n  Один\r\n  два\r\n  Три\r\n   Глава\r\n  пункт\r\n"
+              "  строка 1\r\n  строка 2\r\n  Мелкий\r\n   Раздел\r\n  а б");
+    std::vector<std::pair<std::string, int>> entries;
+    for (const ContentsNode& n : book.Nodes)
+        entries.emplace_back(test::Utf(n.Text), n.Level);
+    EXPECT_EQ(entries, (std::vector<std::pair<std::string, int>>{{"Часть\xC2\xA0"
+                                                                  "1",
+                                                                  1},
+                                                                 {"Глава", 2},
+                                                                 {"Раздел", 3}}));
+    const BookHeader& h = book.Header;
+    EXPECT_EQ(test::Utf(h.BookTitle + "|" + h.BookAuthor + "|" + h.BookAuthorFirstName + "|" +
+                        h.BookAuthorLastName + "|" + h.BookGenre + "|" + h.BookSubgenre + "|" +
+                        h.BookId + "|" + h.BookCopyright + "|" + h.BookSource),
+              "Книга|Лев Толстой|Лев|Толстой|Роман|Классика|urn:1|Общественное достояние|Изд");
+}
+
+TEST(ConvertedBooks, BrokenEpubGivesWhatCouldBeReadOrAMessage) {
+    // The navigation names a missing file and a missing anchor: the entry into the missing file
+    // goes, the one with the missing anchor stands at its document's start.
+    const std::string ncx =
+        "<ncx><navMap><navPoint><navLabel><text>Пропавший</text></navLabel>"
+        "<content src=\"gone.xhtml\"/></navPoint><navPoint><navLabel><text>Второй</text>"
+        "</navLabel><content src=\"b.xhtml#nowhere\"/></navPoint></navMap></ncx>";
+    const std::string epub = Epub(
+        "<item id=\"a\" href=\"a.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "<item id=\"g\" href=\"gone.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "<item id=\"b\" href=\"b.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "<item id=\"n\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>",
+        "<itemref idref=\"a\"/><itemref idref=\"g\"/><itemref idref=\"b\"/>",
+        {{"OEBPS/a.xhtml", "<html><body><p>Первый текст</p></body></html>"},
+         {"OEBPS/b.xhtml", "<html><body><p>Второй текст</p></body></html>"},
+         {"OEBPS/toc.ncx", ncx}});
+    std::string text = EpubToBook(epub);
+    BookContents book;
+    ASSERT_TRUE(ParseBookTrailer(text, book));
+    EXPECT_EQ(test::Utf(text), "  Первый текст\r\n   Второй текст");
+    ASSERT_EQ(book.ContentsCount, 2);
+    EXPECT_EQ(test::Utf(book.Nodes[0].Text + "|" + book.Nodes[1].Text), "Книга|Второй");
+    // Cut anywhere, the archive gives a book of what could be read, or a message.
+    for (size_t cut = 0; cut < epub.size(); cut += 97) {
+        try {
+            ExpectBook(EpubToBook(epub.substr(0, cut)), "");
+        } catch (const UserError& e) {
+            EXPECT_TRUE(std::string(e.what()).starts_with("Не удалось прочитать книгу EPUB"))
+                << e.what();
+        }
+    }
+    EXPECT_FALSE(LooksLikeEpub(Zip({{"a.txt", "text"}})));
+    EXPECT_THROW(EpubToBook(Zip({{"a.txt", "text"}})), UserError);
+    EXPECT_THROW(EpubToBook("plain text"), UserError);
 }
 
 }  // namespace
