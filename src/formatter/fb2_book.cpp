@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "book/archive_reader.h"
@@ -269,6 +270,8 @@ std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)
         at += take;
         if (last || ctxt->disableSAX || (r != 0 && !(ctxt->options & XML_PARSE_RECOVER))) break;
     }
+    // libxml2 may have made a document of its own for a DTD's declarations.
+    if (ctxt->myDoc) xmlFreeDoc(std::exchange(ctxt->myDoc, nullptr));
     Fb2Reader& r = *reader;
     r.Flush();
     if (r.titleAt) {  // a title the document broke off in
