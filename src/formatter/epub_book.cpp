@@ -156,12 +156,16 @@ struct NavPoint {
     bool Placed = false;
 };
 
-// EPUB 3: the <nav> of type "toc" (else the first <nav>), its nested lists giving the levels.
+// EPUB 3: the <nav> of type "toc" (else the first that lists no landmarks or pages), its nested
+// lists giving the levels.
 void ReadNav(xmlNode* root, const std::string& path, std::vector<NavPoint>& out) {
     xmlNode* nav = nullptr;
     for (xmlNode* n : Elements(root, "nav")) {
-        if (!nav) nav = n;
-        if (Attr(n, "type").find("toc") != std::string::npos) {
+        const std::string type = Attr(n, "type");
+        if (!nav && type.find("landmarks") == std::string::npos &&
+            type.find("page-list") == std::string::npos)
+            nav = n;
+        if (type.find("toc") != std::string::npos) {
             nav = n;
             break;
         }

@@ -2,6 +2,7 @@
 #include <archive_entry.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <tuple>
 
