@@ -14,8 +14,8 @@ const SourceText& Book() {
     return source;
 }
 
-UserSettings PageSettings(const benchmark::State& state) {
-    UserSettings settings;
+PageLayout PageSettings(const benchmark::State& state) {
+    PageLayout settings;
     settings.CharsPerLine = static_cast<int>(state.range(0));
     settings.LinesPerPage = static_cast<int>(state.range(1));
     return settings;
@@ -27,7 +27,7 @@ long long LineStartFrom(const std::string& text, long long pos) {
     return at == std::string::npos ? pos : static_cast<long long>(at) + 2;
 }
 
-long long PositionOf(Where where, const SourceText& source, const UserSettings& settings) {
+long long PositionOf(Where where, const SourceText& source, const PageLayout& settings) {
     const long long n = source.Length();
     // A full page still fits between this place and the end.
     const long long page = 4LL * settings.CharsPerLine * settings.LinesPerPage;
@@ -49,7 +49,7 @@ void ReportPage(benchmark::State& state, const PageState& st, const PageMemo& me
 
 void BM_PageForward(benchmark::State& state, Where where) {
     const SourceText& source = Book();
-    const UserSettings settings = PageSettings(state);
+    const PageLayout settings = PageSettings(state);
     const long long from = PositionOf(where, source, settings);
     PageState st;
     PageMemo memo;
@@ -70,7 +70,7 @@ void BM_PageForward(benchmark::State& state, Where where) {
 
 void BM_PageBackward(benchmark::State& state, Where where) {
     const SourceText& source = Book();
-    const UserSettings settings = PageSettings(state);
+    const PageLayout settings = PageSettings(state);
     const long long from =
         where == Where::End ? source.Length() : PositionOf(where, source, settings);
     PageState st;

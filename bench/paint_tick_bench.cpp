@@ -6,7 +6,7 @@
 #include <QRegion>
 
 #include "app/form_book.h"
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/form_book.h"
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

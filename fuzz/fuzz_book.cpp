@@ -15,7 +15,7 @@ using namespace lectorix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    UserSettings settings;
+    PageLayout settings;
     settings.CharsPerLine = 8 + data[0] % 83;  // 8..90, as the settings allow
     settings.LinesPerPage = 4 + data[1] % 22;  // 4..25
     std::string text = DecodeText(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));

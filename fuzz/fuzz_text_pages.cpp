@@ -38,7 +38,7 @@ bool LettersComparable(std::string_view text) {
     });
 }
 
-void CheckPageSize(const PageMemo& memo, const UserSettings& settings) {
+void CheckPageSize(const PageMemo& memo, const PageLayout& settings) {
     FUZZ_CHECK(memo.Lines.size() <= static_cast<size_t>(settings.LinesPerPage),
                "%zu lines on a page of %d", memo.Lines.size(), settings.LinesPerPage);
     // Justified lines are the width plus the one blank every line ends with.
@@ -49,7 +49,7 @@ void CheckPageSize(const PageMemo& memo, const UserSettings& settings) {
 
 // Reads to the end. Each new page starts where the previous one ended or behind blanks only.
 void ReadForwards(PageState& st, PageMemo& memo, const SourceText& source,
-                  const UserSettings& settings) {
+                  const PageLayout& settings) {
     const std::string_view text = source.Text();
     const long long n = source.Length();
     const bool marks = HasTypedMarks(text);
@@ -89,7 +89,7 @@ void ReadForwards(PageState& st, PageMemo& memo, const SourceText& source,
 
 // Goes back page by page, as the reader's back key does, until nothing is left before.
 void ReadBackwards(PageState& st, PageMemo& memo, const SourceText& source,
-                   const UserSettings& settings) {
+                   const PageLayout& settings) {
     const std::string_view text = source.Text();
     const bool marks = HasTypedMarks(text);
     long long previousStart = st.PageStart;
@@ -121,7 +121,7 @@ void ReadBackwards(PageState& st, PageMemo& memo, const SourceText& source,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (size < 3) return 0;
-    UserSettings settings;
+    PageLayout settings;
     settings.CharsPerLine = 1 + data[0] % 100;
     settings.LinesPerPage = 1 + data[1] % 30;
     settings.PageRepeats = 1 + data[2] % 3;

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/program_icon.h"
+#include "gui/program_icon.h"
 
 namespace lectorix {
 namespace {

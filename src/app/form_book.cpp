@@ -20,13 +20,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
 #include "app/form_about.h"
-#include "app/help_window.h"
-#include "app/program_icon.h"
-#include "app/text_codec.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "gui/dialogs.h"
+#include "gui/help_window.h"
+#include "gui/icon_theme.h"
+#include "gui/program_icon.h"
+#include "gui/text_codec.h"
 #include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
@@ -49,33 +50,9 @@ const char* const kSaveFilter = "Текстовый документ|*.txt";
         return names;                                              \
     }()
 
-QIcon ThemeIcon(const char* const* names) {
-    for (; names && *names; ++names)
-        if (QIcon::hasThemeIcon(QString::fromLatin1(*names)))
-            return QIcon::fromTheme(QString::fromLatin1(*names));
-    return {};
-}
-
 const QList<QKeySequence> kEnter = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
 
 }  // namespace
-
-void InstallIconTheme() {
-    // Without a desktop session Qt may know neither a theme nor where themes live.
-    QStringList paths = QIcon::themeSearchPaths();
-    const QByteArray dirs = qgetenv("XDG_DATA_DIRS");
-    const QStringList dataDirs =
-        QString::fromLocal8Bit(dirs.isEmpty() ? QByteArray("/usr/local/share:/usr/share") : dirs)
-            .split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString& dir : dataDirs)
-        if (!paths.contains(dir + QStringLiteral("/icons")))
-            paths << dir + QStringLiteral("/icons");
-    QIcon::setThemeSearchPaths(paths);
-    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == "hicolor")
-        QIcon::setFallbackThemeName(QStringLiteral("Tango"));
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor")
-        QIcon::setThemeName(QStringLiteral("Tango"));
-}
 
 PageArea::PageArea(TFormBook& form) : QWidget(&form), form_(form) {
     setMouseTracking(true);
@@ -545,26 +522,22 @@ void TFormBook::FormActivate() {
 }
 
 bool TFormBook::LoadOpenedFile(const QString& path) {
-    std::string text;
-    try {
+    const bool loaded = ReportUserError(this, [&] {
+        std::string text;
         const bool fromArchive = Seams.LoadFromArchive && Seams.LoadFromArchive(path, text);
         if (!fromArchive) text = LoadTextFile(QFile::encodeName(path).toStdString());
         engine_.OpenNewText(std::move(text));
-    } catch (const UserError& e) {
-        ShowWarning(this, QString::fromUtf8(e.what()));
-        return false;
-    }
+    });
+    if (!loaded) return false;
     openFileName_ = path;
     return true;
 }
 
 void TFormBook::OpenText(std::string cp1251) {
-    try {
+    ReportUserError(this, [&] {
         engine_.OpenNewText(std::move(cp1251));
         openFileName_.clear();
-    } catch (const UserError& e) {
-        ShowWarning(this, QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 void TFormBook::ActionOpenFileExecute() {
@@ -597,11 +570,9 @@ void TFormBook::ActionSaveExecute() {
     const std::string& text = engine_.MemoSource.Text();
     const auto from = static_cast<size_t>(
         std::clamp<long long>(engine_.Page.TextPos, 0, static_cast<long long>(text.size())));
-    try {
+    ReportUserError(this, [&] {
         WriteFileBytes(QFile::encodeName(path).toStdString(), std::string_view(text).substr(from));
-    } catch (const UserError& e) {
-        ShowWarning(this, QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 void TFormBook::ActionUserPropertiesExecute() {

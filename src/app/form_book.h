@@ -182,9 +182,6 @@ class TFormBook : public QMainWindow, public ReaderView {
 // The built-in welcome book, shown when no file is given.
 std::string WelcomeText();
 
-// Points the icon lookup at the fallback theme the setup installs, for desktops without one.
-void InstallIconTheme();
-
 // Window-system choices the page's ticks need, made before the QApplication exists. On X11,
 // Qt's shared-memory images make every repaint of a strip just sent wait for the X server to
 // finish with it (a round trip per shutter step, about 0.07 ms); a tick's strips are a few

@@ -6,10 +6,10 @@
 
 #include "app/form_about.h"
 #include "app/form_book.h"
-#include "app/program_icon.h"
 #include "app/reading_statistics.h"
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
+#include "gui/program_icon.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
 

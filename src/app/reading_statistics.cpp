@@ -1,29 +1,56 @@
 #include "app/reading_statistics.h"
 
-#include <QtGlobal>
+#include <algorithm>
 
-#include "app/dialogs.h"
 #include "app/form_book.h"
-#include "book/text_loader.h"
+#include "gui/dialogs.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
 #include "stats/statistics_reports.h"
 
 namespace lectorix {
+namespace {
+
+// What the diary and the reports read of the engine.
+std::int64_t NotBelowZero(std::int64_t v) {
+    return std::max<std::int64_t>(v, 0);
+}
+
+SessionFigures SessionOf(const ReadingEngine& e) {
+    return {e.Session.SessionChars, e.Session.SessionSpeed};
+}
+
+ReportInputs ReportInputsOf(const ReadingEngine& e) {
+    ReportInputs in;
+    in.Session = SessionOf(e);
+    in.SessionTime = e.Session.SessionTime;
+    in.SessionPages = e.Session.SessionPages;
+    in.LastPageSpeed = e.Session.LastPageSpeed;
+    in.SessionSpeedPoints = e.Session.SessionSpeedPoints;
+    in.TotalLetters = NotBelowZero(e.Page.TotalLetters);  // -1 while the count runs
+    in.LettersBefore = e.Text.LettersBefore;
+    in.LettersToRead = NotBelowZero(e.Text.LettersToRead);
+    in.PageNumber = e.Page.PageNumber;
+    in.TextTime = e.Engine.TextTime;
+    in.TextSpeed = e.Engine.TextSpeed;
+    in.TimeLeft = e.Engine.TimeLeft;
+    in.PagesLeft = std::max(e.Engine.PagesLeft, 0);  // -1 until estimated
+    if (e.Page.BookMode) {
+        in.BookAuthor = e.Book.Header.BookAuthor;
+        in.BookTitle = e.Book.Header.BookTitle;
+    }
+    return in;
+}
+
+}  // namespace
 
 void ConnectReadingStatistics(TFormBook& form, ProgramSettings& settings,
                               std::function<DiaryDate()> today) {
     form.Engine().RecordReadingStatistics = [&form, &settings, today] {
-        try {
+        // At the end of the program there is no window left to say it in.
+        ReportUserError(form.isVisible() ? &form : nullptr, [&] {
             RecordReadingStatistics(settings, today(), SessionOf(form.Engine()));
-        } catch (const UserError& e) {
-            // At the end of the program there is no window left to say it in.
-            if (form.isVisible()) {
-                ShowWarning(&form, QString::fromUtf8(e.what()));
-            } else {
-                qWarning("%s", e.what());
-            }
-        }
+        });
     };
     form.Seams.ShowStatistics = [&form, &settings, today] {
         ReadingEngine& engine = form.Engine();

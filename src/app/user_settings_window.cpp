@@ -1,8 +1,7 @@
 #include "app/user_settings_window.h"
 
-#include "app/dialogs.h"
 #include "app/form_book.h"
-#include "book/text_loader.h"
+#include "gui/dialogs.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
 
@@ -15,13 +14,10 @@ bool ShowUserSettings(TFormUserSetting& dialog, ProgramSettings& settings, Readi
     SettingsControls shown = settings.Controls;
     shown.RxSpinEditSpeedWords = engine.Settings.SpeedCpm;
     dialog.WriteControls(shown);
-    if (dialog.exec() == 1) {
+    if (dialog.exec() == QDialog::Accepted) {
         dialog.ReadControls(settings.Controls);
-        try {
-            settings.AcceptUserSettings(engine.Settings, engine.StepOverhead);
-        } catch (const UserError& e) {
-            ShowWarning(dialog.parentWidget(), QString::fromUtf8(e.what()));
-        }
+        ReportUserError(dialog.parentWidget(),
+                        [&] { settings.AcceptUserSettings(engine.Settings, engine.StepOverhead); });
         return true;
     }
     // Restoring never fails: an unreadable store leaves the values as they are.
@@ -34,11 +30,7 @@ void ConnectUserSettings(TFormBook& form, TFormUserSetting& dialog, ProgramSetti
         return ShowUserSettings(dialog, settings, form.Engine());
     };
     form.Seams.StoreStepOverhead = [&form, &settings](const std::string& stepOverhead) {
-        try {
-            settings.StoreStepOverhead(stepOverhead);
-        } catch (const UserError& e) {
-            ShowWarning(&form, QString::fromUtf8(e.what()));
-        }
+        ReportUserError(&form, [&] { settings.StoreStepOverhead(stepOverhead); });
     };
 }
 

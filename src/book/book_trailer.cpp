@@ -1,6 +1,5 @@
 #include "book/book_trailer.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "book/cp1251.h"
@@ -19,16 +18,13 @@ constexpr std::string_view kPagePrefix = "  \xF1\xF2\xF0.-";
 }  // namespace
 
 std::int64_t ParseContentsNumber(const std::string& field, size_t line) {
-    std::string_view s = Trim(field);
-    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-    std::int64_t v = 0;
-    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc() || ptr != s.data() + s.size()) {
+    const auto v = ParseWholeNumber<std::int64_t>(Trim(field), PlusSign::Allowed);
+    if (!v) {
         // The toolkit's own words for a failed conversion, with the line it was found on.
         throw UserError("'" + Cp1251ToUtf8(field) + "' is not a valid integer value (" + "строка " +
                         std::to_string(line + 1) + " книги)");
     }
-    return v;
+    return *v;
 }
 
 namespace {

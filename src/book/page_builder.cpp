@@ -145,22 +145,21 @@ std::string PreparePlainChunk(std::string chunk) {
     return chunk;
 }
 
-bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
-               const UserSettings& settings, ChapterCursor* cursor,
-               const std::function<void()>& pageBuilt) {
+bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const PageLayout& layout,
+               ChapterCursor* cursor, const std::function<void()>& pageBuilt) {
     st.TextEnded = false;
     if (st.PageRepeatsLeft > 0) {
         --st.PageRepeatsLeft;
         return true;
     }
-    st.PageRepeatsLeft = settings.PageRepeats - 1;
+    st.PageRepeatsLeft = layout.PageRepeats - 1;
     memo.Lines.clear();
 
     const std::string& text = source.Text();
     const long long n = source.Length();
     const bool forward = st.ReadForward;
     const bool bookMode = st.BookMode && cursor != nullptr;
-    const long long span = 2LL * settings.CharsPerLine * settings.LinesPerPage;
+    const long long span = 2LL * layout.CharsPerLine * layout.LinesPerPage;
     const long long startPos = st.TextPos;
     st.TextPos = std::clamp(st.TextPos, 0LL, n);
     const long long origin = st.TextPos;
@@ -174,7 +173,7 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
     std::string raw;
     long long from = 0, to = 0;
     for (;;) {
-        int lineCount = settings.LinesPerPage;
+        int lineCount = layout.LinesPerPage;
         if (bookMode) {
             lineCount = cursor->PageLineCount(st);
             // A selection against the direction of reading (a cursor left behind by a failed
@@ -222,9 +221,9 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
         }
 
         if (bookMode) {
-            memo.Lines = SplitLines(WrapBookText(chunk, settings.CharsPerLine));
+            memo.Lines = SplitLines(WrapBookText(chunk, layout.CharsPerLine));
         } else {
-            memo.Lines = WrapPlainText(PreparePlainChunk(std::move(chunk)), settings.CharsPerLine);
+            memo.Lines = WrapPlainText(PreparePlainChunk(std::move(chunk)), layout.CharsPerLine);
         }
         KeepPageLines(memo, lineCount, forward);
         if (memo.Lines.empty() && !bookMode) {
@@ -258,13 +257,17 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source,
     }
 
     if (bookMode) cursor->UpdateChapterFlags(st);
-    JustifyPageLines(memo, settings.CharsPerLine);
+    JustifyPageLines(memo, layout.CharsPerLine);
     st.LettersOnPage = CountLetters(memo.Lines);
     st.PageNumber += forward ? 1 : -1;
-    st.EmptyLinesOnPage = settings.LinesPerPage - static_cast<int>(memo.Lines.size());
+    st.EmptyLinesOnPage = layout.LinesPerPage - static_cast<int>(memo.Lines.size());
     if (source.TrimmedLength() <= st.TextPos) st.TextEnded = true;
     if (pageBuilt) pageBuilt();
     return true;
+}
+
+void ApplyPageNumberRule(PageState& state) {
+    if (state.PageStart <= 0 || state.PageNumber < 1) state.PageNumber = 1;
 }
 
 }  // namespace lectorix

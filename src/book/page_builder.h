@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "book/page_layout.h"
 #include "book/source_text.h"
-#include "settings/user_settings.h"
 
 namespace lectorix {
 
@@ -59,9 +59,12 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine);
 // Builds the next page (or, with ReadForward false, the previous one) into `memo`. Returns false
 // when no printable text is left in that direction. `cursor` is used in book mode; `pageBuilt`
 // runs after every new page (not after a repeat), so the engine can retime it.
-bool BuildPage(PageState& state, PageMemo& memo, const SourceText& source,
-               const UserSettings& settings, ChapterCursor* cursor = nullptr,
-               const std::function<void()>& pageBuilt = {});
+bool BuildPage(PageState& state, PageMemo& memo, const SourceText& source, const PageLayout& layout,
+               ChapterCursor* cursor = nullptr, const std::function<void()>& pageBuilt = {});
+
+// The number a page built is shown with: the text's first page, and any page numbered below 1,
+// is page 1.
+void ApplyPageNumberRule(PageState& state);
 
 // The plain-text preparation of a chunk (paragraph marks, blanks, indents) before layout.
 std::string PreparePlainChunk(std::string chunk);

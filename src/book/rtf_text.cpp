@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "book/cp1251.h"
+#include "book/text_helpers.h"
 
 namespace lectorix {
 
@@ -244,12 +245,6 @@ bool IsLetter(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
-int HexValue(char c) {
-    if (IsDigit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 class Converter {
   public:
@@ -352,7 +347,7 @@ class Converter {
             case '\'': {
                 int value = 0, digits = 0;
                 for (; digits < 2 && pos_ < in_.size(); ++digits, ++pos_) {
-                    const int h = HexValue(in_[pos_]);
+                    const int h = HexDigit(in_[pos_]);
                     if (h < 0) break;
                     value = value * 16 + h;
                 }

@@ -153,9 +153,17 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::string ShortestDecimal(double x) {
+    if (x == 0) x = 0;  // no "-0"
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
     return std::string(buffer, result.ptr);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 }  // namespace lectorix

@@ -1,7 +1,9 @@
 // Small helpers on CP1251 text shared by the reader, the book writer and the statistics.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +36,27 @@ std::string CutField(std::string& record);
 // Nearest integer, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 std::int64_t RoundHalfEven(double x);
 
-// The shortest decimal text with "." that reads back as the same double (0.965, 1.234567).
+// The shortest decimal text with "." that reads back as the same double (0.965, 1.234567, 1e-05);
+// zero is "0", never "-0".
 std::string ShortestDecimal(double x);
+
+// Whether a '+' may stand before the digits of a number.
+enum class PlusSign { Refused, Allowed };
+
+// `text` as one whole decimal number, as std::from_chars reads it (an optional '-', digits, and
+// for a double a fraction and an exponent), with no blanks around it. Nothing for an empty text,
+// anything left over, or a value the type cannot hold.
+template <typename Number>
+std::optional<Number> ParseWholeNumber(std::string_view text, PlusSign plus = PlusSign::Refused) {
+    if (plus == PlusSign::Allowed && text.starts_with('+')) text.remove_prefix(1);
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// The value of a hexadecimal digit (either case), or -1.
+int HexDigit(char c);
 
 std::string_view TrimLeft(std::string_view s);
 std::string_view TrimRight(std::string_view s);

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 namespace lectorix {
 namespace {

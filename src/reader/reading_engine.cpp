@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "book/duration.h"
 #include "book/text_helpers.h"
-#include "reader/duration.h"
 
 namespace lectorix {
 namespace {
@@ -15,15 +15,6 @@ constexpr int kMinimumSpeed = 50;
 
 double FractionOfDay(double days) {
     return days - std::floor(days);
-}
-
-std::string ShortestFloat(double x) {
-    char buf[32];
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, x);
-        if (std::strtod(buf, nullptr) == x) break;
-    }
-    return buf;
 }
 
 }  // namespace
@@ -214,9 +205,9 @@ void ReadingEngine::AdvanceShutter() {
 bool ReadingEngine::ShowPage() {
     Engine.StepPresses = 0;
     const bool built =
-        BuildPage(Page, Memo, MemoSource, Settings, Page.BookMode ? &Cursor : nullptr,
+        BuildPage(Page, Memo, MemoSource, PageLayoutOf(Settings), Page.BookMode ? &Cursor : nullptr,
                   [this] { RecomputeInterval(); });
-    if (Page.PageStart <= 0 || Page.PageNumber < 1) Page.PageNumber = 1;
+    ApplyPageNumberRule(Page);
     ResetShutter();
     view_.PreparePageLines();
     view_.PaintPage(true);
@@ -233,7 +224,7 @@ bool ReadingEngine::ShowPage() {
 void ReadingEngine::RebuildCurrentPage() {
     Page.ReadForward = false;
     Page.PageRepeatsLeft = 0;
-    BuildPage(Page, Memo, MemoSource, Settings, Page.BookMode ? &Cursor : nullptr,
+    BuildPage(Page, Memo, MemoSource, PageLayoutOf(Settings), Page.BookMode ? &Cursor : nullptr,
               [this] { RecomputeInterval(); });
     Page.ReadForward = true;
     Page.PageRepeatsLeft = 0;
@@ -298,8 +289,8 @@ void ReadingEngine::RecomputeInterval() {
                 e.OverheadSum += e.TickOverhead;
                 e.TickOverhead = e.OverheadSum / (e.OverheadSamples - 1);
             }
-            view_.ShowTickOverhead(
-                ShortestFloat(static_cast<double>(RoundHalfEven(e.TickOverhead * 10000)) / 10000));
+            view_.ShowTickOverhead(ShortestDecimal(
+                static_cast<double>(RoundHalfEven(e.TickOverhead * 10000)) / 10000));
             ++e.OverheadSamples;
         }
     }

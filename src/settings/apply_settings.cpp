@@ -1,6 +1,5 @@
 #include "settings/apply_settings.h"
 
-#include <charconv>
 #include <string>
 
 #include "book/text_helpers.h"
@@ -8,26 +7,10 @@
 namespace lectorix {
 namespace {
 
-// A whole decimal text, blanks around it allowed; false for anything else.
-bool ParseInt(std::string_view text, int& value) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    int v = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return false;
-    value = v;
-    return true;
-}
-
-// A decimal number with "." whatever the locale; false for anything else.
-bool ParseDouble(std::string_view text, double& value) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    double v = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return false;
-    value = v;
-    return true;
+// A number kept as text, blanks around it allowed; anything else leaves `value` as it was.
+template <typename Number>
+void ReadNumber(std::string_view text, Number& value) {
+    if (const auto v = ParseWholeNumber<Number>(Trim(text), PlusSign::Allowed)) value = *v;
 }
 
 }  // namespace
@@ -49,10 +32,10 @@ void ApplyUserSettings(const SettingsControls& c, std::string_view popravkaSpeed
     s.TransparentBar = c.CheckBoxTransparentBar;
     s.AutoSpeedIncrease = c.CheckBoxAutoSpeedPresent;
     s.RemainByAverage = c.CheckBoxTimeFracAVG;
-    ParseDouble(popravkaSpeed, stepOverhead);
+    ReadNumber(popravkaSpeed, stepOverhead);
     s.FormatToolEnabled = access == kFormatToolCode;
     s.FontName = c.ComboBoxFontName;
-    ParseInt(c.ComboBoxFontSize, s.FontSize);
+    ReadNumber(c.ComboBoxFontSize, s.FontSize);
     s.FontBold = c.CheckBoxFontStyle;
     s.PageStartDelayMs = c.RxSpinEditBeginSleep;
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "book/text_helpers.h"
+
 namespace lectorix {
 namespace {
 
@@ -18,16 +20,13 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 template <typename T>
 bool Read(std::string_view field, T& value) {
-    const char* end = field.data() + field.size();
+    const auto v = ParseWholeNumber<T>(field);
+    if (!v) return false;
     if constexpr (std::is_floating_point_v<T>) {
-        if (!field.empty() && field.front() == '+') return false;
-        const auto [ptr, ec] =
-            std::from_chars(field.data(), end, value, std::chars_format::general);
-        return ec == std::errc() && ptr == end && std::isfinite(value);  // no nan or inf times
-    } else {
-        const auto [ptr, ec] = std::from_chars(field.data(), end, value);
-        return ec == std::errc() && ptr == end;
+        if (!std::isfinite(*v)) return false;  // no nan or inf times
     }
+    value = *v;
+    return true;
 }
 
 // The key of a line: its caption and its book name.
@@ -119,10 +118,9 @@ std::string BookmarkBookName(bool bookMode, const std::string& lastName, const s
 }
 
 void AddBookmarkLine(std::vector<std::string>& list, const std::string& line) {
+    // Every older line of the same page goes (a hand-edited list may hold more than one).
     const auto key = CaptionAndBook(line);
-    const auto same = std::find_if(list.begin(), list.end(),
-                                   [&](const std::string& l) { return CaptionAndBook(l) == key; });
-    if (same != list.end()) list.erase(same);
+    std::erase_if(list, [&](const std::string& l) { return CaptionAndBook(l) == key; });
     list.insert(list.begin(), line);
 
     // The limits: rows of book names, each with its count of bookmarks.

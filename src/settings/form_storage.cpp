@@ -1,7 +1,6 @@
 #include "settings/form_storage.h"
 
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <cmath>
 
@@ -26,38 +25,25 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 // A decimal number with "." and nothing else around it (blanks already trimmed).
-bool ParseNumber(std::string_view text, double& out) {
-    if (text.starts_with('+')) text.remove_prefix(1);
-    if (text.empty()) return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
+std::optional<double> ParseNumber(std::string_view text) {
+    const auto number = ParseWholeNumber<double>(text, PlusSign::Allowed);
+    if (!number || !std::isfinite(*number)) return std::nullopt;
+    return number;
 }
 
 // "Count" as ini readers take an integer: the whole text or nothing, 0 then.
 int ParseCount(std::string_view text) {
-    int value = 0;
-    if (text.starts_with('+')) text.remove_prefix(1);
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return 0;
-    return value;
+    return ParseWholeNumber<int>(text, PlusSign::Allowed).value_or(0);
 }
 
 // The line index of a key "Item<n>", or -1.
 int ItemIndex(std::string_view key) {
     if (key.size() < 5 || !EqualNoCase(key.substr(0, 4), "Item")) return -1;
     const std::string_view digits = key.substr(4);
-    int n = -1;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    if (ec != std::errc() || end != digits.data() + digits.size() || n < 0) return -1;
+    const int n = ParseWholeNumber<int>(digits).value_or(-1);
+    if (n < 0) return -1;
     if (digits.size() > 1 && digits.front() == '0') return -1;  // "Item01" is not line 1
     return n;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -94,13 +80,6 @@ std::string Unscramble(std::string_view hex) {
     return out;
 }
 
-std::string FormatSpinValue(double value) {
-    if (value == 0) value = 0;  // no "-0"
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 TFormStorage::TFormStorage(std::string section) : section_(std::move(section)) {}
 
 void TFormStorage::AddBoolean(std::string property, std::function<bool()> get,
@@ -126,11 +105,11 @@ void TFormStorage::AddBoolean(std::string property, bool& value) {
 void TFormStorage::AddSpin(std::string property, std::function<double()> get,
                            std::function<void(double)> set, double min, double max) {
     Property p{KeyOf(property), StoredKind::Spin, nullptr, nullptr, nullptr, nullptr};
-    p.Get = [get = std::move(get)] { return FormatSpinValue(get()); };
+    p.Get = [get = std::move(get)] { return ShortestDecimal(get()); };
     p.Set = [set = std::move(set), min, max](std::string_view text) {
-        double x = 0;
-        if (!ParseNumber(text, x)) return false;
-        x = static_cast<double>(RoundHalfEven(x));
+        const auto number = ParseNumber(text);
+        if (!number) return false;
+        double x = static_cast<double>(RoundHalfEven(*number));
         if (min != 0 || max != 0) x = std::clamp(x, min, max);
         set(x);
         return true;

@@ -93,8 +93,4 @@ std::string Scramble(std::string_view text);
 // Back again; a pair that is not hex counts as 32, a lone last digit as a pair of its own.
 std::string Unscramble(std::string_view hex);
 
-// The general number format: shortest text that reads back, "." as separator, whole numbers
-// without a decimal point.
-std::string FormatSpinValue(double value);
-
 }  // namespace lectorix

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "app/help_window.h"
+#include "gui/help_window.h"
 
 namespace lectorix {
 namespace {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "book/page_layout.h"
+
 namespace lectorix {
 
 struct UserSettings {
@@ -27,6 +29,11 @@ struct UserSettings {
     bool FontBold = false;
     bool FormatToolEnabled = false;
 };
+
+// The part of the record the pages are laid out by.
+inline PageLayout PageLayoutOf(const UserSettings& s) {
+    return {s.CharsPerLine, s.LinesPerPage, s.PageRepeats};
+}
 
 // Milliseconds per shutter step that the CPU test measured; kept beside the record.
 inline constexpr double kDefaultStepOverhead = 0.965;

@@ -1,6 +1,5 @@
 #include "stats/form_statistic.h"
 
-#include <QByteArray>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -22,7 +21,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/text_codec.h"
+#include "book/text_helpers.h"
+#include "gui/text_codec.h"
 
 namespace lectorix {
 namespace {
@@ -57,10 +57,7 @@ QFont ReportFont() {
 }
 
 int ReadValue(std::string_view field) {
-    bool ok = false;
-    const int value =
-        QByteArray(field.data(), static_cast<qsizetype>(field.size())).trimmed().toInt(&ok);
-    return ok ? value : 0;
+    return ParseWholeNumber<int>(Trim(field), PlusSign::Allowed).value_or(0);
 }
 
 // The value axis from `low` to `high`, widened to whole steps of 1, 2, 2.5 or 5 times a

@@ -65,10 +65,16 @@ DiaryDate LocalToday() {
 }
 
 std::int64_t FieldNumber(std::string_view field) {
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-    if (ec != std::errc() || end != field.data() + field.size() || field.empty()) return 0;
+    const std::int64_t value = ParseWholeNumber<std::int64_t>(field).value_or(0);
     return value < 0 || value > kMaxField ? 0 : value;
+}
+
+DayRecord SplitDayRecord(std::string line) {
+    DayRecord day;
+    day.Date = CutField(line);
+    day.Letters = FieldNumber(CutField(line));
+    day.Speed = FieldNumber(CutField(line));
+    return day;
 }
 
 MergedRecord MergeStatistics(std::string rest, const SessionFigures& session) {

@@ -34,6 +34,15 @@ DiaryDate LocalToday();
 // A count or speed field: a decimal number from 0 to 2^31 - 1, anything else 0.
 std::int64_t FieldNumber(std::string_view field);
 
+// A day line split into its fields: the date as it stands, the letters and the speed as
+// FieldNumber reads them.
+struct DayRecord {
+    std::string Date;
+    std::int64_t Letters = 0;
+    std::int64_t Speed = 0;
+};
+DayRecord SplitDayRecord(std::string line);
+
 // What the session being recorded adds.
 struct SessionFigures {
     std::int64_t Chars = 0;

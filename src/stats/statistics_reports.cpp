@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "book/cp1251.h"
+#include "book/duration.h"
 #include "book/text_helpers.h"
-#include "reader/duration.h"
-#include "reader/reading_engine.h"
 
 namespace lectorix {
 
@@ -71,10 +70,6 @@ void Totals(Report& r, std::int64_t letters, std::int64_t speed) {
     }
 }
 
-std::int64_t NotBelowZero(std::int64_t v) {
-    return std::max<std::int64_t>(v, 0);
-}
-
 }  // namespace
 
 std::string DayReportLine(std::string_view date, std::int64_t letters, std::int64_t speed) {
@@ -88,32 +83,6 @@ std::string DayReportLine(std::string_view date, std::int64_t letters, std::int6
     line.append(TimeAt(letters, speed)).append(", ").append(lettersLabel);
     line.append(std::to_string(letters)).append("\r\n");
     return line;
-}
-
-SessionFigures SessionOf(const ReadingEngine& e) {
-    return {e.Session.SessionChars, e.Session.SessionSpeed};
-}
-
-ReportInputs ReportInputsOf(const ReadingEngine& e) {
-    ReportInputs in;
-    in.Session = SessionOf(e);
-    in.SessionTime = e.Session.SessionTime;
-    in.SessionPages = e.Session.SessionPages;
-    in.LastPageSpeed = e.Session.LastPageSpeed;
-    in.SessionSpeedPoints = e.Session.SessionSpeedPoints;
-    in.TotalLetters = NotBelowZero(e.Page.TotalLetters);  // -1 while the count runs
-    in.LettersBefore = e.Text.LettersBefore;
-    in.LettersToRead = NotBelowZero(e.Text.LettersToRead);
-    in.PageNumber = e.Page.PageNumber;
-    in.TextTime = e.Engine.TextTime;
-    in.TextSpeed = e.Engine.TextSpeed;
-    in.TimeLeft = e.Engine.TimeLeft;
-    in.PagesLeft = std::max(e.Engine.PagesLeft, 0);  // -1 until estimated
-    if (e.Page.BookMode) {
-        in.BookAuthor = e.Book.Header.BookAuthor;
-        in.BookTitle = e.Book.Header.BookTitle;
-    }
-    return in;
 }
 
 StatisticTexts BuildReadingStatistics(const ReportInputs& in, Diary diary, const DiaryDate& today) {
@@ -160,19 +129,12 @@ StatisticTexts BuildReadingStatistics(const ReportInputs& in, Diary diary, const
         r.Title("Статистика чтения по датам       ");
         std::string text = std::move(r).Text() + todayLine;
         // Older days, newest first in the report; the points end up oldest first, today last.
-        struct Point {
-            std::string Date;
-            std::int64_t Letters, Speed;
-        };
-        std::vector<Point> older;
+        std::vector<DayRecord> older;
         for (size_t i = 1; i < diary.Days.size(); ++i) {
-            std::string rest = diary.Days[i];
-            std::string date = CutField(rest);
-            const std::int64_t letters = FieldNumber(CutField(rest));
-            const std::int64_t speed = FieldNumber(CutField(rest));
-            if (speed <= 0) continue;
-            text += DayReportLine(date, letters, speed);
-            older.push_back({std::move(date), letters, speed});
+            DayRecord day = SplitDayRecord(diary.Days[i]);
+            if (day.Speed <= 0) continue;
+            text += DayReportLine(day.Date, day.Letters, day.Speed);
+            older.push_back(std::move(day));
         }
         std::string speedPoints, volumePoints;
         for (auto p = older.rbegin(); p != older.rend(); ++p) {

@@ -8,8 +8,6 @@
 
 namespace lectorix {
 
-class ReadingEngine;
-
 // The eight texts the statistics window shows, in CP1251: reports with CR LF line ends, point
 // lists as value "|" label "|" pairs.
 struct StatisticTexts {
@@ -34,9 +32,6 @@ struct ReportInputs {
     int PagesLeft = 0;
     std::string BookAuthor, BookTitle;  // CP1251, empty for a plain text
 };
-
-ReportInputs ReportInputsOf(const ReadingEngine& engine);
-SessionFigures SessionOf(const ReadingEngine& engine);
 
 // Builds the reports from the diary as restored (the session merged in, nothing stored: today's
 // line is added in the copy only).

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -129,13 +128,11 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t first,
                 textIt->second = *value;
                 continue;
             }
-            long long v = 0;
-            const char* b = value->data();
-            const char* e = b + value->size();
-            const auto [ptr, ec] = std::from_chars(b, e, v);
-            if (ec != std::errc() || ptr != e || value->empty())
+            const auto number = ParseWholeNumber<long long>(*value);
+            if (!number)
                 throw UsageError{"option '--" + name + "' needs a whole number, not '" + *value +
                                  "'"};
+            const long long v = *number;
             const long long minimum = name == "back" ? 0 : 1;
             if (v < minimum)
                 throw UsageError{"option '--" + name + "' must be at least " +
@@ -189,13 +186,8 @@ void PrintPage(std::ostream& out, const char* word, const PageState& st, const P
         out << '|' << ForPrinting(line) << "|\n";
 }
 
-// What the reader does after each build before the page is shown.
-void ApplyPageNumberRule(PageState& st) {
-    if (st.PageStart <= 0 || st.PageNumber < 1) st.PageNumber = 1;
-}
-
-UserSettings PageSettings(const ParsedArgs& a) {
-    UserSettings settings;
+PageLayout PageSettings(const ParsedArgs& a) {
+    PageLayout settings;
     settings.CharsPerLine = static_cast<int>(a.values.at("chars"));
     settings.LinesPerPage = static_cast<int>(a.values.at("lines"));
     if (a.values.count("repeats")) settings.PageRepeats = static_cast<int>(a.values.at("repeats"));
@@ -203,7 +195,7 @@ UserSettings PageSettings(const ParsedArgs& a) {
 }
 
 int Pages(const ParsedArgs& a, std::ostream& out) {
-    const UserSettings settings = PageSettings(a);
+    const PageLayout settings = PageSettings(a);
     const long long back = a.values.at("back");
 
     std::string text = LoadTextFile(a.file());
@@ -241,7 +233,7 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
 }
 
 int Book(const ParsedArgs& a, std::ostream& out) {
-    const UserSettings settings = PageSettings(a);
+    const PageLayout settings = PageSettings(a);
     std::string text = LoadTextFile(a.file());
     BookContents book;
     const bool isBook = ParseBookTrailer(text, book);
@@ -331,10 +323,10 @@ int Stats(const ParsedArgs& a, std::ostream& out) {
     if (a.flags.at("csv")) {
         out << "date,letters,speed,minutes\n";
         for (auto day = diary.Days.rbegin(); day != diary.Days.rend(); ++day) {
-            std::string rest = *day;
-            const std::string date = Cp1251ToUtf8(CutField(rest));
-            const std::int64_t letters = FieldNumber(CutField(rest));
-            const std::int64_t speed = FieldNumber(CutField(rest));
+            const DayRecord record = SplitDayRecord(*day);
+            const std::string date = Cp1251ToUtf8(record.Date);
+            const std::int64_t letters = record.Letters;
+            const std::int64_t speed = record.Speed;
             char minutes[32];
             std::snprintf(
                 minutes, sizeof minutes, "%.2f",

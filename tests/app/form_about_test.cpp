@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/program_icon.h"
+#include "gui/program_icon.h"
 
 namespace lectorix {
 

@@ -13,11 +13,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "app/dialogs.h"
-#include "app/text_codec.h"
 #include "app/user_settings_window.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "gui/dialogs.h"
+#include "gui/text_codec.h"
 #include "reader/page_painter.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"

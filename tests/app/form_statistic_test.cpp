@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 namespace lectorix {
 namespace {
@@ -77,7 +77,7 @@ class FormStatisticTest : public QObject {
             allTabsShow = bar->tabRect(7).right() < bar->width();
             QTest::keyClick(&form, Qt::Key_Return);
         });
-        QCOMPARE(form.exec(), 1);
+        QCOMPARE(form.exec(), int(QDialog::Accepted));
         QCOMPARE(shown, &form);
         QCOMPARE(title, QStringLiteral("Статистика"));
         QCOMPARE(tab, 0);

@@ -12,10 +12,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/dialogs.h"
 #include "app/form_book.h"
 #include "app/user_settings_window.h"
 #include "book/text_loader.h"
+#include "gui/dialogs.h"
 #include "settings/program_settings.h"
 #include "support/test_support.h"
 

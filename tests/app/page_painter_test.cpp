@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QTest>
 
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 namespace lectorix {
 

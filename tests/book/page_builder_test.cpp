@@ -18,7 +18,7 @@ using Lines = std::vector<std::string>;
 // A reader over one text: the page state, the page and the settings it is built with.
 struct Reader {
     SourceText source;
-    UserSettings settings;
+    PageLayout settings;
     PageState st;
     PageMemo memo;
 

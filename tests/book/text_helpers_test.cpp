@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <tuple>
 
 #include "support/test_support.h"
 
@@ -50,6 +52,42 @@ TEST(CutFieldAndSplitLines, TakeRecordsApartAtBarsAndTextsAtEveryKindOfLineEnd) 
     EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
     EXPECT_TRUE(SplitLines("").empty());
+}
+
+// One parser serves the book trailer, the settings, the diary and the tool: a sign or a blank
+// it lets through, or a value it wraps, would reach every one of them.
+TEST(ParseWholeNumber, TakesTheWholeTextOrNothing) {
+    const std::optional<int> none;
+    // clang-format off
+    const std::tuple<const char*, PlusSign, std::optional<int>> cases[] = {
+        {"12", PlusSign::Refused, 12}, {"-12", PlusSign::Refused, -12}, {"0", PlusSign::Refused, 0},
+        {"+12", PlusSign::Refused, none}, {"+12", PlusSign::Allowed, 12},
+        {"+", PlusSign::Allowed, none}, {"", PlusSign::Allowed, none},
+        {" 12", PlusSign::Allowed, none}, {"12 ", PlusSign::Allowed, none},
+        {"12x", PlusSign::Allowed, none}, {"1.5", PlusSign::Allowed, none},
+        {"0x1A", PlusSign::Allowed, none}, {"2147483647", PlusSign::Refused, 2147483647},
+        {"2147483648", PlusSign::Refused, none}, {"-2147483649", PlusSign::Refused, none}};
+    // clang-format on
+    for (const auto& [text, plus, value] : cases)
+        EXPECT_EQ(ParseWholeNumber<int>(text, plus), value) << '"' << text << '"';
+    EXPECT_EQ(ParseWholeNumber<std::int64_t>("2147483648"), 2147483648LL);
+    EXPECT_EQ(ParseWholeNumber<double>("+2.5", PlusSign::Allowed), 2.5);
+    EXPECT_EQ(ParseWholeNumber<double>("1e3"), 1000.0);
+    EXPECT_EQ(ParseWholeNumber<double>("2,5"), std::nullopt);  // "." whatever the locale
+    EXPECT_EQ(ParseWholeNumber<double>("."), std::nullopt);
+}
+
+TEST(ShortestDecimalAndHexDigit, WriteAndReadTheStoredForms) {
+    for (const double x : {0.965, 0.03, 1.234567, 12.0, 1e-5, 123456789.125})
+        EXPECT_EQ(ParseWholeNumber<double>(ShortestDecimal(x)), x) << ShortestDecimal(x);
+    EXPECT_EQ(ShortestDecimal(12), "12");
+    EXPECT_EQ(ShortestDecimal(-0.0), "0");
+    EXPECT_EQ(HexDigit('0'), 0);
+    EXPECT_EQ(HexDigit('9'), 9);
+    EXPECT_EQ(HexDigit('a'), 10);
+    EXPECT_EQ(HexDigit('F'), 15);
+    for (const char c : {'g', 'G', '/', ':', '@', '`', ' ', '\xC0'})
+        EXPECT_EQ(HexDigit(c), -1) << c;
 }
 
 }  // namespace

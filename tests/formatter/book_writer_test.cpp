@@ -33,7 +33,7 @@ void CheckContentsPages(std::string text, int chars, int lines) {
     ASSERT_TRUE(ParseBookTrailer(text, book));
     ComputeChapterPages(book, chars, lines);
     const SourceText source(std::move(text));
-    const UserSettings settings{.CharsPerLine = chars, .LinesPerPage = lines};
+    const PageLayout settings{.CharsPerLine = chars, .LinesPerPage = lines};
     BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
     cursor.EnterEntry(0);
     PageState st{.TextPos = book.ContentsEntries[0].Pos, .BookMode = true};

@@ -5,9 +5,9 @@
 #include <array>
 #include <thread>
 
+#include "book/duration.h"
 #include "book/text_helpers.h"
 #include "formatter/book_writer.h"
-#include "reader/duration.h"
 #include "support/recording_view.h"
 #include "support/test_support.h"
 

@@ -15,6 +15,11 @@ namespace lectorix {
 // instead and nothing is shown.
 void ShowWarning(QWidget* parent, const QString& text);
 
+// Runs an action at a window's action boundary: a UserError it throws is shown as a warning
+// over `parent`, or written to the log when `parent` is null (no window is left to say it in).
+// Returns false when the action threw.
+bool ReportUserError(QWidget* parent, const std::function<void()>& action);
+
 using WarningHandler = std::function<void(const QString&)>;
 void SetWarningHandler(WarningHandler handler);
 

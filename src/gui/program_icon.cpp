@@ -1,4 +1,4 @@
-#include "app/program_icon.h"
+#include "gui/program_icon.h"
 
 namespace lectorix {
 

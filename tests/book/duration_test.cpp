@@ -1,4 +1,4 @@
-#include "reader/duration.h"
+#include "book/duration.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The help window: every context number lands on a page that is there, the pages link only to
 // pages and anchors that are there, and there is one window, usable from a modal dialog.
-#include "app/help_window.h"
+#include "gui/help_window.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "app/text_codec.h"
+#include "gui/text_codec.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "reader/duration.h"
+#include "book/duration.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,8 +1,11 @@
-#include "app/dialogs.h"
+#include "gui/dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QtGlobal>
+
+#include "book/text_loader.h"
 
 namespace lectorix {
 namespace {
@@ -30,6 +33,20 @@ void ShowWarning(QWidget* parent, const QString& text) {
         return;
     }
     QMessageBox::warning(parent, QStringLiteral("Lectorix"), text);
+}
+
+bool ReportUserError(QWidget* parent, const std::function<void()>& action) {
+    try {
+        action();
+        return true;
+    } catch (const UserError& e) {
+        if (parent) {
+            ShowWarning(parent, QString::fromUtf8(e.what()));
+        } else {
+            qWarning("%s", e.what());
+        }
+        return false;
+    }
 }
 
 void SetWarningHandler(WarningHandler handler) {

@@ -1,0 +1,75 @@
+#include "gui/form_rar.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProgressBar>
+#include <QScreen>
+
+#include "reader/clock.h"
+
+namespace lectorix {
+namespace {
+
+constexpr double kMsPerDay = 86400000.0;
+constexpr double kPumpEveryMs = 30;  // often enough to look alive, rare enough to cost nothing
+
+}  // namespace
+
+TFormRAR::TFormRAR(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName(QStringLiteral("FormRAR"));
+    setFixedSize(176, 68);
+    setModal(true);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(8, 22, 160, 20);
+}
+
+ProgressWindow::ProgressWindow(QWidget* parent, Clock& clock) : parent_(parent), clock_(clock) {}
+
+ProgressWindow::~ProgressWindow() = default;
+
+void ProgressWindow::ShowProgressWindow(int maximum, const QString& caption) {
+    maximum_ = maximum > 0 ? maximum : 100;
+    caption_ = caption;
+    if (form_) {
+        form_->setWindowTitle(caption_);
+        form_->ProgressBar1->setRange(0, maximum_);
+        form_->ProgressBar1->setValue(0);
+    }
+    if (!active_) started_ = lastPump_ = clock_.Now();
+    active_ = true;
+}
+
+void ProgressWindow::SetProgress(int position) {
+    if (!active_) return;
+    const double now = clock_.Now();
+    if (!form_) {
+        if ((now - started_) * kMsPerDay < kShowAfterMs) return;
+        form_ = std::make_unique<TFormRAR>(parent_);
+        form_->setWindowTitle(caption_);
+        form_->ProgressBar1->setRange(0, maximum_);
+        form_->show();
+        // Centred on the screen the program is on, once the frame is known.
+        if (QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen()) {
+            QRect r = form_->frameGeometry();
+            r.moveCenter(screen->availableGeometry().center());
+            form_->move(r.topLeft());
+        }
+    }
+    form_->ProgressBar1->setValue(std::clamp(position, 0, maximum_));
+    form_->ProgressBar1->repaint();
+    if ((now - lastPump_) * kMsPerDay >= kPumpEveryMs) {
+        lastPump_ = now;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void ProgressWindow::CloseProgressWindow() {
+    form_.reset();
+    active_ = false;
+}
+
+}  // namespace lectorix

@@ -1,0 +1,58 @@
+// The progress window of long loads: nothing for a quick load, the window with the real share
+// once a load lasts, and gone when the load ends.
+#include "gui/form_rar.h"
+
+#include <QGuiApplication>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTest>
+
+#include "reader/clock.h"
+
+namespace lectorix {
+
+class FormRarTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void aQuickLoadShowsNothing() {
+        FakeClock clock;
+        ProgressWindow progress(nullptr, clock);
+        progress.ShowProgressWindow(100, QStringLiteral("Загрузка книги"));
+        for (int p = 0; p <= 100; p += 10) {
+            clock.AdvanceMs(10);
+            progress.SetProgress(p);
+        }
+        QVERIFY(!progress.Window());
+        progress.CloseProgressWindow();
+        QVERIFY(!progress.Window());
+    }
+
+    void aLongLoadShowsItsShareCentredUntilItEnds() {
+        FakeClock clock;
+        ProgressWindow progress(nullptr, clock);
+        progress.ShowProgressWindow(40, QStringLiteral("Загрузка содержания"));
+        progress.SetProgress(1);
+        QVERIFY(!progress.Window());
+        clock.AdvanceMs(ProgressWindow::kShowAfterMs + 1);
+        progress.SetProgress(10);
+        TFormRAR* form = progress.Window();
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Загрузка содержания"));
+        QCOMPARE(form->size(), QSize(176, 68));
+        QCOMPARE(form->ProgressBar1->maximum(), 40);
+        QCOMPARE(form->ProgressBar1->value(), 10);
+        const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        QVERIFY((form->frameGeometry().center() - centre).manhattanLength() <= 2);
+        progress.SetProgress(400);  // never past the end
+        QCOMPARE(form->ProgressBar1->value(), 40);
+        progress.CloseProgressWindow();
+        QVERIFY(!progress.Window());
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::FormRarTest)
+#include "form_rar_test.moc"
