@@ -89,7 +89,7 @@ void CheckPages(std::string text, int chars, int lines) {
     ASSERT_TRUE(ParseBookTrailer(text, book));
     ComputeChapterPages(book, chars, lines);
     const SourceText source(std::move(text));
-    const UserSettings settings{.CharsPerLine = chars, .LinesPerPage = lines};
+    const PageLayout settings{.CharsPerLine = chars, .LinesPerPage = lines};
     BookChapterCursor cursor(book, chars, lines);
     cursor.EnterEntry(0);
     PageState st{.TextPos = book.ContentsEntries[0].Pos, .BookMode = true};
@@ -230,6 +230,10 @@ TEST(ConvertedBooks, BrokenFb2GivesWhatCouldBeReadOrAMessage) {
     // Cut off in the middle of the poem: the text before the cut is the book.
     const std::string whole = HandMadeFb2();
     ExpectBook(Fb2ToBook(whole.substr(0, whole.find(Cp("строка два")))), "Строка один,");
+    // Without its encoding declared, a book that is not UTF-8 is read as windows-1251.
+    std::string undeclared = whole;
+    undeclared.erase(undeclared.find(" encoding="), 24);
+    EXPECT_EQ(Fb2ToBook(undeclared), Fb2ToBook(whole));
     // No text at all: a message naming the format and the parser's complaint.
     for (const std::string bad : {"", "hello", "<FictionBook><body></body>", "\xFF\xFE<\x00"}) {
         try {
