@@ -54,8 +54,7 @@ struct Fb2Reader {
     std::string firstName, middleName, lastName, nickname, title, genre, subgenre, id, publisher,
         srcUrl;
     std::string error;
-    bool damaged = false;  // an error other than an entity left undeclared
-    XmlDocPtr entities;    // the HTML entities met so far
+    XmlDocPtr entities;  // the HTML entities met so far
     xmlParserCtxtPtr ctxt = nullptr;
 
     void Flush() {
@@ -155,9 +154,9 @@ struct Fb2Reader {
     }
 
     void Text(std::string_view utf8) {
-        // libxml2 drops every later "&amp;" once a document is not well-formed; an entity it
-        // was not allowed to expand is no damage.
-        if (!damaged) ctxt->wellFormed = 1;
+        // libxml2 drops every later "&amp;" once a document is not well-formed; the only
+        // entities this parser has are XML's and HTML's, which are safe to go on expanding.
+        ctxt->wellFormed = 1;
         if (binaryDepth > 0) return;
         if (field) {
             if (field->size() < kFieldCap) field->append(utf8.substr(0, kFieldCap));
@@ -202,11 +201,8 @@ void OnText(void* ctx, const xmlChar* text, int len) {
 }
 
 void OnError(void* ctx, xmlError* error) {
-    Fb2Reader& r = Self(ctx);
-    if (!error || error->level < XML_ERR_ERROR) return;
-    if (error->code != XML_ERR_UNDECLARED_ENTITY && error->code != XML_WAR_UNDECLARED_ENTITY)
-        r.damaged = true;
-    if (r.error.empty()) r.error = XmlErrorText(error);
+    std::string& first = Self(ctx).error;
+    if (first.empty() && error && error->level >= XML_ERR_ERROR) first = XmlErrorText(error);
 }
 
 // Entities the document declares are never stored or expanded (a billion laughs stays a few

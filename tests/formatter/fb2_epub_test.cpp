@@ -230,6 +230,8 @@ TEST(ConvertedBooks, BrokenFb2GivesWhatCouldBeReadOrAMessage) {
     // Cut off in the middle of the poem: the text before the cut is the book.
     const std::string whole = HandMadeFb2();
     ExpectBook(Fb2ToBook(whole.substr(0, whole.find(Cp("строка два")))), "Строка один,");
+    // A broken attribute does not cost the text after it its "&".
+    ExpectBook(Fb2ToBook("<FictionBook><body><p x=1>a</p><p>b &amp; c</p></body>"), "b & c");
     // Without its encoding declared, a book that is not UTF-8 is read as windows-1251.
     std::string undeclared = whole;
     undeclared.erase(undeclared.find(" encoding="), 24);
