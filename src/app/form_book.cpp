@@ -681,6 +681,10 @@ void TFormBook::ShowReadingStatistics() {
     if (Seams.ShowStatistics) Seams.ShowStatistics();
 }
 
+void TFormBook::ShowTextWarning(const std::string& utf8) {
+    ShowWarning(this, QString::fromStdString(utf8));
+}
+
 void TFormBook::SetCpuTestClockEnabled(bool enabled) {
     cpuTimer_->SetEnabled(enabled);
 }

@@ -136,6 +136,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     void SetCpuTestClockEnabled(bool enabled) override;
     void CollapseContents() override;
     void ShowReadingStatistics() override;
+    void ShowTextWarning(const std::string& utf8) override;
     void PostToUi(std::function<void()> call) override;
 
     // Font, page geometry and images again, fitted to the height the window offers the page.

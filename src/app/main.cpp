@@ -9,6 +9,8 @@
 #include "app/reading_statistics.h"
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
+#include "book/text_loader.h"
+#include "gui/dialogs.h"
 #include "gui/program_icon.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
@@ -32,6 +34,13 @@ int main(int argc, char** argv) {
     lectorix::ProgramSettings settings;
     settings.SetStore(lectorix::ChooseSettingsStore(
         QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()));
+    // A file that is no settings file is put aside before anything reads or overwrites it.
+    std::string damagedSettings;
+    try {
+        damagedSettings = lectorix::SetAsideDamagedSettings(settings.Store().IniFileName);
+    } catch (const lectorix::UserError& e) {
+        damagedSettings = e.what();
+    }
     lectorix::TFormBook form(nullptr, [&settings](lectorix::ReadingEngine& engine) {
         settings.LoadUserSettings(engine.Settings, engine.StepOverhead);
     });
@@ -46,5 +55,6 @@ int main(int argc, char** argv) {
 
     splash.reset();
     form.showMaximized();
+    if (!damagedSettings.empty()) lectorix::ShowWarning(&form, QString::fromUtf8(damagedSettings));
     return QApplication::exec();
 }

@@ -218,6 +218,8 @@ ArchiveFiles ReadArchiveFiles(std::string_view bytes, const std::string& name,
 bool LoadFromArchive(const std::string& path, std::string& text, const ArchiveProgress& progress) {
     auto bytes = ReadFirstArchiveFile(path, progress);
     if (!bytes) return false;
+    if (IsBinaryData(*bytes))
+        throw NotTextError("Не удалось открыть файл \"" + path + "\": в архиве не текстовый файл");
     text = DecodeText(std::move(*bytes));
     return true;
 }

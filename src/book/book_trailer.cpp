@@ -1,5 +1,7 @@
 #include "book/book_trailer.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "book/cp1251.h"
@@ -33,18 +35,110 @@ struct Line {
     size_t start, end;  // end excludes the line break
 };
 
-std::vector<Line> LinesOf(std::string_view text) {
+// The lines of text[from, to), offsets into the whole text.
+std::vector<Line> LinesOf(std::string_view text, size_t from, size_t to) {
     std::vector<Line> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    size_t start = from;
+    for (size_t i = from; i < to; ++i) {
         if (text[i] == '\n' || text[i] == '\r') {
             lines.push_back({start, i});
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (text[i] == '\r' && i + 1 < to && text[i + 1] == '\n') ++i;
             start = i + 1;
         }
     }
-    if (start < text.size()) lines.push_back({start, text.size()});
+    if (start < to) lines.push_back({start, to});
     return lines;
+}
+
+// Start of the line that holds (or ends at) `pos`.
+size_t LineStart(std::string_view text, size_t pos) {
+    while (pos > 0 && text[pos - 1] != '\n' && text[pos - 1] != '\r')
+        --pos;
+    return pos;
+}
+
+// End of the line before the one starting at `start` (which must not be 0).
+size_t PreviousLineEnd(std::string_view text, size_t start) {
+    return start >= 2 && text[start - 1] == '\n' && text[start - 2] == '\r' ? start - 2 : start - 1;
+}
+
+bool IsNumberField(std::string_view field) {
+    field = Trim(field);
+    if (!field.empty() && (field[0] == '+' || field[0] == '-')) field.remove_prefix(1);
+    return !field.empty() &&
+           std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A line a trailer is made of: a header line, or a title followed by number fields. The last
+// line of a cut-off file may stop anywhere in such a line.
+bool IsTrailerShaped(std::string_view line, bool cutOff) {
+    if (line.starts_with("<INFOTEXT")) return true;
+    const size_t bar = line.find('|');
+    if (bar == std::string_view::npos) return cutOff;
+    std::string_view rest = line.substr(bar + 1);
+    for (size_t next; (next = rest.find('|')) != std::string_view::npos;
+         rest.remove_prefix(next + 1)) {
+        if (!IsNumberField(rest.substr(0, next))) return false;
+    }
+    return rest.empty() || (cutOff && IsNumberField(rest));
+}
+
+// Start of the "<MENU>" line of a trailer that lost its last bytes, or npos when the text does
+// not end in one. `lastStart`/`lastEnd` bound the last non-blank line.
+size_t FindCutOffMenu(std::string_view text, size_t lastStart, size_t lastEnd) {
+    bool cutLine = true;
+    for (size_t start = lastStart, end = lastEnd;;) {
+        const std::string_view line = text.substr(start, end - start);
+        if (Trim(line) == kMenu) return start;
+        if (!IsTrailerShaped(line, cutLine) || start == 0) return std::string_view::npos;
+        cutLine = false;
+        end = PreviousLineEnd(text, start);
+        start = LineStart(text, end);
+    }
+}
+
+std::string Quoted(std::string_view cp1251) {
+    return "\xC2\xAB" + Cp1251ToUtf8(cp1251) + "\xC2\xBB";
+}
+
+[[noreturn]] void Damaged(const std::string& what) {
+    throw UserError("Содержание книги повреждено: " + what);
+}
+
+// Positions must run forwards and stay inside the body, letters and line counts must grow with
+// them and fit in the characters before them, or pages would be cut wrongly and the arithmetic
+// on them overflow. `bodyLength` is the body without the CR LF before "<MENU>".
+void CheckContents(const BookContents& book, long long bodyLength) {
+    const auto& e = book.ContentsEntries;
+    const size_t count = static_cast<size_t>(book.ContentsCount);
+    auto name = [&](size_t i) {
+        return i == count ? std::string("строки итогов") : "главы " + Quoted(e[i].Title);
+    };
+    for (size_t i = 0; i <= count; ++i) {
+        const ContentsEntry& entry = e[i];
+        const long long limit = i == count ? bodyLength + 2 : bodyLength;
+        if (entry.Pos < 0 || entry.Pos > limit)
+            Damaged("позиция " + std::to_string(entry.Pos) + " " + name(i) +
+                    " за пределами текста длиной " + std::to_string(bodyLength));
+        if (i > 0 && entry.Pos < e[i - 1].Pos)
+            Damaged("позиция " + std::to_string(entry.Pos) + " " + name(i) +
+                    " меньше позиции предыдущей");
+        if (entry.Letters < 0 || entry.Letters > entry.Pos)
+            Damaged("число знаков " + std::to_string(entry.Letters) + " " + name(i) +
+                    " вне пределов от 0 до её позиции");
+        for (int k = 0; k < kLineCountWidths; ++k) {
+            const std::int64_t lines = entry.LineCounts[k];
+            // Every counted line holds at least one character before Pos.
+            const char* wrong = lines < 0 ? " меньше нуля"
+                                : lines > entry.Pos ? " больше числа знаков перед ней"
+                                : i > 0 && lines < e[i - 1].LineCounts[k]
+                                    ? " меньше, чем у предыдущей"
+                                    : nullptr;
+            if (wrong)
+                Damaged("число строк " + std::to_string(lines) + " " + name(i) + " при ширине " +
+                        std::to_string(16 + 2 * k) + wrong);
+        }
+    }
 }
 
 }  // namespace
@@ -74,58 +168,73 @@ std::string TagValue(std::string_view line, std::string_view tag) {
 bool ParseBookTrailer(std::string& text, BookContents& book,
                       const std::function<void(int, int)>& progress) {
     book = BookContents{};
-    std::vector<Line> lines = LinesOf(text);
-    if (lines.size() < 2) return false;
+    const std::string_view all = text;
+    // Fewer than two lines: nothing to do.
+    const size_t firstBreak = all.find_first_of("\r\n");
+    if (firstBreak == std::string_view::npos) return false;
+    const size_t second = firstBreak + (all.substr(firstBreak, 2) == "\r\n" ? 2 : 1);
+    if (second >= all.size()) return false;
 
-    // Blank lines at the end go, with the line break before them.
-    size_t last = lines.size();
-    while (last > 0 && Trim(std::string_view(text).substr(
-                                lines[last - 1].start, lines[last - 1].end - lines[last - 1].start))
-                           .empty())
-        --last;
-    if (last == 0) {
+    // Blank lines at the end go, with the line break before them. Only the end of the text is
+    // looked at, so a long plain text costs nothing here.
+    const size_t trimmed = TrimRight(all).size();
+    if (trimmed == 0) {
         text.clear();
         return false;
     }
-    const size_t bodyEnd = lines[last - 1].end;
-    lines.resize(last);
-    auto lineText = [&](size_t i) {
-        return std::string_view(text).substr(lines[i].start, lines[i].end - lines[i].start);
-    };
-    if (lineText(last - 1).find(kEnd) == std::string_view::npos) {
+    const size_t brk = all.find_first_of("\r\n", trimmed);
+    const size_t bodyEnd = brk == std::string_view::npos ? all.size() : brk;
+    const size_t lastStart = LineStart(all, bodyEnd);
+    if (all.substr(lastStart, bodyEnd - lastStart).find(kEnd) == std::string_view::npos) {
+        // A book whose end was cut off: its body opens without the remains of the contents.
+        const size_t menu = FindCutOffMenu(all, lastStart, bodyEnd);
+        if (menu != std::string_view::npos) {
+            text.resize(menu == 0 ? 0 : PreviousLineEnd(all, menu));
+            book.Warning =
+                "Содержание книги повреждено: конец файла потерян. Книга открыта "
+                "как текст без содержания.";
+            return false;
+        }
         text.resize(bodyEnd);
         return false;
     }
 
-    BookContents parsed;
-    size_t lastEntry = 0, firstEntry = 0;
-    for (size_t i = last; i-- > 0;) {
-        if (lineText(i).find(kTotals) != std::string_view::npos) {
-            lastEntry = i == 0 ? 0 : i - 1;
-            break;
-        }
-    }
-    for (size_t i = lastEntry + 1; i-- > 0;) {
-        if (lineText(i).find(kMenu) != std::string_view::npos) {
-            firstEntry = i + 1;
-            break;
-        }
-    }
+    // Upwards from the end: the totals line, then the menu line above it.
+    const size_t totalsAt = all.substr(0, bodyEnd).rfind(kTotals);
+    if (totalsAt == std::string_view::npos)
+        throw UserError("В книге нет строки \"" + std::string(kTotals) + "\"");
+    const size_t totalsStart = LineStart(all, totalsAt);
+    if (totalsStart == lastStart) Damaged("нет строки итогов");
+    const size_t menuAt =
+        totalsStart == 0 ? std::string_view::npos : all.substr(0, totalsStart).rfind(kMenu);
+    if (menuAt == std::string_view::npos)
+        throw UserError("В книге нет строки \"" + std::string(kMenu) + "\"");
+    const size_t menuStart = LineStart(all, menuAt);
+    // Line 0 is the menu line, the last one the end mark; only the trailer is split.
+    std::vector<Line> lines = LinesOf(all, menuStart, bodyEnd);
+    const size_t last = lines.size();
+    auto lineText = [&](size_t i) {
+        return all.substr(lines[i].start, lines[i].end - lines[i].start);
+    };
+    size_t totalsLine = 0;
+    while (lines[totalsLine].start != totalsStart)
+        ++totalsLine;
+    const size_t firstEntry = 1;
 
+    BookContents parsed;
     // Header lines below the totals, in any order; the lowest of a repeated tag wins.
     const auto tags = HeaderTags(parsed.Header);
-    for (size_t i = last; i-- > 0;) {
+    for (size_t i = last; i-- > totalsLine;) {
         const std::string_view line = lineText(i);
         for (const auto& [tag, value] : tags) {
             if (value->empty()) *value = TagValue(line, tag);
         }
-        if (line.find(kTotals) != std::string_view::npos) break;
     }
 
-    if (lastEntry + 1 < firstEntry)
-        throw UserError("Содержание книги повреждено: нет строк содержания");
-    const size_t count = lastEntry + 1 - firstEntry;
-    if (lastEntry + 1 >= last) throw UserError("Содержание книги повреждено: нет строки итогов");
+    const size_t count = totalsLine - firstEntry;
+    // The line numbers in messages count from the top of the file.
+    const size_t menuLineNumber = static_cast<size_t>(
+        std::count(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(menuStart), '\n'));
     parsed.ContentsCount = static_cast<int>(count);
     parsed.ContentsEntries.resize(count + 1);
     parsed.Nodes.reserve(count + 1);
@@ -159,29 +268,20 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         node.Text = node.Level == 1 ? title : title.substr(blanks);
         ContentsEntry& entry = parsed.ContentsEntries[i];
         entry.Title = node.Text;
-        entry.Pos = ParseContentsNumber(CutField(line), lineIndex);
-        entry.Letters = ParseContentsNumber(CutField(line), lineIndex);
+        const size_t fileLine = menuLineNumber + lineIndex;
+        entry.Pos = ParseContentsNumber(CutField(line), fileLine);
+        entry.Letters = ParseContentsNumber(CutField(line), fileLine);
         for (auto& c : entry.LineCounts)
-            c = ParseContentsNumber(CutField(line), lineIndex);
+            c = ParseContentsNumber(CutField(line), fileLine);
         parsed.Nodes.push_back(std::move(node));
     }
     parsed.Nodes.pop_back();  // the totals row has no node
 
-    // Positions must run forwards and stay inside the text, or pages would be cut wrongly.
-    for (size_t i = 0; i <= count; ++i) {
-        const long long pos = parsed.ContentsEntries[i].Pos;
-        const long long before = i == 0 ? 0 : parsed.ContentsEntries[i - 1].Pos;
-        if (pos < before)
-            throw UserError("Содержание книги повреждено: позиция " + std::to_string(pos) +
-                            " главы " + std::to_string(i + 1) + " меньше позиции предыдущей");
-    }
-
     const long long cut = parsed.ContentsEntries[count].Pos - 2;
-    if (cut < 0 || cut > static_cast<long long>(bodyEnd) ||
-        (count > 0 && parsed.ContentsEntries[count - 1].Pos > cut))
-        throw UserError("Содержание книги повреждено: позиция " +
-                        std::to_string(parsed.ContentsEntries[count].Pos) +
-                        " за пределами текста длиной " + std::to_string(bodyEnd));
+    if (cut < 0 || cut > static_cast<long long>(bodyEnd))
+        Damaged("позиция " + std::to_string(parsed.ContentsEntries[count].Pos) +
+                " строки итогов за пределами текста длиной " + std::to_string(bodyEnd));
+    CheckContents(parsed, cut);
     parsed.BookTrailer = text.substr(static_cast<size_t>(cut), bodyEnd - static_cast<size_t>(cut));
     text.resize(static_cast<size_t>(cut));
     book = std::move(parsed);
@@ -197,19 +297,23 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage) 
     const int k = WidthClass(charsPerLine);
     const double lpp = linesPerPage > 0 ? linesPerPage : 1;
     auto& e = book.ContentsEntries;
-    const int count = book.ContentsCount;
     if (e.empty()) return 0;
+    const int count = std::clamp(book.ContentsCount, 0, static_cast<int>(e.size()) - 1);
     for (auto& entry : e)
         entry.LastPageLines = linesPerPage;
+    // The page numbers stop growing at the largest int; a trailer that passed ParseBookTrailer
+    // never gets there, but nothing here may overflow whatever the counts are.
+    constexpr double kMaxPage = INT_MAX;
     double acc = 1.0;
     long long page = 1;
     e[0].Page = 1;
     if (!book.Nodes.empty()) book.Nodes[0].Text = e[0].Title + std::string(kPagePrefix) + "1-";
     for (int i = 1; i <= count; ++i) {
-        const std::int64_t d = e[i].LineCounts[k] - e[i - 1].LineCounts[k];
+        std::int64_t d = 0;
+        if (__builtin_sub_overflow(e[i].LineCounts[k], e[i - 1].LineCounts[k], &d)) d = 0;
         if (d > 0) {
-            acc += static_cast<double>(d) / lpp;
-            if (acc != std::floor(acc)) acc += 1;
+            acc = std::min(acc + static_cast<double>(d) / lpp, kMaxPage);
+            if (acc != std::floor(acc)) acc = std::min(acc + 1, kMaxPage);
             page = static_cast<long long>(std::trunc(acc));
         }
         if (acc != std::floor(acc))

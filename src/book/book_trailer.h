@@ -45,6 +45,8 @@ struct BookContents {
     std::vector<ContentsNode> Nodes;  // ContentsCount nodes
     BookHeader Header;
     std::string BookTrailer;  // from the CR LF before "<MENU>" to the end of the text
+    // What the user should be told about a text that opens although its trailer was damaged.
+    std::string Warning;
 };
 
 // A number field of a contents line (decimal, blanks around it allowed). Throws UserError
@@ -57,7 +59,12 @@ std::string TagValue(std::string_view line, std::string_view tag);
 
 // Recognises a book by its last non-blank line. For a book, fills `book`, cuts the trailer off
 // `text` and returns true; otherwise returns false. Blank lines at the end of the text are
-// removed either way. A damaged trailer throws UserError and leaves `text` as it was.
+// removed either way. A damaged trailer throws UserError and leaves `text` as it was: a missing
+// "<MENU>" or "<INFOTEXTlen>" line, numbers that are no numbers, positions outside the body or
+// running backwards, letters or line counts that are negative, shrink from one entry to the next
+// or exceed the characters before their entry. A text that ends in a "<MENU>" line followed only
+// by trailer lines lost its end mark: it returns false with the body alone in `text` and
+// `book.Warning` set. A book whose trailer lists no chapter has ContentsCount 0.
 // `progress` (done, total) is called while the contents load.
 bool ParseBookTrailer(std::string& text, BookContents& book,
                       const std::function<void(int, int)>& progress = {});

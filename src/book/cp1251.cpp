@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace lectorix {
 namespace {
@@ -138,6 +140,86 @@ bool TryUtf8ToCp1251(std::string_view utf8, std::string& out) {
         i += static_cast<size_t>(len);
     }
     out.resize(static_cast<size_t>(o - out.data()));
+    return true;
+}
+
+namespace {
+
+// Writes the UTF-8 form of `cp` so that it ends just before `end`; returns its start.
+unsigned char* PutUtf8Before(unsigned char* end, char32_t cp) {
+    if (cp < 0x80) {
+        *--end = static_cast<unsigned char>(cp);
+    } else if (cp < 0x800) {
+        *--end = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        *--end = static_cast<unsigned char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+        *--end = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        *--end = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        *--end = static_cast<unsigned char>(0xE0 | (cp >> 12));
+    } else {
+        *--end = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        *--end = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        *--end = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+        *--end = static_cast<unsigned char>(0xF0 | (cp >> 18));
+    }
+    return end;
+}
+
+}  // namespace
+
+bool Utf8ToCp1251InPlace(std::string& text) {
+    auto* p = reinterpret_cast<unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = SkipAscii(p, 0, n);
+    if (i >= n) return false;
+    // One pass: a CP1251 byte never takes more room than its UTF-8 sequence, so the output
+    // trails the input. Characters that became '?' are noted, so that bytes found not to be
+    // UTF-8 after all can be put back exactly as they were.
+    const auto& fromUnicode = GetTables().fromUnicode;
+    std::vector<std::pair<size_t, char32_t>> replaced;
+    const size_t first = i;
+    size_t o = i;
+    auto restore = [&] {
+        // Not UTF-8: rebuild the bytes before `i` from the output, back to front.
+        unsigned char* end = p + i;
+        auto note = replaced.rbegin();
+        for (size_t j = o; j-- > first;) {
+            char32_t c = Cp1251ToUnicode(p[j]);
+            if (note != replaced.rend() && note->first == j) c = (note++)->second;
+            end = PutUtf8Before(end, c);
+        }
+    };
+    while (i < n) {
+        // ASCII and two-byte sequences (Cyrillic, most of what CP1251 holds) without a branch
+        // between them: Russian text changes from one to the other at every blank.
+        if (i + 1 < n) {
+            const unsigned b0 = p[i], b1 = p[i + 1];
+            const bool ascii = b0 < 0x80;
+            const bool two = b0 - 0xC2u < 0x1Eu && (b1 & 0xC0) == 0x80;
+            if (ascii || two) {
+                const unsigned cp = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
+                unsigned char b = ascii ? static_cast<unsigned char>(b0) : fromUnicode[cp];
+                if (b == 0 && !ascii) {
+                    replaced.emplace_back(o, cp);
+                    b = '?';
+                }
+                p[o++] = b;
+                i += 1 + static_cast<size_t>(two);
+                continue;
+            }
+        }
+        char32_t cp = 0;
+        const int len = DecodeUtf8(p + i, n - i, cp);
+        if (len == 0) {
+            restore();
+            return false;
+        }
+        const unsigned char b = cp < 0x10000 ? fromUnicode[cp] : 0;
+        if (b == 0 && cp != 0) replaced.emplace_back(o, cp);
+        p[o++] = b == 0 && cp != 0 ? '?' : b;
+        i += static_cast<size_t>(len);
+    }
+    text.resize(o);
     return true;
 }
 

@@ -66,6 +66,10 @@ std::string Utf8ToCp1251(std::string_view utf8);
 // well-formed.
 bool TryUtf8ToCp1251(std::string_view utf8, std::string& out);
 
+// Converts `text` to CP1251 in its own bytes when it is well-formed UTF-8 holding a byte of 0x80
+// or above, and returns true; leaves it as it is otherwise.
+bool Utf8ToCp1251InPlace(std::string& text);
+
 // Converts CP1251 to UTF-8 for printing and drawing.
 std::string Cp1251ToUtf8(std::string_view text);
 

@@ -10,8 +10,9 @@
 
 namespace lectorix {
 
-TSrtingConvert::TSrtingConvert(std::string text, size_t length, EndHandler onEnd)
-    : text_(std::move(text)), length_(std::min(length, text_.size())), onEnd_(std::move(onEnd)) {
+TSrtingConvert::TSrtingConvert(std::shared_ptr<const std::string> text, size_t length,
+                               EndHandler onEnd)
+    : text_(std::move(text)), length_(std::min(length, text_->size())), onEnd_(std::move(onEnd)) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -32,7 +33,7 @@ void TSrtingConvert::Run() {
     param.sched_priority = 0;
     idle_.store(pthread_setschedparam(pthread_self(), SCHED_IDLE, &param) == 0);
 
-    const std::string_view text = text_;
+    const std::string_view text = *text_;
     std::int64_t total = 0;
     for (size_t pos = 0; pos < length_ && !stop_.load(std::memory_order_relaxed); pos += kSlice)
         total += CountLetters(text.substr(pos, std::min(kSlice, length_ - pos)));

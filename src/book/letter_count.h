@@ -4,13 +4,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 namespace lectorix {
 
-// Counts the letters of its own copy of a text on a thread of the lowest priority the system
+// Counts the letters of a text it shares with the reader (never copied: texts may be hundreds of
+// megabytes) on a thread of the lowest priority the system
 // gives, 1500 characters at a time, and hands the total to its end handler once. A count that
 // was abandoned never calls its handler.
 class TSrtingConvert {
@@ -19,7 +21,10 @@ class TSrtingConvert {
     static constexpr size_t kSlice = 1500;
 
     // Starts counting the first `length` characters of `text` at once.
-    TSrtingConvert(std::string text, size_t length, EndHandler onEnd);
+    TSrtingConvert(std::shared_ptr<const std::string> text, size_t length, EndHandler onEnd);
+    TSrtingConvert(std::string text, size_t length, EndHandler onEnd)
+        : TSrtingConvert(std::make_shared<const std::string>(std::move(text)), length,
+                         std::move(onEnd)) {}
     // Abandons the count and waits for the thread, which stops within one slice.
     ~TSrtingConvert();
     TSrtingConvert(const TSrtingConvert&) = delete;
@@ -34,7 +39,7 @@ class TSrtingConvert {
   private:
     void Run();
 
-    std::string text_;
+    std::shared_ptr<const std::string> text_;
     size_t length_;
     EndHandler onEnd_;
     std::atomic<bool> stop_{false};

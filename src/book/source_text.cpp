@@ -5,8 +5,9 @@
 namespace lectorix {
 
 void SourceText::Assign(std::string text) {
-    text_ = std::move(text);
-    trimmedLength_ = static_cast<long long>(TrimRight(text_).size());
+    auto shared = std::make_shared<const std::string>(std::move(text));
+    trimmedLength_ = static_cast<long long>(TrimRight(*shared).size());
+    text_ = std::move(shared);
 }
 
 }  // namespace lectorix

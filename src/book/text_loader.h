@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "book/file_save.h"  // WriteFileBytes, for the callers that read and write
+
 namespace lectorix {
 
 // An error whose message is meant for the user as it stands.
@@ -13,7 +15,19 @@ class UserError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Every LF without a CR before it and every CR without an LF after it becomes CR LF.
+// A file that holds no text at all (a program, an image): refused rather than shown as garbage.
+class NotTextError : public UserError {
+  public:
+    using UserError::UserError;
+};
+
+// True for bytes that are no text: a NUL byte, or more than one byte in ten a control character
+// other than tab, the line and page breaks and the end-of-file mark. Bytes opened by a UTF-16
+// byte-order mark are left to the decoding.
+bool IsBinaryData(std::string_view bytes);
+
+// Every LF without a CR before it and every CR without an LF after it becomes CR LF. Works in the
+// string it is given, growing it at the end, so a large text is not copied.
 std::string NormalizeLineEnds(std::string text);
 
 // An RTF document (bytes beginning with "{\rtf") becomes its text by RtfToText, wherever the
@@ -25,12 +39,7 @@ std::string DecodeText(std::string bytes);
 // Reads a whole file as bytes. Throws UserError naming the file when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
-// Replaces the file at `path` with `bytes` atomically: a temporary file beside it is written,
-// flushed and renamed over it, so a failed write leaves the old file whole. Throws UserError
-// naming the file and the reason.
-void WriteFileBytes(const std::string& path, std::string_view bytes);
-
-// ReadFileBytes followed by DecodeText.
+// ReadFileBytes followed by DecodeText. Throws NotTextError naming the file for binary data.
 std::string LoadTextFile(const std::string& path);
 
 }  // namespace lectorix

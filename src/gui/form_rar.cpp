@@ -5,12 +5,11 @@
 #include <QProgressBar>
 #include <QScreen>
 
-#include "reader/clock.h"
+#include <QElapsedTimer>
 
 namespace lectorix {
 namespace {
 
-constexpr double kMsPerDay = 86400000.0;
 constexpr double kPumpEveryMs = 30;  // often enough to look alive, rare enough to cost nothing
 
 }  // namespace
@@ -27,7 +26,16 @@ TFormRAR::TFormRAR(QWidget* parent)
     ProgressBar1->setGeometry(8, 22, 160, 20);
 }
 
-ProgressWindow::ProgressWindow(QWidget* parent, Clock& clock) : parent_(parent), clock_(clock) {}
+ProgressWindow::ProgressWindow(QWidget* parent, MsClock clock)
+    : parent_(parent), clock_(std::move(clock)) {}
+
+ProgressWindow::MsClock ProgressWindow::SteadyMs() {
+    return [] {
+        static QElapsedTimer timer;
+        if (!timer.isValid()) timer.start();
+        return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    };
+}
 
 ProgressWindow::~ProgressWindow() = default;
 
@@ -39,15 +47,15 @@ void ProgressWindow::ShowProgressWindow(int maximum, const QString& caption) {
         form_->ProgressBar1->setRange(0, maximum_);
         form_->ProgressBar1->setValue(0);
     }
-    if (!active_) started_ = lastPump_ = clock_.Now();
+    if (!active_) started_ = lastPump_ = clock_();
     active_ = true;
 }
 
 void ProgressWindow::SetProgress(int position) {
     if (!active_) return;
-    const double now = clock_.Now();
+    const double now = clock_();
     if (!form_) {
-        if ((now - started_) * kMsPerDay < kShowAfterMs) return;
+        if (now - started_ < kShowAfterMs) return;
         form_ = std::make_unique<TFormRAR>(parent_);
         form_->setWindowTitle(caption_);
         form_->ProgressBar1->setRange(0, maximum_);
@@ -61,7 +69,7 @@ void ProgressWindow::SetProgress(int position) {
     }
     form_->ProgressBar1->setValue(std::clamp(position, 0, maximum_));
     form_->ProgressBar1->repaint();
-    if ((now - lastPump_) * kMsPerDay >= kPumpEveryMs) {
+    if (now - lastPump_ >= kPumpEveryMs) {
         lastPump_ = now;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }

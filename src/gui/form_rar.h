@@ -4,13 +4,12 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QProgressBar;
 
 namespace lectorix {
-
-class Clock;
 
 class TFormRAR : public QDialog {
     Q_OBJECT
@@ -26,7 +25,10 @@ class ProgressWindow {
   public:
     static constexpr double kShowAfterMs = 150;
 
-    ProgressWindow(QWidget* parent, Clock& clock);
+    // Milliseconds on a monotonic clock; tests hand in their own.
+    using MsClock = std::function<double()>;
+    explicit ProgressWindow(QWidget* parent, MsClock clock = SteadyMs());
+    static MsClock SteadyMs();
     ~ProgressWindow();
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
@@ -40,7 +42,7 @@ class ProgressWindow {
 
   private:
     QWidget* parent_;
-    Clock& clock_;
+    MsClock clock_;
     std::unique_ptr<TFormRAR> form_;
     QString caption_;
     int maximum_ = 100;

@@ -36,6 +36,8 @@ class ReaderView {
     virtual void SetCpuTestClockEnabled(bool /*enabled*/) {}
     // The measured tick overhead, for the hidden developer label.
     virtual void ShowTickOverhead(const std::string& /*text*/) {}
+    // A message box: something the user must know about the text just opened.
+    virtual void ShowTextWarning(const std::string& /*utf8*/) {}
     // The reading statistics at the end of a text.
     virtual void ShowReadingStatistics() {}
     // Run `call` on the user-interface thread later (the letter count ends on its own thread).

@@ -78,11 +78,14 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     ResetEngine();
 
     MemoSource.Assign(std::move(text));
-    Page.BookMode = isBook;
+    // A book whose trailer lists no chapter reads as one unnamed chapter: its body from the
+    // start, paged as a plain text, since its line counts describe no chapter.
+    const bool chapters = isBook && book.ContentsCount > 0;
+    Page.BookMode = chapters;
     Book = std::move(book);
     Text.TotalPages = 0;
-    if (isBook) {
-        BookTrailer = Book.BookTrailer;
+    if (isBook) BookTrailer = Book.BookTrailer;
+    if (chapters) {
         ComputeChapterPages();
     } else {
         if (!reopening) {
@@ -99,7 +102,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     Page.TextEnded = false;
     Page.LettersOnPage = 1;
     Text.LettersToRead = Page.TotalLetters;
-    if (isBook && Book.ContentsCount > 0) {
+    if (chapters) {
         GoToContentsEntry(0);
         view_.SetActionEnabled(ReaderAction::Save, false);
         view_.SetActionEnabled(ReaderAction::ZakladkaAdd, true);
@@ -108,6 +111,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
         ShowPage();
     }
     Engine.PageDelayTicks = PageDelayTicksFor();
+    if (!Book.Warning.empty()) view_.ShowTextWarning(Book.Warning);
 }
 
 void ReadingEngine::ComputeChapterPages() {
@@ -146,13 +150,14 @@ void ReadingEngine::StartLetterCount() {
     Page.TotalLetters = -1;
     if (count_) count_->Abandon();
     const std::uint64_t generation = ++countGeneration_;
-    const std::string& text = MemoSource.Text();
-    count_ =
-        std::make_unique<TSrtingConvert>(text, text.size(), [this, generation](std::int64_t total) {
-            view_.PostToUi([this, generation, total] {
-                if (generation == countGeneration_) ConvertDone(total);
-            });
-        });
+    const auto text = MemoSource.Shared();
+    count_ = std::make_unique<TSrtingConvert>(text, text->size(),
+                                              [this, generation](std::int64_t total) {
+                                                  view_.PostToUi([this, generation, total] {
+                                                      if (generation == countGeneration_)
+                                                          ConvertDone(total);
+                                                  });
+                                              });
 }
 
 void ReadingEngine::ConvertDone(std::int64_t total) {

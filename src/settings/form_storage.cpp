@@ -219,14 +219,25 @@ void TFormStorage::RestoreFrom(const SettingsStore& store) {
         const std::string listSection = section_ + "." + p.Key;
         const int count = ParseCount(Trim(store.Read(listSection, "Count").value_or("0")));
         if (count <= 0) continue;
-        // Lines past the last one present would all be empty: a damaged Count of two
-        // thousand million must not allocate them.
-        int present = 0;
+        // The lines present below Count, in order.
+        std::vector<int> present;
         for (const std::string& key : store.Keys(listSection))
-            present = std::max(present, std::min(ItemIndex(key), count - 1) + 1);
-        std::vector<std::string> lines(static_cast<size_t>(std::min(present, kMaxListLines)));
-        for (size_t i = 0; i < lines.size(); ++i)
-            lines[i] = store.Read(listSection, "Item" + std::to_string(i)).value_or("");
+            if (const int index = ItemIndex(key); index >= 0 && index < count)
+                present.push_back(index);
+        std::sort(present.begin(), present.end());
+        std::vector<std::string> lines;
+        if (!present.empty() && present.back() < kMaxListLines) {
+            // A missing line between them reads as empty.
+            lines.resize(static_cast<size_t>(present.back()) + 1);
+            for (size_t i = 0; i < lines.size(); ++i)
+                lines[i] = store.Read(listSection, "Item" + std::to_string(i)).value_or("");
+        } else {
+            // Only damage puts a line past the cap: a Count of two thousand million with one
+            // line near its end. Keep the lines there are, never millions of empty ones.
+            if (present.size() > size_t{kMaxListLines}) present.resize(kMaxListLines);
+            for (const int index : present)
+                lines.push_back(*store.Read(listSection, "Item" + std::to_string(index)));
+        }
         p.SetList(std::move(lines));
     }
     for (NamedValue& v : values_) {
@@ -243,7 +254,7 @@ void TFormStorage::Save() const {
 }
 
 void TFormStorage::Restore() {
-    const StoreLock lock(IniFileName);
+    const StoreLock lock(IniFileName, StoreLock::kRead);
     const auto store = OpenSettingsStore(IniFileName, UseRegistry, true);
     RestoreFrom(*store);
 }

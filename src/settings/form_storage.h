@@ -60,7 +60,8 @@ class TFormStorage {
     void SaveTo(SettingsStore& store) const;
     void RestoreFrom(const SettingsStore& store);
 
-    // A list restores min(Count, the last line present + 1, this) lines.
+    // A list restores min(Count, the last line present + 1) lines when that is within this cap,
+    // and only the lines present (up to the cap) when it is not.
     static constexpr int kMaxListLines = 100000;
 
   private:

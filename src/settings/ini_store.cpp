@@ -4,7 +4,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -128,11 +130,47 @@ bool IniDocument::HasSection(std::string_view section) const {
     return sectionIndex_.contains(Lower(section));
 }
 
+bool IsSettingsText(std::string_view bytes) {
+    if (bytes.find('\0') != std::string_view::npos) return false;
+    size_t controls = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        controls += b < 0x20 && b != '\t' && b != '\r' && b != '\n';
+    }
+    if (controls * 2 > bytes.size()) return false;
+    const bool blank = std::all_of(bytes.begin(), bytes.end(), [](char c) { return IsWhite(c); });
+    return blank || !IniDocument::Parse(bytes).Sections().empty();
+}
+
+std::string SetAsideDamagedSettings(const std::string& path) {
+    // The file a link leads to is what is damaged; the link then leads to the fresh one.
+    const std::string real = FollowLinks(path);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(real, ec)) return {};
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(real);
+    } catch (const UserError&) {
+        return {};  // unreadable is another matter: saves refuse to overwrite it
+    }
+    if (IsSettingsText(bytes)) return {};
+    const std::string damaged = real + ".damaged";
+    if (std::rename(real.c_str(), damaged.c_str()) != 0)
+        throw UserError("Файл настроек «" + path +
+                        "» повреждён, и его не удалось переименовать в «" + damaged +
+                        "»: " + DescribeFileError(errno));
+    return "Файл настроек «" + path + "» повреждён: в нём не текст настроек. Он сохранён как «" +
+           damaged + "», настройки начаты заново.";
+}
+
 FileStoreBase::FileStoreBase(std::string path, bool quiet) : path_(std::move(path)) {
     std::error_code ec;
     if (!std::filesystem::exists(path_, ec)) return;
+    if (!quiet) setAside_ = SetAsideDamagedSettings(path_);
+    if (!setAside_.empty()) return;
     try {
-        doc_ = IniDocument::Parse(ReadFileBytes(path_));
+        std::string bytes = ReadFileBytes(path_);
+        if (IsSettingsText(bytes)) doc_ = IniDocument::Parse(bytes);
     } catch (const UserError&) {
         if (!quiet) throw;
     }
@@ -148,7 +186,7 @@ std::vector<std::string> FileStoreBase::Keys(std::string_view section) const {
 
 void FileStoreBase::Save() const {
     try {
-        WriteFileBytes(path_, doc_.Serialize());
+        WriteFileBytes(path_, doc_.Serialize(), *writer_);
     } catch (const UserError& e) {
         // Keep the reason of the failed write, say what was being saved.
         const std::string prefix = "Не удалось записать файл \"" + path_ + "\": ";
@@ -156,6 +194,8 @@ void FileStoreBase::Save() const {
         if (reason.starts_with(prefix)) reason.erase(0, prefix.size());
         throw UserError("Не удалось сохранить настройки в файл «" + path_ + "»: " + reason);
     }
+    // Saved; now the user learns once where the damaged file went.
+    if (!setAside_.empty()) throw UserError(setAside_);
 }
 
 std::optional<std::string> IniFileStore::Read(std::string_view section,
@@ -211,12 +251,13 @@ thread_local std::unordered_map<std::string, HeldLock> tHeldLocks;
 
 }  // namespace
 
-StoreLock::StoreLock(const std::string& storePath) : lockPath_(storePath + ".lock") {
+StoreLock::StoreLock(const std::string& storePath, Access access) : lockPath_(storePath + ".lock") {
     HeldLock& held = tHeldLocks[lockPath_];
     if (held.depth++ > 0) return;
-    held.fd = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    held.fd = access == kWrite ? ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)
+                               : ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (held.fd < 0) return;
-    while (::flock(held.fd, LOCK_EX) != 0 && errno == EINTR) {
+    while (::flock(held.fd, access == kWrite ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
     }
 }
 
@@ -262,19 +303,24 @@ SettingsStoreChoice ChooseSettingsStore(const std::string& executablePath,
         ::close(fd);
         return true;
     };
+    // The atomic save replaces the file a link leads to, from a temporary in that file's folder.
+    const auto canSave = [&](const std::string& path) {
+        const std::string real = FollowLinks(path);
+        return isWritable(real) && isWritable(FolderOfFile(real));
+    };
     const std::string userFile =
         probe.UserFilePath.empty() ? DefaultUserFilePath() : probe.UserFilePath;
     const SettingsStoreChoice user{userFile, true};
 
     std::error_code ec;
-    if (std::filesystem::is_regular_file(userFile, ec) && isWritable(userFile) &&
+    if (std::filesystem::is_regular_file(userFile, ec) && canSave(userFile) &&
         UserFileStore(userFile, true).HasSection("UserSetting"))
         return user;
 
     const std::string ini = IniFileNameFor(executablePath);
     if (!std::filesystem::exists(ini, ec)) {
         if (!createEmpty(ini)) return user;
-    } else if (!isWritable(ini)) {
+    } else if (!canSave(ini)) {
         return user;
     }
     return {ini, false};

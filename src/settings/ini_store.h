@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "book/file_save.h"
+
 namespace lectorix {
 
 // An ini document in memory. Section and key names compare without regard to letter case, as
@@ -71,12 +73,23 @@ class SettingsStore {
     virtual const std::string& Path() const = 0;
 };
 
+// Whether file bytes can be a settings file: text in CP1251 or UTF-8 (no NUL byte, as UTF-16
+// has, not mostly control characters either) in the ini layout (a section, unless it is blank).
+bool IsSettingsText(std::string_view bytes);
+
+// When the file at `path` (a link followed) exists but is no settings file, renames it
+// "<name>.damaged", so that the next save starts a fresh one without overwriting what the user
+// had, and returns what to tell the user; empty otherwise.
+std::string SetAsideDamagedSettings(const std::string& path);
+
 // Shared by both files: the document and where it lives.
 class FileStoreBase : public SettingsStore {
   public:
-    // A missing file is an empty document. With `quiet`, an unreadable file is one as well
-    // (restoring falls back to the current values); otherwise it throws UserError, so a save
-    // never overwrites a file it could not read.
+    // A missing file is an empty document. With `quiet`, an unreadable or damaged file is one as
+    // well (restoring falls back to the current values) and nothing is changed on disk.
+    // Otherwise an unreadable file throws UserError, so a save never overwrites a file it could
+    // not read, and a damaged one is set aside (SetAsideDamagedSettings) and the save that
+    // follows throws the notice after it has written the fresh file.
     FileStoreBase(std::string path, bool quiet);
     void EraseSection(std::string_view section) override { doc_.EraseSection(section); }
     bool HasSection(std::string_view section) const override { return doc_.HasSection(section); }
@@ -86,10 +99,16 @@ class FileStoreBase : public SettingsStore {
     const IniDocument& Document() const { return doc_; }
     // Stands in for the file's contents, for replaying bytes without a file.
     void SetDocument(IniDocument doc) { doc_ = std::move(doc); }
+    // Where Save's bytes go; tests put in one that fails.
+    void SetWriter(FileWriter& writer) { writer_ = &writer; }
 
   protected:
     std::string path_;
     IniDocument doc_;
+
+  private:
+    FileWriter* writer_ = &SystemFileWriter();
+    std::string setAside_;  // the notice of a damaged file set aside on opening
 };
 
 // The ini file: a value that begins and ends with the same quote gets one more pair of double
@@ -116,14 +135,16 @@ class UserFileStore : public FileStoreBase {
 std::unique_ptr<SettingsStore> OpenSettingsStore(const std::string& iniFileName, bool useRegistry,
                                                  bool quiet);
 
-// An exclusive advisory lock on "<store path>.lock", to be held around a restore, change and
-// save, so two running copies never lose each other's changes. Re-entrant within one thread
-// (Save and Restore take it as well); another thread or process waits. Where the lock file
-// cannot be created (a read-only folder) the lock is skipped: nothing could be saved there
-// beside it anyway.
+// An advisory lock on "<store path>.lock", to be held around a restore, change and save, so two
+// running copies never lose each other's changes. Re-entrant within one thread (Save and
+// Restore take it as well; a reading lock never has a writing one inside it); another thread or
+// process waits. A writing lock is exclusive and creates the lock file; where it cannot (a
+// read-only folder) the lock is skipped: nothing could be saved there beside it anyway. A
+// reading lock is shared and creates nothing: without a lock file no writer is at work.
 class StoreLock {
   public:
-    explicit StoreLock(const std::string& storePath);
+    enum Access { kRead, kWrite };
+    explicit StoreLock(const std::string& storePath, Access access = kWrite);
     ~StoreLock();
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
@@ -143,7 +164,7 @@ struct SettingsStoreChoice {
 // root). Empty members use the real file system and environment.
 struct StoreProbe {
     std::string UserFilePath;                             // default: DefaultUserFilePath()
-    std::function<bool(const std::string&)> IsWritable;   // an existing file
+    std::function<bool(const std::string&)> IsWritable;   // an existing file or folder
     std::function<bool(const std::string&)> CreateEmpty;  // false when it cannot be created
 };
 
@@ -156,7 +177,8 @@ std::string DefaultUserFilePath();
 
 // The user file is used when it exists, is writable and holds the section "UserSetting";
 // otherwise the ini file, created empty when missing, unless it cannot be created or is
-// read-only.
+// read-only. A file counts as writable only when its folder is too (a link followed): a save
+// writes a temporary beside it and renames that over it.
 SettingsStoreChoice ChooseSettingsStore(const std::string& executablePath,
                                         const StoreProbe& probe = {});
 

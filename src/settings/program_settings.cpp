@@ -4,6 +4,7 @@
 
 #include "book/text_loader.h"
 #include "settings/apply_settings.h"
+#include "settings/bookmarks.h"
 
 namespace lectorix {
 
@@ -27,7 +28,7 @@ void ProgramSettings::Apply(UserSettings& settings, double& stepOverhead) const 
 
 void ProgramSettings::LoadUserSettings(UserSettings& settings, double& stepOverhead) {
     {
-        const StoreLock lock(store_.IniFileName);
+        const StoreLock lock(store_.IniFileName, StoreLock::kRead);
         const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, true);
         FormStorage1.RestoreFrom(*store);
         DialogAutoSet.RestoreFrom(*store);
@@ -63,6 +64,38 @@ void ProgramSettings::StoreStepOverhead(const std::string& stepOverhead) {
     MainAutoSet.WriteValue("PopravkaSpeed", stepOverhead);
     MainAutoSet.SaveTo(*store);
     store->Save();
+}
+
+std::vector<std::string> ProgramSettings::RestoreBookmarks() {
+    MainAutoSet.SetStore(store_);
+    const StoreLock lock(store_.IniFileName, StoreLock::kRead);
+    const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, true);
+    MainAutoSet.RestoreFrom(*store);
+    return Bookmarks;
+}
+
+void ProgramSettings::AddBookmark(const std::string& line, const std::string& tickOverhead) {
+    MainAutoSet.SetStore(store_);
+    const StoreLock lock(store_.IniFileName);
+    const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, false);
+    MainAutoSet.RestoreFrom(*store);
+    AddBookmarkLine(Bookmarks, line);
+    if (!tickOverhead.empty()) MainAutoSet.WriteValue("PopravkaSpeed", tickOverhead);
+    MainAutoSet.SaveTo(*store);
+    store->Save();
+}
+
+std::vector<std::string> ProgramSettings::DropDeadBookmarks(
+    const std::function<bool(const std::string& path)>& fileExists) {
+    MainAutoSet.SetStore(store_);
+    const StoreLock lock(store_.IniFileName);
+    const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, false);
+    MainAutoSet.RestoreFrom(*store);
+    if (lectorix::DropDeadBookmarks(Bookmarks, fileExists)) {
+        MainAutoSet.SaveTo(*store);
+        store->Save();
+    }
+    return Bookmarks;
 }
 
 }  // namespace lectorix

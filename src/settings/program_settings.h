@@ -2,6 +2,7 @@
 // bookmark list and the reading diary, each bound to its form storage, all on one store.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ class ProgramSettings {
     // The CPU test's result into "PopravkaSpeed" of the main window's FormStorageAutoSet:
     // restored, changed and saved under the store's lock. Throws UserError when the save fails.
     void StoreStepOverhead(const std::string& stepOverhead);
+
+    // The bookmark list of the main window, each operation a restore, change and save under the
+    // store's lock, so two copies of the program adding bookmarks at once lose none.
+    // RestoreBookmarks only reads (and creates nothing).
+    std::vector<std::string> RestoreBookmarks();
+    // Adds the bookmark at the top (AddBookmarkLine) and stores `tickOverhead` as
+    // "PopravkaSpeed" unless it is empty. Throws UserError when the save fails.
+    void AddBookmark(const std::string& line, const std::string& tickOverhead);
+    // Drops the bookmarks that do not read or whose file is gone, saving only when some went;
+    // returns the list as it now stands.
+    std::vector<std::string> DropDeadBookmarks(
+        const std::function<bool(const std::string& path)>& fileExists);
 
     // Bound to the storages below; change them only between a restore and a save.
     SettingsControls Controls;

@@ -2,10 +2,23 @@
 #pragma once
 
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "tool/tool_args.h"
+
 namespace lectorix {
+
+// One command of the tool: what it is called, what its --help prints, what it takes and what
+// runs it. `Run` returns the exit status and throws UserError for an unreadable file.
+struct Command {
+    const char* Name;
+    const char* Help;
+    std::span<const OptionSpec> Options;
+    size_t Files = 1;
+    int (*Run)(const ParsedArgs& args, std::ostream& out) = nullptr;
+};
 
 // Runs `lectorix-tool` with `args` (without the program name). Returns the exit status:
 // 0 on success, 2 on bad arguments or an unreadable file.

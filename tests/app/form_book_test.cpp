@@ -342,6 +342,33 @@ class FormBookTest : public QObject {
         QVERIFY(form.Action(ReaderAction::Run)->isEnabled());
     }
 
+    void aBookOfAHundredThousandEntriesShowsItsFirstChapterAndItsContents() {
+        std::string body, trailer;
+        const int n = 100000;
+        for (int i = 0; i < n; ++i) {
+            std::string entry =
+                "   H" + std::to_string(i) + "|" + std::to_string(body.size()) + "|0|";
+            for (int k = 0; k < 38; ++k)
+                entry += std::to_string(2 * i) + "|";
+            trailer += entry + "\r\n";
+            body += "   H" + std::to_string(i) + "\r\n  chapter te\r\n";
+        }
+        body.resize(body.size() - 2);
+        std::string totals = "<INFOTEXTlen>|" + std::to_string(body.size() + 2) + "|0|";
+        for (int k = 0; k < 38; ++k)
+            totals += std::to_string(2 * n) + "|";
+        TFormBook form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(body + "\r\n<MENU>\r\n" + trailer + totals + "\r\n<INFOTEXTEND>");
+        ReadingEngine& e = form.Engine();
+        QVERIFY(e.Page.BookMode);
+        QCOMPARE(form.TreeView1->topLevelItemCount(), n);
+        QVERIFY(!e.Memo.Lines.empty());
+        QCOMPARE(FromCp1251(e.Memo.Lines[0]).trimmed(), QStringLiteral("H0"));
+        QCOMPARE(e.Text.TotalPages, n);
+    }
+
     void aDamagedBookIsReportedAndTheOpenTextStays() {
         TFormBook form;
         form.OpenText(Story(10));
@@ -366,6 +393,22 @@ class FormBookTest : public QObject {
         SetWarningHandler({});
         QVERIFY(told.last().contains(QStringLiteral("/nonexistent/книга.txt")));
         QVERIFY(form.Engine().MemoSource.Text() == before);
+
+        // A program or a run of NUL bytes is no text: refused, the open text kept.
+        test::TempDir dir;
+        SetWarningHandler([&](const QString& text) { told << text; });
+        QVERIFY(!form.LoadOpenedFile(
+            QString::fromStdString(dir.Write("zeros.txt", std::string(1 << 20, '\0')))));
+        QVERIFY(told.last().contains(QStringLiteral("не текстовый файл")));
+        // A book cut off in its trailer opens as its body, and the user is told.
+        std::string cut = WelcomeText();
+        cut.resize(cut.rfind("<INFOTEXTEND>") + 5);
+        form.OpenText(cut);
+        SetWarningHandler({});
+        QVERIFY(form.Engine().MemoSource.Text() == cut.substr(0, cut.find("\r\n<MENU>")));
+        QVERIFY2(told.last().contains(QStringLiteral("Содержание книги повреждено")),
+                 qPrintable(told.last()));
+        QCOMPARE(told.size(), 4);
     }
 };
 

@@ -152,6 +152,17 @@ TEST(ReadFirstArchiveFile, ArchivesThatGiveNoTextAreRefusedNamingTheFileAndTheRe
                  {{"zeros", std::string(3 << 20, '\0')}});  // an empty tar, to the tar reader
     EXPECT_NE(Message([&] { ReadFirstArchiveFile(stream, {}, 1 << 20); }).find("больше 1 МБ"),
               std::string::npos);
+
+    // A program packed in a zip is no text either: refused, the text that was open kept.
+    const std::string program = (dir.Path() / "program.zip").string();
+    WriteArchive(program, archive_write_set_format_zip, nullptr,
+                 {{"a.out",
+                   "\x7F"
+                   "ELF" +
+                       std::string(64, '\0')}});
+    std::string text = "прежний";
+    EXPECT_THROW(LoadFromArchive(program, text), NotTextError);
+    EXPECT_EQ(text, "прежний");
 }
 
 // Real RAR archives from elsewhere: the readable ones give their first regular file, the

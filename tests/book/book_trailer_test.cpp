@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <tuple>
 
 #include "book/chapter_cursor.h"
@@ -68,17 +70,32 @@ TEST(ParseBookTrailer, ReadsTheBodyTheContentsTreeAndTheHeader) {
 TEST(ParseBookTrailer, ADamagedTrailerIsAnErrorAndTheTextStaysAsItWas) {
     std::string good = BuildBookStructure("\r\nA\r\nbb\r\n\r\nC\r\ndd", BookHeader{});
     ASSERT_TRUE(ComputeBookLineCounts(good));
+    const std::string cLine = "   C|12|3|";  // then 38 line counts of 2
+    ASSERT_NE(good.find(cLine + "2|2|"), std::string::npos);
+    const std::string kMin = "-9223372036854775808", kMax = "9223372036854775807";
     const std::tuple<std::string, std::string, std::string> damages[] = {
         {"   C|12|", "   C|12x|", "'12x' is not a valid integer value"},
-        {"|0|0|0|", "|0|", "is not a valid integer value"},          // fields missing
-        {"<MENU>\r\n", "", "is not a valid integer value"},          // no menu line
-        {"<INFOTEXTlen>", "<LEN>", "is not a valid integer value"},  // no totals line
-        {"   C|12|", "   C|-5|", "меньше позиции предыдущей"},
+        {"|0|0|0|", "|0|", "is not a valid integer value"},  // fields missing
+        // The missing line is named, not a line of the body that failed as a number.
+        {"<MENU>\r\n", "", "нет строки \"<MENU>\""},
+        {"<INFOTEXTlen>", "<LEN>", "нет строки \"<INFOTEXTlen>\""},
+        {"   C|12|", "   C|-5|", "позиция -5 главы «C» за пределами текста"},
+        {"   A|0|", "   A|13|", "позиция 12 главы «C» меньше позиции предыдущей"},
         {"<INFOTEXTlen>|", "<INFOTEXTlen>|999999", "за пределами текста"},
-        {"   C|12|", "   C|99999|", "меньше позиции предыдущей"},  // past the totals
+        // A chapter past the end is named by its title, not blamed on the totals row.
+        {"   C|12|", "   C|99999|", "главы «C» за пределами текста"},
+        {cLine, "   C|12|-1|", "число знаков -1 главы «C»"},
+        {cLine, "   C|12|13|", "число знаков 13 главы «C»"},
+        // Line counts that would overflow the page arithmetic, shrink or outnumber the characters.
+        {cLine + "2|", cLine + kMin + "|", "при ширине 16 меньше нуля"},
+        {cLine + "2|", cLine + kMax + "|", "больше числа знаков перед ней"},
+        {cLine + "2|2|", cLine + "2|13|", "при ширине 18 больше числа знаков"},
+        {"<INFOTEXTlen>|24|6|4|", "<INFOTEXTlen>|24|6|1|",
+         "строки итогов при ширине 16 меньше, чем"},
     };
     for (const auto& [from, to, error] : damages) {
         std::string text = good;
+        ASSERT_NE(text.find(from), std::string::npos) << from;
         text.replace(text.find(from), from.size(), to);
         const std::string damaged = text;
         BookContents book;
@@ -90,6 +107,52 @@ TEST(ParseBookTrailer, ADamagedTrailerIsAnErrorAndTheTextStaysAsItWas) {
         }
         EXPECT_EQ(text, damaged);
     }
+}
+
+TEST(ParseBookTrailer, ABookCutOffAnywhereInItsTrailerOpensAsItsBodyWithAWarning) {
+    std::string good = BuildBookStructure("\r\nA\r\nbb\r\n\r\nC\r\ndd", BookHeader{});
+    ASSERT_TRUE(ComputeBookLineCounts(good));
+    const size_t menu = good.find("<MENU>");
+    const std::string body = good.substr(0, menu - 2);
+    // From the "<MENU>" line itself to the end mark without its last byte.
+    for (size_t cut = menu + 6; cut < good.size(); ++cut) {
+        std::string text = good.substr(0, cut);
+        BookContents book;
+        ASSERT_FALSE(ParseBookTrailer(text, book)) << cut;
+        EXPECT_EQ(text, body) << cut;
+        EXPECT_NE(book.Warning.find("Содержание книги повреждено"), std::string::npos) << cut;
+        EXPECT_EQ(book.ContentsCount, 0);
+    }
+    // Plain texts that merely end in a line with bars, or mention the menu, stay whole.
+    for (const std::string plain :
+         {"a\r\nb|1|2|", "<MENU>\r\nwords\r\nmore words", "<MENU> and text\r\nx|1|"}) {
+        std::string text = plain;
+        BookContents book;
+        EXPECT_FALSE(ParseBookTrailer(text, book));
+        EXPECT_EQ(text, plain);
+        EXPECT_EQ(book.Warning, "");
+    }
+}
+
+TEST(ParseBookTrailer, ABookOfAHundredThousandEntriesOpensWithEveryPage) {
+    // Each chapter a heading and a line of 12 characters: two lines at every width.
+    std::string body, trailer;
+    const int n = 100000;
+    for (int i = 0; i < n; ++i) {
+        const std::string heading = "   H" + std::to_string(i) + "\r\n";
+        trailer += Entry("   H" + std::to_string(i), static_cast<int>(body.size()), 2 * i);
+        body += heading + "  chapter te\r\n";
+    }
+    body.resize(body.size() - 2);
+    std::string text = body + "\r\n<MENU>\r\n" + trailer +
+                       Entry("<INFOTEXTlen>", static_cast<int>(body.size()) + 2, 2 * n) +
+                       "<INFOTEXTEND>\r\n";
+    BookContents book;
+    ASSERT_TRUE(ParseBookTrailer(text, book));
+    EXPECT_EQ(text, body);
+    ASSERT_EQ(book.ContentsCount, n);
+    EXPECT_EQ(ComputeChapterPages(book, 22, 25), n);
+    EXPECT_EQ(book.ContentsEntries[n - 1].Page, n);
 }
 
 TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNextOnesPage) {
@@ -119,6 +182,14 @@ TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNext
     // Widths share the counts of their class; outside 16..90 the nearest stored one serves.
     for (const auto& [width, k] : {std::pair(22, 3), {23, 3}, {8, 0}, {80, 32}, {200, 37}})
         EXPECT_EQ(WidthClass(width), k) << width;
+
+    // Counts no trailer may hold (the reader refuses them) still give pages without overflow.
+    b.ContentsEntries[2].LineCounts.fill(INT64_MAX);
+    b.ContentsEntries[3].LineCounts.fill(INT64_MIN);
+    b.ContentsEntries[4].LineCounts.fill(INT64_MAX);
+    EXPECT_EQ(ComputeChapterPages(b, 22, 1), INT_MAX - 1);
+    EXPECT_EQ(b.ContentsEntries[1].Page, 51);
+    EXPECT_EQ(b.ContentsEntries[3].Page, INT_MAX);
 }
 
 }  // namespace

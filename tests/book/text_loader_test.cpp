@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+
 #include "book/cp1251.h"
 #include "support/test_support.h"
 
@@ -31,12 +35,33 @@ TEST(DecodeText, Utf8WithCyrillicBecomesCp1251AndAnythingElseStaysAsItIs) {
     EXPECT_EQ(DecodeText("\xEF\xBB\xBFplain"), "plain");
     // CP1251, and what is UTF-8 but for an overlong form, a surrogate or a cut-off sequence.
     for (const std::string& cp : {Cp("Привет"), std::string("plain ascii"), std::string("\xC0\xAF"),
-                                  std::string("\xED\xA0\x80"), std::string("\xD0\x90\xD0")})
+                                  std::string("\xED\xA0\x80"), std::string("\xD0\x90\xD0"),
+                                  // well-formed for a while, characters CP1251 lacks included
+                                  std::string("Ёлка 日本 😀 ж? \xC0 конец")})
         EXPECT_EQ(DecodeText(cp), cp);
+}
+
+TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
+    // Mixes of one- to four-byte characters, the code page's and others; half of them end in
+    // a byte no UTF-8 holds, so the converted part must be put back byte for byte.
+    const char* pieces[] = {"a", " ", "ж", "Ё", "€", "日", "😀", "?", "\xC2\xA0"};
+    std::uint32_t seed = 7;
+    for (int round = 0; round < 200; ++round) {
+        std::string s;
+        for (int k = 0; k < round % 40 + 1; ++k) {
+            seed = seed * 1103515245 + 12345;
+            s += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        EXPECT_EQ(DecodeText(s), Utf8ToCp1251(s)) << s;
+        s += round % 2 ? "\xC0" : "\xE0\x80";
+        EXPECT_EQ(DecodeText(s), s);
+    }
 }
 
 TEST(NormalizeLineEnds, EveryLoneCrOrLfBecomesCrLf) {
     EXPECT_EQ(NormalizeLineEnds("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(NormalizeLineEnds("\nab\r\ncd\r"), "\r\nab\r\ncd\r\n");
+    EXPECT_EQ(DecodeText("Ёж\nёж\r\n\rД"), Cp("Ёж\r\nёж\r\n\r\nД"));
     EXPECT_EQ(NormalizeLineEnds("\n\n"), "\r\n\r\n");
     EXPECT_EQ(NormalizeLineEnds("\r\r\n\r"), "\r\n\r\n\r\n");
     EXPECT_EQ(NormalizeLineEnds("\n\r"), "\r\n\r\n");
@@ -52,6 +77,48 @@ TEST(LoadTextFile, AnUnreadableFileIsReportedByName) {
         EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
     }
     EXPECT_THROW(LoadTextFile(dir.Path().string()), UserError);  // a folder
+}
+
+TEST(LoadTextFile, BinaryFilesAreRefusedAsNoTextAndTextsWithControlsAreNot) {
+    test::TempDir dir;
+    std::string noise;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 4096; ++i) {
+        seed = seed * 1103515245 + 12345;
+        noise.push_back(static_cast<char>(seed >> 24));
+    }
+    std::string noNul = noise;
+    std::replace(noNul.begin(), noNul.end(), '\0', '\x01');
+    const std::string binaries[] = {std::string(100000, '\0'),
+                                    std::string("text\0with a NUL", 16),
+                                    noise,
+                                    noNul,
+                                    "\x7F"
+                                    "ELF\x02\x01\x01" +
+                                        std::string(20, '\x03'),
+                                    std::string(50, '\x1B') + "[0m"};
+    for (const std::string& bytes : binaries) {
+        const std::string file = dir.Write("bin", bytes);
+        try {
+            LoadTextFile(file);
+            ADD_FAILURE() << "opened " << bytes.substr(0, 16);
+        } catch (const NotTextError& e) {
+            EXPECT_NE(std::string(e.what()).find("не текстовый файл"), std::string::npos);
+            EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
+        }
+    }
+    if (std::filesystem::exists("/bin/ls")) {
+        EXPECT_THROW(LoadTextFile("/bin/ls"), NotTextError);
+    }
+    // Tabs, page breaks, the old end-of-file mark and the odd escape belong to texts; UTF-16
+    // with its byte-order mark is left to the decoding.
+    const std::string texts[] = {"a\tb\fc\vd\r\n\x1A", "\x1B[1mbold\x1B[0m and more words",
+                                 std::string("\xFF\xFE"
+                                             "a\0b\0",
+                                             6),
+                                 ""};
+    for (const std::string& bytes : texts)
+        EXPECT_NO_THROW(LoadTextFile(dir.Write("text", bytes))) << bytes;
 }
 
 }  // namespace

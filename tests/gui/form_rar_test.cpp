@@ -7,8 +7,6 @@
 #include <QScreen>
 #include <QTest>
 
-#include "reader/clock.h"
-
 namespace lectorix {
 
 class FormRarTest : public QObject {
@@ -16,11 +14,11 @@ class FormRarTest : public QObject {
 
   private slots:
     void aQuickLoadShowsNothing() {
-        FakeClock clock;
-        ProgressWindow progress(nullptr, clock);
+        double ms = 0;
+        ProgressWindow progress(nullptr, [&ms] { return ms; });
         progress.ShowProgressWindow(100, QStringLiteral("Загрузка книги"));
         for (int p = 0; p <= 100; p += 10) {
-            clock.AdvanceMs(10);
+            ms += 10;
             progress.SetProgress(p);
         }
         QVERIFY(!progress.Window());
@@ -29,12 +27,12 @@ class FormRarTest : public QObject {
     }
 
     void aLongLoadShowsItsShareCentredUntilItEnds() {
-        FakeClock clock;
-        ProgressWindow progress(nullptr, clock);
+        double ms = 0;
+        ProgressWindow progress(nullptr, [&ms] { return ms; });
         progress.ShowProgressWindow(40, QStringLiteral("Загрузка содержания"));
         progress.SetProgress(1);
         QVERIFY(!progress.Window());
-        clock.AdvanceMs(ProgressWindow::kShowAfterMs + 1);
+        ms += ProgressWindow::kShowAfterMs;
         progress.SetProgress(10);
         TFormRAR* form = progress.Window();
         QVERIFY(form);

@@ -238,6 +238,32 @@ TEST_F(EngineTest, ABookOpensAtItsFirstChapterAndEveryContentsEntryOnItsPage) {
     }
 }
 
+TEST_F(EngineTest, ABookWithoutChaptersOrCutOffInItsTrailerReadsItsBodyFromTheStart) {
+    std::string raw;
+    for (int p = 0; p < 40; ++p)
+        raw += Cp("Раз два три четыре пять шесть семь.\r\n");
+    // No blank line: the book has no contents entry. It used to open as a blank page.
+    std::string book = BuildBookStructure(raw, BookHeader{});
+    ASSERT_TRUE(ComputeBookLineCounts(book));
+    const std::string body = book.substr(0, book.find("\r\n<MENU>"));
+    engine.OpenNewText(book);
+    EXPECT_EQ(engine.Book.ContentsCount, 0);
+    EXPECT_EQ(engine.MemoSource.Text(), body);
+    ASSERT_FALSE(engine.Memo.Lines.empty());
+    EXPECT_TRUE(Trim(engine.Memo.Lines[0]).starts_with(Cp("Раз два")));
+    EXPECT_TRUE(view.enabled[ReaderAction::PageNext]);
+    engine.ActionPageNextExecute();
+    EXPECT_EQ(engine.Page.PageNumber, 2);
+    EXPECT_TRUE(view.warnings.empty());
+
+    // The end mark lost: the body opens with a message instead of the contents as text.
+    engine.OpenNewText(book.substr(0, book.size() - 3));
+    ASSERT_EQ(view.warnings.size(), 1u);
+    EXPECT_NE(view.warnings[0].find("Содержание книги повреждено"), std::string::npos);
+    EXPECT_EQ(engine.MemoSource.Text(), body);
+    EXPECT_TRUE(Trim(engine.Memo.Lines[0]).starts_with(Cp("Раз два")));
+}
+
 TEST_F(EngineTest, CpuTestMeasuresTheMeanStepAndStartsTheReadingMeasurementsAgain) {
     engine.OpenNewText(Cp("Раз два три четыре пять.\r\n"));  // a short page: empty lines below
     const PageState page = engine.Page;

@@ -1,13 +1,12 @@
 #include "settings/form_storage.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "book/text_loader.h"
 #include "settings/settings_storages.h"
+#include "support/failing_writer.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -107,13 +106,31 @@ TEST(FormStorage, StringListsAreRewrittenAndRestoredWithCare) {
     f.WriteIni(head + "Count=3\r\nItem0=a\r\nItem2=c\r\n");
     f.autoSet.Restore();
     EXPECT_EQ(f.bookmarks, (std::vector<std::string>{"a", "", "c"}));
-    // A huge count reads up to the last line present, and never more than the cap.
+    // A huge count reads up to the last line present.
     f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\nItem1=b\r\n");
     f.autoSet.Restore();
     EXPECT_EQ(f.bookmarks, (std::vector<std::string>{"a", "b"}));
-    f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\nitem250000=z\r\n");
+    f.WriteIni(head + "Count=2000000000\r\nItem0=a\r\nitem250000=z\r\nItem9=x\r\n");
     f.autoSet.Restore();
-    EXPECT_EQ(f.bookmarks.size(), size_t{TFormStorage::kMaxListLines});
+    EXPECT_EQ(f.bookmarks, (std::vector<std::string>{"a", "x", "z"}));
+}
+
+// A damaged Count with one line near its end once became a megabyte of empty lines, the real
+// line lost: the lines there are come back, and exactly those are written.
+TEST(FormStorage, AHugeCountWithOneLineKeepsTheFileItsSize) {
+    Fixture f;
+    const std::string file =
+        Cp("[Статистика чтения]\r\nFormVersion=0\r\nEditGlobalStatistic_Text=5000|1000|\r\n"
+           "\r\n[Статистика чтения.ListBoxDataStatistic_Items]\r\n"
+           "Count=2000000000\r\nItem1999999999=06.12.2026|1000|500|\r\n");
+    f.WriteIni(file);
+    f.statistic.Restore();
+    EXPECT_EQ(f.days, std::vector<std::string>{"06.12.2026|1000|500|"});
+    f.statistic.Save();
+    EXPECT_EQ(f.Bytes(), Cp("[Статистика чтения]\r\nFormVersion=0\r\n"
+                            "EditGlobalStatistic_Text=5000|1000|\r\n"
+                            "\r\n[Статистика чтения.ListBoxDataStatistic_Items]\r\n"
+                            "Count=1\r\nItem0=06.12.2026|1000|500|\r\n"));
 }
 
 TEST(FormStorage, ScramblesAccess) {
@@ -135,16 +152,13 @@ TEST(FormStorage, ScramblesAccess) {
 TEST(FormStorage, AFailedSaveThrowsAndLeavesTheOldFileWhole) {
     Fixture f;
     f.WriteIni("[UserSetting]\r\nFormVersion=0\r\n");
-    // A file size limit fails the write even for root.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 64;
-    setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(f.storage1.Save(), UserError);
-    setrlimit(RLIMIT_FSIZE, &old);
+    IniFileStore store(f.ini, false);
+    f.storage1.SaveTo(store);
+    test::FailingWriter full(64);  // the disk fills after 64 bytes
+    store.SetWriter(full);
+    EXPECT_THROW(store.Save(), UserError);
     EXPECT_EQ(f.Bytes(), "[UserSetting]\r\nFormVersion=0\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.Path()), {}), 1);
 }
 
 }  // namespace

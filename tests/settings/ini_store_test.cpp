@@ -95,6 +95,68 @@ TEST(FileStores, AFailedSaveNamesTheFile) {
     EXPECT_NO_THROW(IniFileStore(dir.Path().string(), true));
 }
 
+// A settings file linked from elsewhere once became a plain file at the first save, the linked
+// file never updated again; a private file became readable by all.
+TEST(FileStores, ASaveWritesThroughALinkAndKeepsTheMode) {
+    TempDir dir;
+    const std::string real = dir.Write("dotfiles-Lectorix.ini", "[S]\r\nk=old\r\n");
+    ::chmod(real.c_str(), 0600);
+    const std::string link = (dir.Path() / "Lectorix.ini").string();
+    std::filesystem::create_symlink(real, link);
+    UserFileStore store(link, false);
+    store.Write("S", "k", "new");
+    store.Save();
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(real), "[S]\r\nk=new\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+// A UTF-16 file once lost its values to a save and became a mix of both encodings.
+TEST(FileStores, AFileThatIsNoSettingsIsSetAsideNotOverwritten) {
+    EXPECT_TRUE(IsSettingsText(""));
+    EXPECT_TRUE(IsSettingsText(" \r\n"));
+    EXPECT_TRUE(IsSettingsText(Cp("[Статистика чтения]\nk=v\tw\n")));
+    EXPECT_FALSE(IsSettingsText(std::string("[\0U\0]\0", 6)));       // UTF-16
+    EXPECT_FALSE(IsSettingsText("PK\x03\x04\x14\x00\x08"));          // an archive
+    EXPECT_FALSE(IsSettingsText("just a note\r\nno sections\r\n"));  // not the layout
+    EXPECT_FALSE(IsSettingsText("[S]\x01\x02\x03\x04\x05\x06\x07"));
+
+    TempDir dir;
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("[S]\r\nEditGlobalStatistic_Text=5000|1000|\r\n"))
+        utf16 += std::string{c, '\0'};
+    const std::string ini = dir.Write("Lectorix.ini", utf16);
+
+    // Reading leaves it alone and finds nothing in it.
+    EXPECT_FALSE(IniFileStore(ini, true).HasSection("S"));
+    EXPECT_EQ(ReadFileBytes(ini), utf16);
+
+    // A save puts it aside, writes a fresh file and then tells, naming both files.
+    IniFileStore store(ini, false);
+    store.Write("S", "k", "v");
+    try {
+        store.Save();
+        FAIL() << "the user was not told";
+    } catch (const UserError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("«" + ini + "»"), std::string::npos) << message;
+        EXPECT_NE(message.find("«" + ini + ".damaged»"), std::string::npos) << message;
+    }
+    EXPECT_EQ(ReadFileBytes(ini + ".damaged"), utf16);
+    EXPECT_EQ(ReadFileBytes(ini), "[S]\r\nk=v\r\n");
+    // Once only: the fresh file is the settings now.
+    IniFileStore again(ini, false);
+    EXPECT_NO_THROW(again.Save());
+    EXPECT_EQ(SetAsideDamagedSettings(ini), "");
+
+    // At the start the program sets it aside before anything reads it.
+    dir.Write("Lectorix.ini", utf16);
+    EXPECT_NE(SetAsideDamagedSettings(ini).find(ini + ".damaged"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(ini));
+}
+
 TEST(ChooseSettingsStore, NamesTheIniFileAfterTheExecutable) {
     EXPECT_EQ(IniFileNameFor("/opt/READER.EXE"), "/opt/READER.ini");
     EXPECT_EQ(IniFileNameFor("/usr/bin/lectorix"), "/usr/bin/lectorix.ini");
@@ -135,6 +197,17 @@ TEST(ChooseSettingsStore, PicksTheIniFileOrTheUserFile) {
     dir.Write("config/Lectorix.ini", "[usersetting]\r\nFormVersion=0\r\n");
     EXPECT_TRUE(ChooseSettingsStore(exe, probe).UseRegistry);
     probe.IsWritable = [&](const std::string& path) { return path != probe.UserFilePath; };
+    EXPECT_FALSE(ChooseSettingsStore(exe, probe).UseRegistry);
+
+    // A writable file in a folder the user cannot write could never be saved: every save
+    // failed and the session was lost. The user file it is, as for a read-only file.
+    dir.Write("config/Lectorix.ini", "[Other]\r\nk=v\r\n");
+    const std::string folder = dir.Path().string();
+    probe.IsWritable = [&](const std::string& path) { return path != folder; };
+    EXPECT_TRUE(ChooseSettingsStore(exe, probe).UseRegistry);
+    dir.Write("config/Lectorix.ini", "[UserSetting]\r\nFormVersion=0\r\n");
+    // The same for the user file, which then gives way to the ini file.
+    probe.IsWritable = [&](const std::string& path) { return path != dir.Path() / "config"; };
     EXPECT_FALSE(ChooseSettingsStore(exe, probe).UseRegistry);
 }
 

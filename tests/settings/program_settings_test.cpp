@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 
 #include "book/text_loader.h"
+#include "settings/bookmarks.h"
 #include "stats/reading_diary.h"
 #include "support/test_support.h"
 
@@ -123,6 +125,15 @@ TEST(ProgramSettings, AKilledSaveLeavesTheOldFileOrTheNewOne) {
         ASSERT_TRUE(bytes == documents[0] || bytes == documents[1])
             << "round " << round << ": " << bytes.size() << " bytes";
     }
+    // The temporaries the killed savers left are removed by the next save.
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    s.StoreStepOverhead("0.5");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"lectorix.ini", "lectorix.ini.lock"}));
 }
 
 TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {
@@ -162,6 +173,43 @@ TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {
     EXPECT_EQ(s.MainAutoSet.ReadValue("PopravkaSpeed"), std::to_string(kSaves));
     // Every recording counted: one lost update would show in the sum.
     EXPECT_EQ(s.GlobalStatistic, std::to_string(10 * kSaves) + "|100|");
+}
+
+TEST(ProgramSettings, TwoProcessesAddingBookmarksAtOnceLoseNone) {
+    TempDir dir;
+    const std::string ini = (dir.Path() / "lectorix.ini").string();
+    // 200 each, ten books of twenty pages: the two lists fill the limits exactly.
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            ProgramSettings s;
+            s.SetStore({ini, false});
+            for (int n = 0; n < 200; ++n) {
+                BookmarkRecord r;
+                r.BookName = "book" + std::to_string(i) + "-" + std::to_string(n / 20);
+                r.Caption = "Страница " + std::to_string(n % 20 + 1);
+                r.FilePath = "/b/" + r.BookName;
+                s.AddBookmark(FormatBookmark(r), n == 199 ? "0.5" : "");
+            }
+            std::_Exit(0);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    const auto list = s.RestoreBookmarks();
+    EXPECT_EQ(list.size(), 400u);
+    EXPECT_EQ(s.MainAutoSet.ReadValue("PopravkaSpeed"), "0.5");
+    // Dead ones go from the store too; the lines that remain keep their order.
+    const auto kept = s.DropDeadBookmarks([](const std::string& p) { return p.ends_with("-3"); });
+    EXPECT_EQ(kept.size(), 40u);
+    EXPECT_EQ(s.RestoreBookmarks(), kept);
 }
 
 // Runs `body` as a user who cannot write the folders root made; as that user already, in a

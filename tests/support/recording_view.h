@@ -19,6 +19,7 @@ class RecordingView : public ReaderView {
     bool pointerHidden = false, clockEnabled = false, cpuClockEnabled = false;
     double clockInterval = 100.5;
     std::string tickOverhead;
+    std::vector<std::string> warnings;
     std::deque<std::function<void()>> posted;
 
     void SetCaption(const std::string& utf8) override { caption = utf8; }
@@ -34,6 +35,7 @@ class RecordingView : public ReaderView {
     void ShowTickOverhead(const std::string& text) override { tickOverhead = text; }
     void SetCpuTestClockEnabled(bool on) override { cpuClockEnabled = on; }
     void ShowReadingStatistics() override { ++statistics; }
+    void ShowTextWarning(const std::string& utf8) override { warnings.push_back(utf8); }
     void PostToUi(std::function<void()> call) override;
 
     // Runs the calls posted so far, as the event loop would.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -89,6 +90,27 @@ TEST(Tool, Utf8AndCp1251CopiesOfAStoryGiveTheSamePagesBackToPageOne) {
     EXPECT_EQ(out.rfind("\nback "), out.rfind("\nback 1 start "));
 }
 
+TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {
+    // The story has no blank line, so its book has no contents entry.
+    test::TempDir dir;
+    const std::string book = (dir.Path() / "story.lxb").string();
+    const std::string story = test::DataPath("texts/chekhov_khameleon.cp1251.txt");
+    ASSERT_EQ(Tool({"format", story, book}).status, 0);
+    const std::string pages = Tool({"pages", book}).out;
+    EXPECT_TRUE(pages.starts_with("page 1 start 0 ")) << pages.substr(0, 200);
+    EXPECT_NE(pages.find("|  Антон Чехов |\n|  ХАМЕЛЕОН |"), std::string::npos);
+    EXPECT_NE(pages.find("\npage 2 start 452 "), std::string::npos);
+    // Its listing shows the trailer as it is.
+    EXPECT_NE(Tool({"book", book}).out.find("\nentries 0\n"), std::string::npos);
+
+    for (const std::string cmd : {"count", "pages", "book"}) {
+        const ToolRun r = Tool({cmd, dir.Write("zeros.txt", std::string(1000, '\0'))});
+        EXPECT_EQ(r.status, 1) << cmd;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("не текстовый файл"), std::string::npos) << r.err;
+    }
+}
+
 TEST(Tool, CountOfAStorySavedAsRtfIsThatOfItsText) {
     const ToolRun text = Tool({"count", test::DataPath("texts/chekhov_khameleon.utf8.txt")});
     for (const std::string writer : {"abiword", "libreoffice", "pandoc"}) {
@@ -117,6 +139,66 @@ TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsv) {
           "06.12.2026 Скорость:    500, Время: 0:02:00, Букв: 1000\n"})
         EXPECT_NE(reports.out.find(line), std::string::npos) << line << reports.out;
     EXPECT_EQ(reports.out.find('\r'), std::string::npos);
+}
+
+// `format IN link` replaced the link with a file, and as root `format IN /dev/full` replaced the
+// device with a file: the book goes where the link leads, a folder is refused.
+TEST(Tool, FormatWritesThroughLinksAndNeverOverAFolder) {
+    test::TempDir dir;
+    const std::string text = dir.Write("t.txt", "\nГлава\nТекст.\n");
+    const std::string real = dir.Write("real.lxb", "old");
+    const std::string link = (dir.Path() / "link.lxb").string();
+    std::filesystem::create_symlink("real.lxb", link);
+    ASSERT_EQ(Tool({"format", text, link}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(Tool({"book", real}).out.starts_with("book 1\n"));
+
+    const ToolRun folder = Tool({"format", text, dir.Path().string()});
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("это папка"), std::string::npos) << folder.err;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
+}
+
+// `stats --ini` printed an empty diary with status 0 for anything it could not read, and left
+// FILE.lock beside any file it read.
+TEST(Tool, StatsSaysWhatIsWrongWithTheFileAndCreatesNothing) {
+    test::TempDir dir;
+    const std::string ini = dir.Write("Lectorix.ini", test::Cp("[Статистика чтения]\r\n"));
+    ASSERT_EQ(Tool({"stats", "--ini", ini}).status, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    std::string utf16;
+    for (const char c : std::string("[S]\r\nk=v\r\n"))
+        utf16 += std::string{c, '\0'};
+    const std::string zip = dir.Write("diary.zip", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10));
+    for (const std::string& bad : {dir.Path().string(), zip, dir.Write("utf16.ini", utf16),
+                                   dir.Write("notes.ini", "notes")}) {
+        const ToolRun r = Tool({"stats", "--ini", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_TRUE(r.out.empty()) << bad;
+        EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+              4);  // the four files, nothing beside them
+}
+
+TEST(Tool, BookmarksListsTheStoredOnesNewestFirstAndSkipsDamagedLines) {
+    test::TempDir dir;
+    const std::string ini = dir.Write(
+        "Lectorix.ini",
+        test::Cp(
+            "[Расщитанные параметры.ListBoxZakladka_Items]\r\nCount=3\r\n"
+            "Item0=Страница 7|Толстой. Анна Каренина.|/книги/anna.lxb|-100|0|0|0|0|0|0|0|7|0|0|"
+            "1400|0|0|0|0|0|0|0|0|0.005|0.025|0|\r\nItem1=damaged|\r\n"
+            "Item2=Страница "
+            "2|a.txt|/a.txt|-100|0|0|0|0|0|0|0|2|0|0|900|0|0|0|0|0|0|0|0|0.005|0.025|0|"
+            "\r\n"));
+    const ToolRun r = Tool({"bookmarks", "--ini", ini});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Толстой. Анна Каренина.\tСтраница 7\t7\t1400\t/книги/anna.lxb\n"
+              "a.txt\tСтраница 2\t2\t900\t/a.txt\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace

@@ -1,0 +1,191 @@
+#include "tool/text_commands.h"
+
+#include <ostream>
+
+#include "book/chapter_cursor.h"
+#include "book/cp1251.h"
+#include "book/page_builder.h"
+#include "book/text_helpers.h"
+#include "book/text_loader.h"
+#include "book/text_wrap.h"
+#include "formatter/book_writer.h"
+
+namespace lectorix {
+
+std::string ForPrinting(std::string_view text) {
+    std::string s = Cp1251ToUtf8(text);
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
+namespace {
+
+constexpr const char* kCountHelp =
+    "Usage: lectorix-tool count FILE\n"
+    "Prints the letters of FILE: every character except line breaks, blanks and , . ! \" : ; ? ( ) "
+    "- _ tab.\n";
+
+constexpr const char* kWrapHelp =
+    "Usage: lectorix-tool wrap --width N FILE\n"
+    "Prints FILE wrapped at N columns with the wrap that books are laid out with.\n";
+
+constexpr const char* kPagesHelp =
+    "Usage: lectorix-tool pages [--chars N] [--lines N] [--repeats N] [--back K] FILE\n"
+    "Lays FILE out into pages as the reader does and prints every page built.\n"
+    "  --chars N    characters per line (default 22)\n"
+    "  --lines N    lines per page (default 25)\n"
+    "  --repeats N  times each page is shown (default 1)\n"
+    "  --back K     afterwards, build up to K pages backwards (default 0)\n";
+
+constexpr const char* kBookHelp =
+    "Usage: lectorix-tool book [--chars N] [--lines N] FILE\n"
+    "Prints the header and the contents of a book with the page of every entry.\n"
+    "  --chars N    characters per line (default 22)\n"
+    "  --lines N    lines per page (default 25)\n";
+
+constexpr const char* kFormatHelp =
+    "Usage: lectorix-tool format [--author A] [--title T] [--first-name F] [--last-name L]\n"
+    "                            [--genre G] [--subgenre S] [--id I] [--copyright C]\n"
+    "                            [--source S] IN OUT\n"
+    "Makes a book of the text IN: every line after blank lines becomes a contents entry.\n"
+    "OUT is written in code page 1251 with CR LF line ends.\n";
+
+int Count(const ParsedArgs& a, std::ostream& out) {
+    out << CountLetters(LoadTextFile(a.File())) << '\n';
+    return 0;
+}
+
+int Wrap(const ParsedArgs& a, std::ostream& out) {
+    out << ForPrinting(WrapBookText(LoadTextFile(a.File()), static_cast<int>(a.Number("width"))));
+    return 0;
+}
+
+void PrintPage(std::ostream& out, const char* word, const PageState& st, const PageMemo& memo) {
+    out << word << ' ' << st.PageNumber << " start " << st.PageStart << " next " << st.TextPos
+        << " letters " << st.LettersOnPage << " lines " << memo.Lines.size() << " empty "
+        << st.EmptyLinesOnPage << '\n';
+    for (const auto& line : memo.Lines)
+        out << '|' << ForPrinting(line) << "|\n";
+}
+
+PageLayout PageSettings(const ParsedArgs& a) {
+    PageLayout settings;
+    settings.CharsPerLine = static_cast<int>(a.Number("chars"));
+    settings.LinesPerPage = static_cast<int>(a.Number("lines"));
+    if (a.Numbers.contains("repeats")) settings.PageRepeats = static_cast<int>(a.Number("repeats"));
+    return settings;
+}
+
+int Pages(const ParsedArgs& a, std::ostream& out) {
+    const PageLayout settings = PageSettings(a);
+    const long long back = a.Number("back");
+
+    std::string text = LoadTextFile(a.File());
+    BookContents book;
+    // A book without chapters reads as a plain text of its body, as the reader reads it.
+    const bool bookMode = ParseBookTrailer(text, book) && book.ContentsCount > 0;
+    const SourceText source(std::move(text));
+    BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
+    PageState st;
+    PageMemo memo;
+    if (bookMode) {
+        ComputeChapterPages(book, settings.CharsPerLine, settings.LinesPerPage);
+        st.BookMode = true;
+        // The first page is the jump to the first contents entry.
+        cursor.EnterEntry(0);
+        st.TextPos = book.ContentsEntries.front().Pos;
+        st.PageNumber = book.ContentsEntries.front().Page - 1;
+    }
+    ChapterCursor* chapters = bookMode ? &cursor : nullptr;
+    while (BuildPage(st, memo, source, settings, chapters)) {
+        ApplyPageNumberRule(st);
+        PrintPage(out, "page", st, memo);
+    }
+    for (long long k = 0; k < back; ++k) {
+        st.PageRepeatsLeft = 0;
+        st.ReadForward = false;
+        st.TextPos = st.PageStart;
+        const bool built = BuildPage(st, memo, source, settings, chapters);
+        st.ReadForward = true;
+        if (!built) break;
+        ApplyPageNumberRule(st);
+        PrintPage(out, "back", st, memo);
+        if (st.PageNumber == 1) break;
+    }
+    return 0;
+}
+
+int Book(const ParsedArgs& a, std::ostream& out) {
+    const PageLayout settings = PageSettings(a);
+    std::string text = LoadTextFile(a.File());
+    BookContents book;
+    const bool isBook = ParseBookTrailer(text, book);
+    const BookHeader& h = book.Header;
+    out << "book " << (isBook ? 1 : 0) << '\n';
+    for (const HeaderField& f : kHeaderFields)
+        out << f.Listed << ' ' << ForPrinting(h.*f.Value) << '\n';
+    if (!isBook) return 0;
+    const int totalPages = ComputeChapterPages(book, settings.CharsPerLine, settings.LinesPerPage);
+    out << "entries " << book.ContentsCount << '\n';
+    for (int i = 0; i < book.ContentsCount; ++i) {
+        const ContentsEntry& e = book.ContentsEntries[static_cast<size_t>(i)];
+        const ContentsNode& n = book.Nodes[static_cast<size_t>(i)];
+        out << "entry " << i << " level " << n.Level << " page " << e.Page << " lastlines "
+            << e.LastPageLines << " pos " << e.Pos << " letters " << e.Letters << " node "
+            << ForPrinting(n.Text) << '\n';
+    }
+    const ContentsEntry& totals = book.ContentsEntries.back();
+    out << "totals pos " << totals.Pos << " letters " << totals.Letters << '\n';
+    out << "totalpages " << totalPages << " totalletters " << totals.Letters << '\n';
+    return 0;
+}
+
+// Command-line values come as UTF-8; the book keeps CP1251.
+std::string HeaderValue(const std::string& value) {
+    return IsValidUtf8(value) ? Utf8ToCp1251(value) : value;
+}
+
+int Format(const ParsedArgs& a, std::ostream& /*out*/) {
+    BookHeader h;
+    for (const HeaderField& f : kHeaderFields)
+        h.*f.Value = HeaderValue(a.Text(f.Option));
+    std::string book = BuildBookStructure(LoadTextFile(a.Files[0]), h);
+    ComputeBookLineCounts(book);
+    WriteFileBytes(a.Files[1], book);
+    return 0;
+}
+
+using O = OptionSpec;
+
+constexpr OptionSpec kWrapOptions[] = {{.Name = "width", .Required = true}};
+constexpr OptionSpec kPagesOptions[] = {
+    {.Name = "chars", .Default = 22},
+    {.Name = "lines", .Default = 25},
+    {.Name = "repeats", .Default = 1},
+    {.Name = "back", .Default = 0, .Min = 0},
+};
+constexpr OptionSpec kBookOptions[] = {{.Name = "chars", .Default = 22},
+                                       {.Name = "lines", .Default = 25}};
+constexpr auto kFormatOptions = [] {
+    std::array<OptionSpec, kHeaderFields.size()> options{};
+    for (size_t i = 0; i < options.size(); ++i)
+        options[i] = {.Name = kHeaderFields[i].Option, .Type = O::kText};
+    return options;
+}();
+
+}  // namespace
+
+const Command kCountCommand{.Name = "count", .Help = kCountHelp, .Options = {}, .Run = Count};
+const Command kWrapCommand{.Name = "wrap", .Help = kWrapHelp, .Options = kWrapOptions, .Run = Wrap};
+const Command kPagesCommand{
+    .Name = "pages", .Help = kPagesHelp, .Options = kPagesOptions, .Run = Pages};
+const Command kBookCommand{.Name = "book", .Help = kBookHelp, .Options = kBookOptions, .Run = Book};
+const Command kFormatCommand{
+    .Name = "format", .Help = kFormatHelp, .Options = kFormatOptions, .Files = 2, .Run = Format};
+
+}  // namespace lectorix

@@ -1,0 +1,168 @@
+#include "book/file_save.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "book/text_loader.h"
+#include "support/failing_writer.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode;
+}
+
+size_t EntriesIn(const fs::path& folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+TEST(WriteFileBytes, SavesThroughLinksAndKeepsTheMode) {
+    TempDir dir;
+    fs::create_directory(dir.Path() / "real");
+    const std::string real = dir.Write("real/settings.ini", "old");
+    ::chmod(real.c_str(), 0600);
+    // A relative link in another folder, and a link to that link.
+    const std::string link = (dir.Path() / "link.ini").string();
+    fs::create_symlink("real/settings.ini", link);
+    const std::string link2 = (dir.Path() / "link2.ini").string();
+    fs::create_symlink(link, link2);
+
+    WriteFileBytes(link2, "new");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_symlink(link2));
+    EXPECT_EQ(ReadFileBytes(real), "new");
+    EXPECT_EQ(ModeOf(real) & 07777, 0600u);  // a private file stays private
+    ::chmod(real.c_str(), 0640);
+    WriteFileBytes(real, "again");
+    EXPECT_EQ(ModeOf(real) & 07777, 0640u);
+    EXPECT_EQ(EntriesIn(dir.Path() / "real"), 1u);  // no temporary left
+    // Root saving another user's file leaves it theirs.
+    if (::geteuid() == 0 && ::chown(real.c_str(), 4321, 4321) == 0) {
+        WriteFileBytes(real, "theirs");
+        struct stat info {};
+        ASSERT_EQ(::stat(real.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4321u);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+    }
+
+    // A link to a file not there yet creates that file, and a new file gets the usual mode.
+    const std::string dangling = (dir.Path() / "dangling.ini").string();
+    fs::create_symlink("real/later.ini", dangling);
+    WriteFileBytes(dangling, "x");
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadFileBytes((dir.Path() / "real/later.ini").string()), "x");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(ModeOf((dir.Path() / "real/later.ini").string()) & 07777, 0666u & ~mask);
+
+    // Links in a circle are refused with a reason.
+    fs::create_symlink("b", dir.Path() / "a");
+    fs::create_symlink("a", dir.Path() / "b");
+    EXPECT_THROW(WriteFileBytes((dir.Path() / "a").string(), "x"), UserError);
+}
+
+TEST(WriteFileBytes, NeverReplacesWhatIsNotARegularFile) {
+    TempDir dir;
+    // A folder is refused and left as it was.
+    fs::create_directory(dir.Path() / "folder");
+    try {
+        WriteFileBytes((dir.Path() / "folder").string(), "x");
+        FAIL() << "wrote over a folder";
+    } catch (const UserError& e) {
+        EXPECT_NE(std::string(e.what()).find("это папка"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "folder"));
+
+    // A pipe gets the bytes and stays a pipe.
+    const std::string fifo = (dir.Path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    WriteFileBytes(fifo, "through");
+    char got[16] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 7);
+    EXPECT_STREQ(got, "through");
+    ::close(reader);
+    EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
+
+    // Device nodes of their own, so no test ever goes near the system's /dev.
+    const std::string null = (dir.Path() / "null").string();
+    const std::string full = (dir.Path() / "full").string();
+    if (::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        ::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "no right to make device nodes";
+    EXPECT_NO_THROW(WriteFileBytes(null, "gone"));
+    EXPECT_TRUE(S_ISCHR(ModeOf(null)));
+    // A full device says so, and stays the device it was.
+    try {
+        WriteFileBytes(full, "x");
+        FAIL() << "wrote to a full device";
+    } catch (const UserError& e) {
+        EXPECT_NE(std::string(e.what()).find("нет места на диске"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(S_ISCHR(ModeOf(full)));
+    const std::string block = (dir.Path() / "block").string();
+    ASSERT_EQ(::mknod(block.c_str(), S_IFBLK | 0600, makedev(7, 0)), 0);
+    EXPECT_THROW(WriteFileBytes(block, "x"), UserError);
+    EXPECT_TRUE(S_ISBLK(ModeOf(block)));
+}
+
+TEST(WriteFileBytes, AFullDiskLeavesTheOldFileAndNoTemporary) {
+    TempDir dir;
+    const std::string file = dir.Write("book.lxb", "the old book");
+    for (const size_t bytes : {size_t{0}, size_t{5}, size_t{4095}}) {
+        test::FailingWriter writer(bytes);
+        try {
+            WriteFileBytes(file, std::string(5000, 'n'), writer);
+            FAIL() << "a failed write reported as done";
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Не удалось записать файл \"" + file + "\": нет места на диске");
+        }
+        EXPECT_EQ(writer.Written(), bytes);
+        EXPECT_EQ(ReadFileBytes(file), "the old book");
+        EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+    }
+}
+
+// A save killed before its rename leaves its temporary; the next save removes it, but never
+// the temporary of a writer still running.
+TEST(WriteFileBytes, RemovesTheTemporariesOfWritersThatAreGone) {
+    TempDir dir;
+    const std::string file = dir.Write("Lectorix.ini", "old");
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = TemporaryPrefixFor(file, child) + "a1B2c3";
+    const std::string live = TemporaryPrefixFor(file, ::getppid()) + "d4E5f6";
+    const std::string mine = TemporaryPrefixFor(file, ::getpid()) + "g7H8i9";
+    const std::string other = TemporaryPrefixFor(dir.Write("Other.ini", ""), child) + "j1K2l3";
+    for (const std::string& leftover : {dead, live, mine, other})
+        dir.Write(fs::path(leftover).filename().string(), std::string(1000, 'x'));
+    // A user's file that only looks a little like one is no temporary.
+    const std::string lookalike = dir.Write("Lectorix.ini.tmp-notes", "mine");
+
+    WriteFileBytes(file, "new");
+    EXPECT_EQ(ReadFileBytes(file), "new");
+    EXPECT_FALSE(fs::exists(dead));
+    for (const std::string& kept : {live, mine, other, lookalike})
+        EXPECT_TRUE(fs::exists(kept)) << kept;
+}
+
+}  // namespace
+}  // namespace lectorix
