@@ -17,7 +17,9 @@ libqt6opengl6-dev      # Qt Charts' CMake package needs Qt6OpenGL (qt6-base-dev 
 qt6-charts-dev         # the statistics window's charts
 libgl-dev              # OpenGL headers that Qt Gui's headers include
 libarchive-dev         # reading archives
+libxml2-dev            # reading FB2 and EPUB books
 libgtest-dev           # the tests
+pandoc                 # the tests: pandoc writes FB2 and EPUB books for them
 libbenchmark-dev       # the benchmarks, built and smoke-run by the suite
 libqt6gui6             # runtime: the xcb and offscreen platform plugins (also pulled in by qt6-base-dev)
 libqt6svg6             # runtime: the Qt plugin that draws the SVG tool-bar icons

@@ -181,6 +181,40 @@ std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const s
     return ReadFirst(Source{nullptr, bytes}, name, {}, cap);
 }
 
+ArchiveFiles ReadArchiveFiles(std::string_view bytes, const std::string& name,
+                              const std::function<bool(const std::string&)>& want,
+                              std::size_t cap) {
+    ArchiveFiles out;
+    ArchivePtr a = OpenArchive(Source{nullptr, bytes}, false);
+    if (!a) return out;
+    const Failure fail(name);
+    std::size_t total = 0;
+    std::vector<char> buffer(64 * 1024);
+    archive_entry* entry = nullptr;
+    for (;;) {
+        const int r = archive_read_next_header(a.get(), &entry);
+        if (r == ARCHIVE_EOF) break;
+        if (r < ARCHIVE_WARN) return out;
+        const auto type = archive_entry_filetype(entry);
+        if (type != AE_IFREG && type != 0) continue;
+        const char* path = archive_entry_pathname_utf8(entry);
+        if (!path) path = archive_entry_pathname(entry);
+        if (!path || !want(path) || archive_entry_is_encrypted(entry)) continue;
+        std::string data;
+        for (;;) {
+            const la_ssize_t n = archive_read_data(a.get(), buffer.data(), buffer.size());
+            if (n == 0) break;
+            if (n < 0) return out;
+            total += static_cast<size_t>(n);
+            if (total > cap) fail.Throw("в нём больше " + std::to_string(cap >> 20) + " МБ текста");
+            data.append(buffer.data(), static_cast<size_t>(n));
+        }
+        out.Files.emplace(path, std::move(data));
+    }
+    out.Complete = true;
+    return out;
+}
+
 bool LoadFromArchive(const std::string& path, std::string& text, const ArchiveProgress& progress) {
     auto bytes = ReadFirstArchiveFile(path, progress);
     if (!bytes) return false;

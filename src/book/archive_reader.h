@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,18 @@ std::optional<std::string> ReadFirstArchiveFile(const std::string& path,
 // The same for an archive already in memory; `name` stands for the file in messages.
 std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const std::string& name,
                                                  std::size_t cap = kArchiveTextCap);
+
+// The regular files of an archive in memory whose names `want` accepts, by name.
+struct ArchiveFiles {
+    std::map<std::string, std::string> Files;
+    bool Complete = false;  // false when the bytes are no archive or it broke off
+};
+
+// Reads the wanted files of the archive in `bytes`; a damaged archive gives the files read before
+// the damage. Throws UserError naming `name` when the wanted files add up to more than `cap`.
+ArchiveFiles ReadArchiveFiles(std::string_view bytes, const std::string& name,
+                              const std::function<bool(const std::string&)>& want,
+                              std::size_t cap = kArchiveTextCap);
 
 // ReadFirstArchiveFile followed by DecodeText into `text`; false (and `text` untouched) when the
 // file is not an archive.

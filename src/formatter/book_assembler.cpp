@@ -1,0 +1,162 @@
+#include "formatter/book_assembler.h"
+
+#include <algorithm>
+
+#include "book/cp1251.h"
+#include "book/text_helpers.h"
+#include "book/text_loader.h"
+#include "formatter/book_writer.h"
+
+namespace lectorix {
+namespace {
+
+constexpr size_t kTitleCap = 300;
+
+// The next code point of well-formed-or-not UTF-8; a stray byte reads as U+FFFD.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i++]);
+    if (b < 0x80) return b;
+    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (more < 0 || b > 0xF4) return 0xFFFD;
+    char32_t cp = b & (0x3F >> more);
+    for (; more > 0; --more) {
+        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    }
+    return cp;
+}
+
+bool IsSpace(char32_t cp) {
+    return cp <= 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) ||
+           (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x205F ||
+           cp == 0x3000;
+}
+
+// Invisible characters: they only steer hyphenation and joining.
+bool IsDropped(char32_t cp) {
+    return cp == 0xAD || (cp >= 0x200B && cp <= 0x200F) || cp == 0x2060 || cp == 0xFEFF;
+}
+
+// A title may hold no field separator, a title or header value nothing a trailer line is found by.
+std::string TrailerSafe(std::string s, bool title = true) {
+    for (char& c : s) {
+        if (c == '|' && title) c = '/';
+        if (c == '<') c = '\x8B';
+        if (c == '>') c = '\x9B';
+    }
+    return s;
+}
+
+}  // namespace
+
+void LineBuilder::Add(std::string_view utf8) {
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t cp = NextCodePoint(utf8, i);
+        if (IsDropped(cp)) continue;
+        if (IsSpace(cp)) {
+            blank_ = !line_.empty();
+            continue;
+        }
+        if (blank_) line_ += ' ';
+        blank_ = false;
+        const int c = cp == 0x202F ? 0xA0 : UnicodeToCp1251(cp);
+        line_ += c < 0 ? '?' : static_cast<char>(c);
+    }
+}
+
+std::string LineBuilder::Take() {
+    std::string out = std::move(line_);
+    line_.clear();
+    blank_ = false;
+    // No-break spaces alone make no line.
+    if (out.find_first_not_of('\xA0') == std::string::npos) out.clear();
+    return out;
+}
+
+std::string CleanLine(std::string_view utf8) {
+    LineBuilder b;
+    b.Add(utf8);
+    return b.Take();
+}
+
+std::string JoinTitle(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& p : parts) {
+        if (p.empty()) continue;
+        if (!out.empty())
+            out += std::string_view(".!?:;\x85").find(out.back()) == std::string_view::npos ? ". "
+                                                                                            : " ";
+        out += p;
+    }
+    return out;
+}
+
+BookAssembler::BookAssembler(size_t cap) : cap_(cap) {}
+
+void BookAssembler::Push(std::string line) {
+    if (full_) return;
+    if (static_cast<size_t>(pos_) + line.size() + 2 > cap_) {
+        full_ = true;
+        return;
+    }
+    pos_ += static_cast<long long>(line.size()) + 2;
+    letters_ += CountLetters(line);
+    lines_.push_back(std::move(line));
+}
+
+void BookAssembler::AddLine(const std::string& cp1251) {
+    if (cp1251.empty()) return;
+    Push((headingNext_ ? "   " : "  ") + cp1251);
+    headingNext_ = false;
+}
+
+int BookAssembler::FitLevel(int level) const {
+    const int before = entries_.empty() ? 0 : entries_.back().Level;
+    return std::clamp(level, 1, std::min(4, before + 1));
+}
+
+void BookAssembler::AddEntryHere(const std::string& title, int level) {
+    if (full_ || title.empty()) return;
+    std::string t = TrailerSafe(title.substr(0, kTitleCap));
+    entries_.push_back({std::move(t), FitLevel(level), pos_, letters_});
+    headingNext_ = true;
+}
+
+void BookAssembler::AddHeading(const std::string& cp1251, int level) {
+    if (cp1251.empty() || full_) return;
+    AddEntryHere(cp1251, level);
+    AddLine(cp1251);
+}
+
+std::string BookAssembler::Finish(BookHeader header, const std::string& firstTitle,
+                                  const std::function<void(int, int)>& progress) {
+    if (lines_.empty()) throw UserError("в книге нет текста");
+    // Entries that no line followed point past the body.
+    while (!entries_.empty() && entries_.back().Pos >= pos_)
+        entries_.pop_back();
+    if (entries_.empty() || entries_.front().Pos > 0) {
+        const std::string title = firstTitle.empty() ? Utf8ToCp1251("Начало") : firstTitle;
+        entries_.insert(entries_.begin(), Entry{TrailerSafe(title.substr(0, kTitleCap)), 1, 0, 0});
+    }
+    static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
+    std::string text;
+    text.reserve(static_cast<size_t>(pos_) + entries_.size() * 64 + 512);
+    for (const std::string& line : lines_) {
+        text += line;
+        text += "\r\n";
+    }
+    lines_.clear();
+    text += "<MENU>\r\n";
+    for (const Entry& e : entries_) {
+        text += kIndent[e.Level - 1];
+        text += e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
+    }
+    text += "<INFOTEXTlen>|0|" + std::to_string(letters_) + "|\r\n";
+    for (const auto& [tag, value] : HeaderTags(header))
+        text += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
+    text += "<INFOTEXTEND>";
+    ComputeBookLineCounts(text, progress);
+    return text;
+}
+
+}  // namespace lectorix

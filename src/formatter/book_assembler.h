@@ -1,0 +1,76 @@
+// What the FB2 and EPUB converters share: turning the UTF-8 text of a document into CP1251
+// lines, and collecting body lines and contents entries into a complete book.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "book/book_trailer.h"
+
+namespace lectorix {
+
+// Gathers the text of one line from UTF-8 pieces: white space (line breaks included) shrinks to
+// one blank, characters CP1251 lacks become '?', soft hyphens and zero-width characters go.
+class LineBuilder {
+  public:
+    void Add(std::string_view utf8);
+    // Ends the word before what comes next (a table cell, a <br>).
+    void Blank() { blank_ = !line_.empty(); }
+    bool Empty() const { return line_.empty(); }
+    size_t Size() const { return line_.size(); }
+    // The line without blanks at its ends, and a fresh start.
+    std::string Take();
+
+  private:
+    std::string line_;
+    bool blank_ = false;
+};
+
+// One cleaned CP1251 line of `utf8` (header values, titles).
+std::string CleanLine(std::string_view utf8);
+
+// Joins the paragraphs of a title with ". ", or a blank after one that ends a sentence already.
+std::string JoinTitle(const std::vector<std::string>& parts);
+
+class BookAssembler {
+  public:
+    // `cap`: the most body bytes; lines past it are dropped and Full() turns true.
+    explicit BookAssembler(size_t cap);
+
+    void AddLine(const std::string& cp1251);  // a body line, two blanks before it
+    // A heading line (three blanks) with a contents entry at `level` (1..4, at most one deeper
+    // than the entry before it).
+    void AddHeading(const std::string& cp1251, int level);
+    // A contents entry at the next line, which becomes a heading.
+    void AddEntryHere(const std::string& title, int level);
+    bool Full() const { return full_; }
+    bool HasText() const { return !lines_.empty(); }
+
+    // The whole book in CP1251 with CR LF, line counts included. When no entry stands at the
+    // first character, one titled `firstTitle` is put there, so the reader hides nothing.
+    std::string Finish(BookHeader header, const std::string& firstTitle,
+                       const std::function<void(int, int)>& progress);
+
+  private:
+    struct Entry {
+        std::string Title;
+        int Level;
+        long long Pos;
+        std::int64_t Letters;
+    };
+    void Push(std::string line);
+    int FitLevel(int level) const;
+
+    size_t cap_;
+    bool full_ = false;
+    std::vector<std::string> lines_;
+    std::vector<Entry> entries_;
+    bool headingNext_ = false;  // an entry waits for the next line
+    long long pos_ = 0;
+    std::int64_t letters_ = 0;
+};
+
+}  // namespace lectorix
