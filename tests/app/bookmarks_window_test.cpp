@@ -1,0 +1,167 @@
+// Bookmarks and archives in the real main window: a book read to a page, bookmarked, the
+// program closed and started again comes back exactly; the menu; archives opened or refused.
+#include "app/bookmarks_window.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+#include <filesystem>
+#include <tuple>
+
+#include "app/form_book.h"
+#include "book/text_loader.h"
+#include "formatter/book_writer.h"
+#include "gui/text_codec.h"
+#include "settings/program_settings.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+
+namespace {
+
+// The novel as a book when the shared texts are there, else a book of the same shape.
+std::string NovelBook() {
+    const std::string novel = test::SharedDataPath("texts/tolstoy_anna_karenina.utf8.txt");
+    std::string raw;
+    if (!novel.empty()) {
+        raw = LoadTextFile(novel);
+    } else {
+        for (int c = 1; c <= 30; ++c)
+            raw += test::Cp("\r\nГлава ") + std::to_string(c) + "\r\n" + test::Story(30);
+    }
+    BookHeader header;
+    header.BookAuthorLastName = test::Cp("Толстой");
+    header.BookTitle = test::Cp("Анна Каренина");
+    std::string book = BuildBookStructure(raw, header);
+    ComputeBookLineCounts(book);
+    return book;
+}
+
+void Zip(const std::string& path, const std::string& name, const std::string& bytes) {
+    archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_filename(a, path.c_str());
+    archive_entry* e = archive_entry_new();
+    archive_entry_set_pathname(e, name.c_str());
+    archive_entry_set_filetype(e, AE_IFREG);
+    archive_entry_set_perm(e, 0644);
+    archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
+    archive_write_header(a, e);
+    archive_write_data(a, bytes.data(), bytes.size());
+    archive_entry_free(e);
+    archive_write_close(a);
+    archive_write_free(a);
+}
+
+// Everything a bookmark promises to bring back.
+auto ReadingState(const TFormBook& form) {
+    const ReadingEngine& e = form.Engine();
+    return std::make_tuple(form.OpenFileName(), e.Page.PageNumber, e.Page.PageStart, e.Page.TextPos,
+                           e.Page.LettersOnPage, e.Text.LettersBefore, e.Text.LettersToRead,
+                           e.Page.TotalLetters, e.Settings.SpeedCpm, e.Engine.SpeedBonus,
+                           e.Engine.TextTime, e.Engine.TimeLeft, e.Engine.PagesLeft,
+                           e.Engine.AutoIncreaseRate, e.Engine.StepPenaltyRate, e.Memo.Lines);
+}
+
+}  // namespace
+
+class BookmarksWindowTest : public QObject {
+    Q_OBJECT
+
+    test::TempDir dir_;
+    std::string ini_ = (dir_.Path() / "lectorix.ini").string();
+
+  private slots:
+    void aBookmarkedPageOfABookComesBackAfterTheProgramStartsAgain() {
+        const QString path = QString::fromStdString(dir_.Write("Анна.lxb", NovelBook()));
+        decltype(ReadingState(std::declval<TFormBook&>())) before;
+        {
+            ProgramSettings settings;
+            settings.SetStore({ini_, false});
+            TFormBook form;
+            ConnectBookmarks(form, settings);
+            QVERIFY(form.LoadOpenedFile(path));
+            for (int i = 1; i < 37; ++i)
+                form.ActionPageNext->trigger();
+            form.ActionSpeedNext->trigger();
+            form.ActionSpeedNext->trigger();
+            QCOMPARE(form.Engine().Page.PageNumber, 37);
+            before = ReadingState(form);
+            QVERIFY(form.ActionZakladkaAdd->isEnabled());
+            form.ActionZakladkaAdd->trigger();
+        }
+        ProgramSettings settings;
+        settings.SetStore({ini_, false});
+        test::ScriptedDialogs script;
+        script.answers = {Answer::Yes};
+        TFormBook form;
+        ConnectBookmarks(form, settings);
+        form.show();
+        QTRY_COMPARE(script.asked, QStringList{"Закладка: Открыть последний текст?"});
+        QTRY_COMPARE(form.OpenFileName(), path);
+        QCOMPARE(ReadingState(form), before);
+        // The dialog's stored speed is not the bookmark's.
+        QCOMPARE(settings.Controls.RxSpinEditSpeedWords, 1000);
+
+        // The menu: one submenu for the book, its page; a second page of it comes first.
+        form.ActionPageNext->trigger();
+        form.ActionZakladkaAdd->trigger();
+        emit form.Zakladka->aboutToShow();
+        QCOMPARE(form.Zakladka->actions().size(), 3);
+        QMenu* book = form.Zakladka->actions()[2]->menu();
+        QVERIFY(book);
+        QCOMPARE(book->title(), QStringLiteral("Толстой. Анна Каренина."));
+        QCOMPARE(book->actions().size(), 2);
+        QCOMPARE(book->actions()[0]->text(), QStringLiteral("Страница 38"));
+        book->actions()[1]->trigger();
+        QCOMPARE(form.Engine().Page.PageNumber, 37);
+
+        // A bookmark whose file is gone leaves the menu and the store.
+        std::filesystem::remove(path.toStdString());
+        emit form.Zakladka->aboutToShow();
+        QCOMPARE(form.Zakladka->actions().size(), 2);
+        QVERIFY(settings.RestoreBookmarks().empty());
+    }
+
+    void aPastedTextHasNoBookmark() {
+        ProgramSettings settings;
+        settings.SetStore({(dir_.Path() / "pasted.ini").string(), false});
+        test::CaughtWarnings warnings;
+        TFormBook form;
+        ConnectBookmarks(form, settings);
+        form.OpenText(test::Story(5));
+        AddBookmark(form, settings);
+        QCOMPARE(warnings.told,
+                 QStringList{QStringLiteral("Текст вставлен из буфера обмена или отсутствует.")});
+        QVERIFY(settings.RestoreBookmarks().empty());
+    }
+
+    void archivesOpenAsTheirTextAndDamagedOnesKeepTheOpenText() {
+        ProgramSettings settings;
+        settings.SetStore({(dir_.Path() / "zip.ini").string(), false});
+        test::CaughtWarnings warnings;
+        TFormBook form;
+        ConnectBookmarks(form, settings);
+        const std::string zip = (dir_.Path() / "story.zip").string();
+        Zip(zip, "story.txt", "Хамелеон\nЧерез базарную площадь идет полицейский надзиратель.\n");
+        QVERIFY(form.LoadOpenedFile(QString::fromStdString(zip)));
+        QCOMPARE(FromCp1251(form.Engine().MemoSource.Text()).left(8), QStringLiteral("Хамелеон"));
+        const std::string text = form.Engine().MemoSource.Text();
+
+        const std::string bytes = ReadFileBytes(zip);
+        const std::string cut = dir_.Write("cut.zip", bytes.substr(0, bytes.size() / 2));
+        QVERIFY(!form.LoadOpenedFile(QString::fromStdString(cut)));
+        QCOMPARE(warnings.told.size(), 1);
+        QVERIFY(warnings.told[0].contains(QString::fromStdString(cut)));
+        QCOMPARE(form.Engine().MemoSource.Text(), text);
+        QCOMPARE(form.OpenFileName(), QString::fromStdString(zip));
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::BookmarksWindowTest)
+#include "bookmarks_window_test.moc"
