@@ -6,9 +6,9 @@
 #include <QMenu>
 
 #include "app/form_book.h"
-#include "book/archive_reader.h"
 #include "book/cp1251.h"
 #include "book/text_helpers.h"
+#include "formatter/document_loader.h"
 #include "gui/dialogs.h"
 #include "gui/form_rar.h"
 #include "gui/text_codec.h"
@@ -97,14 +97,22 @@ void RebuildBookmarkMenu(TFormBook& form, ProgramSettings& settings, QMenu* menu
 }  // namespace
 
 void ConnectBookmarks(TFormBook& form, ProgramSettings& settings) {
-    form.Seams.LoadFromArchive = [&form](const QString& path, std::string& text) {
-        ProgressWindow progress(&form);
-        progress.ShowProgressWindow(100, QStringLiteral("Загрузка книги"));
-        const bool archive =
-            LoadFromArchive(QFile::encodeName(path).toStdString(), text,
-                            [&progress](int percent) { progress.SetProgress(percent); });
-        progress.CloseProgressWindow();
-        return archive;
+    form.Seams.LoadDocument = [&form](const QString& path) {
+        ProgressWindow unpacking(&form);
+        unpacking.ShowProgressWindow(100, QStringLiteral("Загрузка книги"));
+        ProgressWindow converting(&form);
+        bool convertingShown = false;
+        return LoadDocument(
+            QFile::encodeName(path).toStdString(),
+            [&unpacking](int percent) { unpacking.SetProgress(percent); },
+            [&](int done, int total) {
+                unpacking.CloseProgressWindow();
+                if (!convertingShown) {
+                    converting.ShowProgressWindow(total, QStringLiteral("Загрузка книги"));
+                    convertingShown = true;
+                }
+                converting.SetProgress(done);
+            });
     };
     form.Seams.BookmarkCount = [&settings] {
         std::vector<std::string> list;

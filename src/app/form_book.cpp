@@ -470,9 +470,8 @@ void TFormBook::FormActivate() {
 
 bool TFormBook::LoadOpenedFile(const QString& path) {
     const bool loaded = ReportUserError(this, [&] {
-        std::string text;
-        const bool fromArchive = Seams.LoadFromArchive && Seams.LoadFromArchive(path, text);
-        if (!fromArchive) text = LoadTextFile(QFile::encodeName(path).toStdString());
+        std::string text = Seams.LoadDocument ? Seams.LoadDocument(path)
+                                              : LoadTextFile(QFile::encodeName(path).toStdString());
         engine_.OpenNewText(std::move(text));
     });
     contentsProgress_.reset();  // also when the contents turned out damaged

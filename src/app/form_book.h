@@ -38,9 +38,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     // The windows of the exercises, the settings, the statistics, the bookmarks and the archive
     // loader plug in here; until they do, their actions say so.
     struct Windows {
-        // Puts the text of an archive into `text` and returns true, or returns false for a file
-        // that is no archive.
-        std::function<bool(const QString& path, std::string& text)> LoadFromArchive;
+        // The reader's text of a file: books converted, archives unpacked, with progress
+        // windows. Without it the file is read as a text.
+        std::function<std::string(const QString& path)> LoadDocument;
         std::function<int()> BookmarkCount;
         std::function<void(int line)> OpenBookmark;
         std::function<void()> AddBookmark;

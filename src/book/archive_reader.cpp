@@ -74,7 +74,7 @@ class Failure {
   public:
     explicit Failure(const std::string& path) : path_(path) {}
     [[noreturn]] void Throw(const std::string& reason) const {
-        throw UserError("Не удалось открыть архив \"" + path_ + "\": " + reason + ".");
+        throw NotTextError("Не удалось открыть архив \"" + path_ + "\": " + reason + ".");
     }
     // libarchive's own words, or the encryption it could not undo.
     [[noreturn]] void FromArchive(archive* a) const {
@@ -155,8 +155,9 @@ std::optional<std::string> ReadFirst(const Source& source, const std::string& na
     if (ArchivePtr a = OpenArchive(source, false)) {
         std::string text = FirstFileWithData(a.get(), false, fail, total, progress, cap, entries);
         if (!text.empty()) return text;
-        // Compressed zeros read as an empty tar; anything else without data holds no text.
-        if (entries > 0 || archive_filter_count(a.get()) < 2) fail.Throw("в архиве нет текста");
+        if (entries > 0) fail.Throw("в архиве нет текста");
+        // Zeros read as an empty tar: plain ones are no archive, compressed ones a single file.
+        if (archive_filter_count(a.get()) < 2) return std::nullopt;
     }
     // A single compressed file: only a real decompression filter makes it an archive.
     ArchivePtr a = OpenArchive(source, true);
@@ -177,8 +178,8 @@ std::optional<std::string> ReadFirstArchiveFile(const std::string& path,
 }
 
 std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const std::string& name,
-                                                 std::size_t cap) {
-    return ReadFirst(Source{nullptr, bytes}, name, {}, cap);
+                                                 std::size_t cap, const ArchiveProgress& progress) {
+    return ReadFirst(Source{nullptr, bytes}, name, progress, cap);
 }
 
 ArchiveFiles ReadArchiveFiles(std::string_view bytes, const std::string& name,

@@ -19,7 +19,7 @@ inline constexpr std::size_t kArchiveTextCap = 64u << 20;
 
 // The bytes of the first regular file with data in the archive at `path` (directories, links
 // and empty entries skipped). std::nullopt when the file is not an archive, judged by its bytes,
-// not its name. Throws UserError naming the file and the reason when it is an archive that
+// not its name. Throws NotTextError naming the file and the reason when it is an archive that
 // cannot give a text: encrypted, damaged, holding no file with data, or over `cap` bytes.
 std::optional<std::string> ReadFirstArchiveFile(const std::string& path,
                                                 const ArchiveProgress& progress = {},
@@ -27,7 +27,8 @@ std::optional<std::string> ReadFirstArchiveFile(const std::string& path,
 
 // The same for an archive already in memory; `name` stands for the file in messages.
 std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const std::string& name,
-                                                 std::size_t cap = kArchiveTextCap);
+                                                 std::size_t cap = kArchiveTextCap,
+                                                 const ArchiveProgress& progress = {});
 
 // The regular files of an archive in memory whose names `want` accepts, by name.
 struct ArchiveFiles {

@@ -9,6 +9,7 @@
 #include "book/text_loader.h"
 #include "book/text_wrap.h"
 #include "formatter/book_writer.h"
+#include "formatter/document_loader.h"
 
 namespace lectorix {
 
@@ -56,12 +57,12 @@ constexpr const char* kFormatHelp =
     "OUT is written in code page 1251 with CR LF line ends.\n";
 
 int Count(const ParsedArgs& a, std::ostream& out) {
-    out << CountLetters(LoadTextFile(a.File())) << '\n';
+    out << CountLetters(LoadDocument(a.File())) << '\n';
     return 0;
 }
 
 int Wrap(const ParsedArgs& a, std::ostream& out) {
-    out << ForPrinting(WrapBookText(LoadTextFile(a.File()), static_cast<int>(a.Number("width"))));
+    out << ForPrinting(WrapBookText(LoadDocument(a.File()), static_cast<int>(a.Number("width"))));
     return 0;
 }
 
@@ -85,7 +86,7 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
     const PageLayout settings = PageSettings(a);
     const long long back = a.Number("back");
 
-    std::string text = LoadTextFile(a.File());
+    std::string text = LoadDocument(a.File());
     BookContents book;
     // A book without chapters reads as a plain text of its body, as the reader reads it.
     const bool bookMode = ParseBookTrailer(text, book) && book.ContentsCount > 0;
@@ -122,7 +123,7 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
 
 int Book(const ParsedArgs& a, std::ostream& out) {
     const PageLayout settings = PageSettings(a);
-    std::string text = LoadTextFile(a.File());
+    std::string text = LoadDocument(a.File());
     BookContents book;
     const bool isBook = ParseBookTrailer(text, book);
     const BookHeader& h = book.Header;

@@ -1,0 +1,27 @@
+#include "formatter/document_loader.h"
+
+#include "book/text_loader.h"
+#include "formatter/epub_book.h"
+#include "formatter/fb2_book.h"
+
+namespace lectorix {
+
+std::string LoadDocument(const std::string& path, const ArchiveProgress& archiveProgress,
+                         const std::function<void(int, int)>& bookProgress) {
+    std::string bytes = ReadFileBytes(path);
+    // An EPUB is a zip too: it is asked first.
+    if (LooksLikeEpub(bytes)) return EpubToBook(bytes, bookProgress);
+    if (LooksLikeFb2(bytes)) return Fb2ToBook(bytes, bookProgress);
+    if (auto inner = ReadFirstArchiveBytes(bytes, path, kArchiveTextCap, archiveProgress)) {
+        if (LooksLikeFb2(*inner)) return Fb2ToBook(*inner, bookProgress);
+        if (IsBinaryData(*inner))
+            throw NotTextError("Не удалось открыть файл \"" + path +
+                               "\": в архиве не текстовый файл");
+        return DecodeText(std::move(*inner));
+    }
+    if (IsBinaryData(bytes))
+        throw NotTextError("Не удалось открыть файл \"" + path + "\": не текстовый файл");
+    return DecodeText(std::move(bytes));
+}
+
+}  // namespace lectorix

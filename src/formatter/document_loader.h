@@ -1,0 +1,20 @@
+// Opening any file the program reads: FB2 and EPUB books (an FB2 also inside an archive)
+// converted into the book format, other archives unpacked to their first file, anything else
+// read as a text.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "book/archive_reader.h"
+
+namespace lectorix {
+
+// The reader's text of the file at `path` (CP1251, CR LF), judged by its bytes, not its name.
+// `archiveProgress` follows an archive's unpacking, `bookProgress` (done, total) the writing of
+// a converted book. Throws UserError naming the file when it cannot be read, NotTextError when
+// it holds no text (a binary file, an archive that gives none).
+std::string LoadDocument(const std::string& path, const ArchiveProgress& archiveProgress = {},
+                         const std::function<void(int, int)>& bookProgress = {});
+
+}  // namespace lectorix

@@ -1,0 +1,70 @@
+// Whatever file is opened, the right reader takes it: an FB2 on its own or zipped becomes a
+// book, an archive its first file, a binary file or one in an archive is refused.
+#include "formatter/document_loader.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+#include "book/book_trailer.h"
+#include "book/text_loader.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+void Zip(const std::string& path, const std::string& name, const std::string& bytes) {
+    archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_filename(a, path.c_str());
+    archive_entry* e = archive_entry_new();
+    archive_entry_set_pathname(e, name.c_str());
+    archive_entry_set_filetype(e, AE_IFREG);
+    archive_entry_set_perm(e, 0644);
+    archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
+    archive_write_header(a, e);
+    archive_write_data(a, bytes.data(), bytes.size());
+    archive_entry_free(e);
+    archive_write_close(a);
+    archive_write_free(a);
+}
+
+const std::string kFb2 =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\"><description><title-info>"
+    "<author><first-name>Антон</first-name><last-name>Чехов</last-name></author>"
+    "<book-title>Хамелеон</book-title></title-info></description><body>"
+    "<section><title><p>Хамелеон</p></title><p>Через базарную площадь идет надзиратель.</p>"
+    "</section></body></FictionBook>\n";
+
+TEST(LoadDocument, EachFileGoesToItsReader) {
+    test::TempDir dir;
+    const std::string story = "Хамелеон\nЧерез базарную площадь идет надзиратель.\n";
+    const std::string zip = (dir.Path() / "story.zip").string();
+    Zip(zip, "story.txt", story);
+    EXPECT_EQ(LoadDocument(zip), DecodeText(story));
+    EXPECT_EQ(LoadDocument(dir.Write("story.txt", story)), DecodeText(story));
+
+    for (const bool zipped : {false, true}) {
+        SCOPED_TRACE(zipped ? "fb2.zip" : "fb2");
+        std::string path = dir.Write("book.fb2", kFb2);
+        if (zipped) Zip(path = (dir.Path() / "book.fb2.zip").string(), "book.fb2", kFb2);
+        std::string text = LoadDocument(path);
+        BookContents book;
+        ASSERT_TRUE(ParseBookTrailer(text, book));
+        EXPECT_EQ(book.Header.BookAuthorLastName, test::Cp("Чехов"));
+        EXPECT_NE(text.find(test::Cp("Через базарную площадь")), std::string::npos);
+    }
+
+    const std::string binary = (dir.Path() / "binary.zip").string();
+    Zip(binary, "ls",
+        std::string("\x7F"
+                    "ELF\0\0\0",
+                    7) +
+            std::string(100, '\0'));
+    EXPECT_THROW(LoadDocument(binary), NotTextError);
+    EXPECT_THROW(LoadDocument(dir.Write("zeros", std::string(4096, '\0'))), NotTextError);
+}
+
+}  // namespace
+}  // namespace lectorix
