@@ -40,6 +40,7 @@ const char* const kOpenFilter =
     "Поддерживаемые форматы (TXT, RTF, LXB,RAR, LXZ)|*.TXT;*.RTF;*.LXB;*.RAR; *.LXZ|"
     "Формат скорочтения|*.LXB|Текстовый документ|*.TXT|RTF формат|*.RTF|RAR|*.RAR|"
     "Формат скорочтения нормальное сжатие|*.LXZ|"
+    "Книги FB2 и EPUB|*.FB2;*.FB2.ZIP;*.EPUB|"
     "Архивы (ZIP, 7Z, TAR, GZ, BZ2, XZ)|*.ZIP;*.7Z;*.TAR;*.TGZ;*.TBZ2;*.TXZ;*.GZ;*.BZ2;*.XZ|"
     "Все файлы|*";
 const char* const kSaveFilter = "Текстовый документ|*.txt";
