@@ -2,9 +2,9 @@
 // book, an archive its first file, a binary file or one in an archive is refused.
 #include "formatter/document_loader.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "book/book_trailer.h"
 #include "book/text_loader.h"
@@ -14,19 +14,10 @@ namespace lectorix {
 namespace {
 
 void Zip(const std::string& path, const std::string& name, const std::string& bytes) {
-    archive* a = archive_write_new();
-    archive_write_set_format_zip(a);
-    archive_write_open_filename(a, path.c_str());
-    archive_entry* e = archive_entry_new();
-    archive_entry_set_pathname(e, name.c_str());
-    archive_entry_set_filetype(e, AE_IFREG);
-    archive_entry_set_perm(e, 0644);
-    archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
-    archive_write_header(a, e);
-    archive_write_data(a, bytes.data(), bytes.size());
-    archive_entry_free(e);
-    archive_write_close(a);
-    archive_write_free(a);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const std::string zip = test::Zip({{name, bytes}});
+    std::fwrite(zip.data(), 1, zip.size(), f);
+    std::fclose(f);
 }
 
 const std::string kFb2 =

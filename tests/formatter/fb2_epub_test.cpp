@@ -1,5 +1,3 @@
-#include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -267,28 +265,7 @@ TEST(ConvertedBooks, BrokenFb2GivesWhatCouldBeReadOrAMessage) {
     EXPECT_EQ(Fb2ToBook(big), Fb2ToBook(HandMadeFb2()));
 }
 
-// A ZIP made in memory of (name, bytes) entries.
-std::string Zip(const std::vector<std::pair<std::string, std::string>>& entries) {
-    std::string out(1 << 20, '\0');
-    size_t used = 0;
-    archive* a = archive_write_new();
-    archive_write_set_format_zip(a);
-    archive_write_open_memory(a, out.data(), out.size(), &used);
-    for (const auto& [name, bytes] : entries) {
-        archive_entry* e = archive_entry_new();
-        archive_entry_set_pathname(e, name.c_str());
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
-        archive_write_header(a, e);
-        archive_write_data(a, bytes.data(), bytes.size());
-        archive_entry_free(e);
-    }
-    archive_write_close(a);
-    archive_write_free(a);
-    out.resize(used);
-    return out;
-}
+using test::Zip;
 
 // An EPUB 2 of two documents in OEBPS/, `extra` added to the manifest and the spine.
 std::string Epub(const std::string& manifest, const std::string& spine,

@@ -1,5 +1,8 @@
 #include "support/test_support.h"
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -65,6 +68,31 @@ std::string Story(int paragraphs) {
     for (int i = 0; i < paragraphs; ++i)
         text += paragraph;
     return text;
+}
+
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& files) {
+    size_t total = 64 * 1024;
+    for (const auto& f : files)
+        total += f.first.size() + f.second.size() + 256;
+    std::string out(total, '\0');
+    size_t used = 0;
+    archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_memory(a, out.data(), out.size(), &used);
+    for (const auto& [name, bytes] : files) {
+        archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, name.c_str());
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
+        archive_write_header(a, e);
+        archive_write_data(a, bytes.data(), bytes.size());
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    out.resize(used);
+    return out;
 }
 
 }  // namespace lectorix::test

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace lectorix::test {
 
@@ -29,6 +31,9 @@ std::string DataPath(const std::string& relative);
 
 // Path of a file of the shared test texts, or empty when they are not beside the repository.
 std::string SharedDataPath(const std::string& relative);
+
+// A ZIP archive of (name, bytes) files, made in memory.
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& files);
 
 // A UTF-8 literal in the reader's CP1251, so tests can be written in readable Russian.
 std::string Cp(std::string_view utf8);
