@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "book/text_loader.h"
@@ -136,6 +137,24 @@ TEST(ProgramSettings, AKilledSaveLeavesTheOldFileOrTheNewOne) {
     EXPECT_EQ(names, (std::vector<std::string>{"lectorix.ini", "lectorix.ini.lock"}));
 }
 
+// Runs body(0) and body(1) in two processes at once and waits for both to end well.
+void InTwoProcesses(const std::function<void(int)>& body) {
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            body(i);
+            std::_Exit(0);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+}
+
 TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {
     TempDir dir;
     const std::string ini = (dir.Path() / "lectorix.ini").string();
@@ -151,20 +170,7 @@ TEST(ProgramSettings, TwoProcessesSavingTheirOwnSectionsLoseNothing) {
             }
         }
     };
-    pid_t children[2];
-    for (int i = 0; i < 2; ++i) {
-        children[i] = fork();
-        ASSERT_GE(children[i], 0);
-        if (children[i] == 0) {
-            run(i == 1);
-            std::_Exit(0);
-        }
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    InTwoProcesses([&run](int i) { run(i == 1); });
     ProgramSettings s;
     s.SetStore({ini, false});
     s.MainAutoSet.SetStore(s.Store());
@@ -179,28 +185,17 @@ TEST(ProgramSettings, TwoProcessesAddingBookmarksAtOnceLoseNone) {
     TempDir dir;
     const std::string ini = (dir.Path() / "lectorix.ini").string();
     // 200 each, ten books of twenty pages: the two lists fill the limits exactly.
-    pid_t children[2];
-    for (int i = 0; i < 2; ++i) {
-        children[i] = fork();
-        ASSERT_GE(children[i], 0);
-        if (children[i] == 0) {
-            ProgramSettings s;
-            s.SetStore({ini, false});
-            for (int n = 0; n < 200; ++n) {
-                BookmarkRecord r;
-                r.BookName = "book" + std::to_string(i) + "-" + std::to_string(n / 20);
-                r.Caption = "Страница " + std::to_string(n % 20 + 1);
-                r.FilePath = "/b/" + r.BookName;
-                s.AddBookmark(FormatBookmark(r), n == 199 ? "0.5" : "");
-            }
-            std::_Exit(0);
+    InTwoProcesses([&ini](int i) {
+        ProgramSettings s;
+        s.SetStore({ini, false});
+        for (int n = 0; n < 200; ++n) {
+            BookmarkRecord r;
+            r.BookName = "book" + std::to_string(i) + "-" + std::to_string(n / 20);
+            r.Caption = "Страница " + std::to_string(n % 20 + 1);
+            r.FilePath = "/b/" + r.BookName;
+            s.AddBookmark(FormatBookmark(r), n == 199 ? "0.5" : "");
         }
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    });
     ProgramSettings s;
     s.SetStore({ini, false});
     const auto list = s.RestoreBookmarks();
