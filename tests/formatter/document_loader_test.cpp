@@ -2,12 +2,16 @@
 // book, an archive its first file, a binary file or one in an archive is refused.
 #include "formatter/document_loader.h"
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "book/book_trailer.h"
 #include "book/text_loader.h"
+#include "formatter/book_writer.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -45,6 +49,40 @@ TEST(LoadDocument, EachFileGoesToItsReader) {
         ASSERT_TRUE(ParseBookTrailer(text, book));
         EXPECT_EQ(book.Header.BookAuthorLastName, test::Cp("Чехов"));
         EXPECT_NE(text.find(test::Cp("Через базарную площадь")), std::string::npos);
+    }
+
+    // A book in a zip, a 7z and a tar.xz opens as that book.
+    std::string lxb = BuildBookStructure(
+        test::Cp("\r\nГлава первая\r\nТекст главы.\r\n\r\nГлава вторая\r\nЕщё.\r\n"), {});
+    ComputeBookLineCounts(lxb);
+    struct Kind {
+        const char* name;
+        int (*format)(archive*);
+        int (*filter)(archive*);
+    };
+    for (const Kind& k :
+         {Kind{"book.zip", archive_write_set_format_zip, archive_write_add_filter_none},
+          Kind{"book.7z", archive_write_set_format_7zip, archive_write_add_filter_none},
+          Kind{"book.tar.xz", archive_write_set_format_pax_restricted,
+               archive_write_add_filter_xz}}) {
+        const auto [name, format, filter] = k;
+        SCOPED_TRACE(name);
+        const std::string path = (dir.Path() / name).string();
+        archive* a = archive_write_new();
+        format(a);
+        filter(a);
+        archive_write_open_filename(a, path.c_str());
+        archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, "book.lxb");
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, static_cast<la_int64_t>(lxb.size()));
+        archive_write_header(a, e);
+        archive_write_data(a, lxb.data(), lxb.size());
+        archive_entry_free(e);
+        archive_write_close(a);
+        archive_write_free(a);
+        EXPECT_EQ(LoadDocument(path), lxb);
     }
 
     const std::string binary = (dir.Path() / "binary.zip").string();

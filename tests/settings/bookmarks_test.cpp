@@ -88,6 +88,11 @@ TEST(AddBookmarkLine, KeepsOneLinePerPageNewestFirstWithinTwentyBooksOfTwenty) {
     AddBookmarkLine(list, Line("Страница 5", "a.txt"));
     EXPECT_EQ(list,
               (std::vector<std::string>{Line("Страница 5", "a.txt"), Line("Страница 6", "a.txt")}));
+    // The same page of another file of the same name replaces it too: they share their slots.
+    BookmarkRecord other = *ParseBookmark(Line("Страница 5", "a.txt"));
+    other.FilePath = "/elsewhere/a.txt";
+    AddBookmarkLine(list, FormatBookmark(other));
+    EXPECT_EQ(list, (std::vector<std::string>{FormatBookmark(other), Line("Страница 6", "a.txt")}));
 
     // The 21st bookmark of a book removes its oldest.
     list.clear();
