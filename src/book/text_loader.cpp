@@ -86,11 +86,85 @@ std::string NormalizeLineEnds(std::string text) {
     return text;
 }
 
+namespace {
+
+// UTF-16 after its byte-order mark, as Windows' editor saves it, into CP1251.
+std::string Utf16ToCp1251(std::string_view bytes, bool littleEndian) {
+    auto unit = [&](size_t i) -> char32_t {
+        const auto lo = static_cast<unsigned char>(bytes[i + (littleEndian ? 0 : 1)]);
+        const auto hi = static_cast<unsigned char>(bytes[i + (littleEndian ? 1 : 0)]);
+        return static_cast<char32_t>(hi << 8 | lo);
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        const int b = UnicodeToCp1251(c);
+        out.push_back(b < 0 ? '?' : static_cast<char>(b));
+    }
+    return out;
+}
+
+// The upper half of KOI8-R: box drawing, a few signs, then the Cyrillic letters.
+constexpr char16_t kKoi8r[128] = {
+    0x2500, 0x2502, 0x250C, 0x2510, 0x2514, 0x2518, 0x251C, 0x2524, 0x252C, 0x2534, 0x253C, 0x2580,
+    0x2584, 0x2588, 0x258C, 0x2590, 0x2591, 0x2592, 0x2593, 0x2320, 0x25A0, 0x2219, 0x221A, 0x2248,
+    0x2264, 0x2265, 0x00A0, 0x2321, 0x00B0, 0x00B2, 0x00B7, 0x00F7, 0x2550, 0x2551, 0x2552, 0x0451,
+    0x2553, 0x2554, 0x2555, 0x2556, 0x2557, 0x2558, 0x2559, 0x255A, 0x255B, 0x255C, 0x255D, 0x255E,
+    0x255F, 0x2560, 0x2561, 0x0401, 0x2562, 0x2563, 0x2564, 0x2565, 0x2566, 0x2567, 0x2568, 0x2569,
+    0x256A, 0x256B, 0x256C, 0x00A9, 0x044E, 0x0430, 0x0431, 0x0446, 0x0434, 0x0435, 0x0444, 0x0433,
+    0x0445, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x044F, 0x0440, 0x0441,
+    0x0442, 0x0443, 0x0436, 0x0432, 0x044C, 0x044B, 0x0437, 0x0448, 0x044D, 0x0449, 0x0447, 0x044A,
+    0x042E, 0x0410, 0x0411, 0x0426, 0x0414, 0x0415, 0x0424, 0x0413, 0x0425, 0x0418, 0x0419, 0x041A,
+    0x041B, 0x041C, 0x041D, 0x041E, 0x041F, 0x042F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0416, 0x0412,
+    0x042C, 0x042B, 0x0417, 0x0428, 0x042D, 0x0429, 0x0427, 0x042A};
+
+// Russian prose is mostly lower case: its lower-case letters are 0xE0-0xFF in CP1251 and
+// 0xC0-0xDF in KOI8-R. The code page whose reading gives more of them wins, CP1251 on a tie.
+// KOI8-R puts only box drawing and signs at 0x80-0xBF (but ё and Ё): bytes that are mostly
+// there are damaged UTF-8 or something else, and stay as they are.
+bool LooksLikeKoi8r(std::string_view bytes) {
+    size_t cp1251 = 0, koi8r = 0, signs = 0;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        cp1251 += c >= 0xE0;
+        koi8r += c >= 0xC0 && c < 0xE0;
+        signs += c >= 0x80 && c < 0xC0 && c != 0xA3 && c != 0xB3;
+    }
+    return koi8r > cp1251 && signs * 4 < koi8r;
+}
+
+void Koi8rToCp1251InPlace(std::string& bytes) {
+    static const auto kTable = [] {
+        std::array<char, 128> t{};
+        for (size_t i = 0; i < 128; ++i) {
+            const int b = UnicodeToCp1251(kKoi8r[i]);
+            t[i] = b < 0 ? '?' : static_cast<char>(b);
+        }
+        return t;
+    }();
+    for (char& ch : bytes)
+        if (static_cast<unsigned char>(ch) >= 0x80)
+            ch = kTable[static_cast<unsigned char>(ch) - 0x80];
+}
+
+}  // namespace
+
 std::string DecodeText(std::string bytes) {
     if (IsRtf(bytes)) return RtfToText(bytes);
+    const std::string_view view = bytes;
+    if (view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF"))
+        return NormalizeLineEnds(Utf16ToCp1251(view, view[0] == '\xFF'));
     // A byte-order mark goes whatever follows it.
-    if (std::string_view(bytes).starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-    Utf8ToCp1251InPlace(bytes);
+    if (view.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    if (!Utf8ToCp1251InPlace(bytes) && LooksLikeKoi8r(bytes)) Koi8rToCp1251InPlace(bytes);
     return NormalizeLineEnds(std::move(bytes));
 }
 

@@ -32,8 +32,9 @@ std::string NormalizeLineEnds(std::string text);
 
 // An RTF document (bytes beginning with "{\rtf") becomes its text by RtfToText, wherever the
 // bytes came from. UTF-8 (a leading byte-order mark dropped) that holds any byte of 0x80 or above
-// becomes CP1251, '?' standing for characters the code page lacks; any other bytes are taken as
-// CP1251 as they are. Line ends are normalised afterwards.
+// and UTF-16 with its byte-order mark become CP1251, '?' standing for characters the code page
+// lacks. Other bytes are CP1251, or KOI8-R when read so they give more lower-case Cyrillic
+// letters. Line ends are normalised afterwards.
 std::string DecodeText(std::string bytes);
 
 // Reads a whole file as bytes. Throws UserError naming the file when it cannot be read.
