@@ -28,9 +28,13 @@ foreach(line IN ITEMS "Icon=lectorix" "Exec=lectorix %f")
         message(FATAL_ERROR "the .desktop file lacks '${line}'")
     endif()
 endforeach()
-if(NOT entry MATCHES "\nMimeType=[^\n]*application/x-lectorix-book;")
-    message(FATAL_ERROR "the .desktop file does not claim application/x-lectorix-book")
-endif()
+foreach(type IN ITEMS application/x-lectorix-book application/x-fictionbook+xml
+                      application/x-zip-compressed-fb2 application/epub+zip)
+    string(REPLACE "+" "\\+" pattern "${type}")
+    if(NOT entry MATCHES "\nMimeType=[^\n]*${pattern};")
+        message(FATAL_ERROR "the .desktop file does not claim ${type}")
+    endif()
+endforeach()
 
 file(READ "${share}/mime/packages/lectorix-mime.xml" mime)
 foreach(part IN ITEMS "type=\"application/x-lectorix-book\"" "pattern=\"*.lxb\""
