@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "book/book_trailer.h"
 #include "book/text_loader.h"
+#include "converted_book_checks.h"
 #include "formatter/epub_book.h"
-#include "fuzz_checks.h"
 
 using namespace lectorix;
 
@@ -71,18 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     } catch (const UserError&) {
         return 0;
     }
-    BookContents book;
-    try {
-        FUZZ_CHECK(ParseBookTrailer(text, book), "the converted text is no book");
-    } catch (const UserError& e) {
-        FUZZ_CHECK(false, "the converted book is refused: %s", e.what());
-    }
-    FUZZ_CHECK(book.ContentsCount >= 1, "no contents entry");
-    FUZZ_CHECK(book.ContentsEntries[0].Pos == 0, "the first entry stands at %lld",
-               book.ContentsEntries[0].Pos);
-    FUZZ_CHECK(
-        book.ContentsEntries[book.ContentsCount].Pos == static_cast<long long>(text.size()) + 2,
-        "the totals stand at %lld, the body ends at %zu",
-        book.ContentsEntries[book.ContentsCount].Pos, text.size());
+    CheckConvertedBook(std::move(text));
     return 0;
 }

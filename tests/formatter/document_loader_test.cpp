@@ -67,21 +67,8 @@ TEST(LoadDocument, EachFileGoesToItsReader) {
                archive_write_add_filter_xz}}) {
         const auto [name, format, filter] = k;
         SCOPED_TRACE(name);
-        const std::string path = (dir.Path() / name).string();
-        archive* a = archive_write_new();
-        format(a);
-        filter(a);
-        archive_write_open_filename(a, path.c_str());
-        archive_entry* e = archive_entry_new();
-        archive_entry_set_pathname(e, "book.lxb");
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_entry_set_size(e, static_cast<la_int64_t>(lxb.size()));
-        archive_write_header(a, e);
-        archive_write_data(a, lxb.data(), lxb.size());
-        archive_entry_free(e);
-        archive_write_close(a);
-        archive_write_free(a);
+        const std::string path =
+            dir.Write(name, test::Archive({{"book.lxb", lxb}}, format, filter));
         EXPECT_EQ(LoadDocument(path), lxb);
     }
 

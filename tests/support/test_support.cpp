@@ -70,14 +70,16 @@ std::string Story(int paragraphs) {
     return text;
 }
 
-std::string Zip(const std::vector<std::pair<std::string, std::string>>& files) {
+std::string Archive(const std::vector<std::pair<std::string, std::string>>& files,
+                    ArchiveSetter format, ArchiveSetter filter) {
     size_t total = 64 * 1024;
     for (const auto& f : files)
         total += f.first.size() + f.second.size() + 256;
     std::string out(total, '\0');
     size_t used = 0;
     archive* a = archive_write_new();
-    archive_write_set_format_zip(a);
+    format(a);
+    if (filter) filter(a);
     archive_write_open_memory(a, out.data(), out.size(), &used);
     for (const auto& [name, bytes] : files) {
         archive_entry* e = archive_entry_new();
@@ -93,6 +95,10 @@ std::string Zip(const std::vector<std::pair<std::string, std::string>>& files) {
     archive_write_free(a);
     out.resize(used);
     return out;
+}
+
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& files) {
+    return Archive(files, archive_write_set_format_zip);
 }
 
 }  // namespace lectorix::test

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+struct archive;  // libarchive's
+
 namespace lectorix::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -32,7 +34,12 @@ std::string DataPath(const std::string& relative);
 // Path of a file of the shared test texts, or empty when they are not beside the repository.
 std::string SharedDataPath(const std::string& relative);
 
-// A ZIP archive of (name, bytes) files, made in memory.
+// An archive of (name, bytes) files made in memory by libarchive's writer: `format` and
+// `filter` are its archive_write_set_format_* and archive_write_add_filter_* functions.
+using ArchiveSetter = int (*)(::archive*);
+std::string Archive(const std::vector<std::pair<std::string, std::string>>& files,
+                    ArchiveSetter format, ArchiveSetter filter = nullptr);
+// The same as a ZIP.
 std::string Zip(const std::vector<std::pair<std::string, std::string>>& files);
 
 // A UTF-8 literal in the reader's CP1251, so tests can be written in readable Russian.
