@@ -75,4 +75,15 @@ bool BookChapterCursor::LocateChapter(int i, const PageState& state) {
     return true;
 }
 
+int ContentsEntryAt(const BookContents& book, long long pos) {
+    const int count = std::min(book.ContentsCount, static_cast<int>(book.ContentsEntries.size()));
+    if (count <= 0) return -1;
+    const auto begin = book.ContentsEntries.begin();
+    // The positions never run backwards (the trailer is refused otherwise).
+    const auto after =
+        std::upper_bound(begin, begin + count, pos + 2,
+                         [](long long p, const ContentsEntry& e) { return p < e.Pos; });
+    return std::max(0, static_cast<int>(after - begin) - 1);
+}
+
 }  // namespace lectorix

@@ -36,4 +36,10 @@ class BookChapterCursor : public ChapterCursor {
     const int& linesPerPage_;
 };
 
+// The contents entry whose chapter holds text position `pos` (a page's start, a match): the last
+// entry that starts at or before it, the deepest of entries sharing a start. A chapter's first
+// page starts at the line break before its heading, up to two characters before the entry.
+// 0 before the first entry; -1 for a book without entries.
+int ContentsEntryAt(const BookContents& book, long long pos);
+
 }  // namespace lectorix

@@ -1,0 +1,128 @@
+#include "reader/page_jumps.h"
+
+#include <algorithm>
+
+#include "book/chapter_cursor.h"
+#include "book/text_search.h"
+#include "reader/reading_engine.h"
+
+namespace lectorix {
+namespace {
+
+bool HasNextPage(const PageState& page, int totalPages) {
+    return page.BookMode ? page.PageNumber < totalPages : !page.TextEnded;
+}
+
+// The contents entry of the chapter that holds page `number`.
+int EntryOfPageNumber(const BookContents& book, int number) {
+    const auto begin = book.ContentsEntries.begin();
+    const auto end = begin + std::min<long>(book.ContentsCount, std::ssize(book.ContentsEntries));
+    const auto after = std::upper_bound(begin, end, number,
+                                        [](int n, const ContentsEntry& e) { return n < e.Page; });
+    return std::max(0, static_cast<int>(after - begin) - 1);
+}
+
+}  // namespace
+
+int PagesAhead(const ReadingEngine& engine, const std::function<bool(const PageState&)>& arrived,
+               bool orLast) {
+    PageState page = engine.Page;
+    BookChapterCursor cursor(engine.Cursor);
+    PageMemo memo;
+    const PageLayout layout = PageLayoutOf(engine.Settings);
+    int steps = 0;
+    while (!arrived(page)) {
+        if (!HasNextPage(page, engine.Text.TotalPages)) return orLast ? steps : -1;
+        page.PageRepeatsLeft = 0;
+        page.ReadForward = true;
+        PageState before = page;
+        if (!BuildPage(page, memo, engine.MemoSource, layout, page.BookMode ? &cursor : nullptr))
+            return orLast ? steps : -1;
+        ApplyPageNumberRule(page);
+        if (page.TextPos <= before.TextPos && page.PageStart <= before.PageStart)
+            return orLast ? steps : -1;  // a page that does not move on would never arrive
+        ++steps;
+    }
+    return steps;
+}
+
+void TurnPages(ReadingEngine& engine, int count) {
+    for (int i = 0; i < count; ++i)
+        engine.ActionPageNextExecute();
+}
+
+void GoToFirstPage(ReadingEngine& engine) {
+    PageState& p = engine.Page;
+    if (p.BookMode) {
+        engine.GoToContentsEntry(ContentsEntryAt(engine.Book, p.PageStart));
+        return;
+    }
+    // Booked as a jump, as a click in the contents books one: the letters before the page are
+    // none now, the reading time stays.
+    EngineState& e = engine.Engine;
+    p.PageRepeatsLeft = 0;
+    engine.PauseIfReading();
+    engine.Idle();
+    e.PageEnded = false;
+    p.ReadForward = true;
+    engine.Text.LettersBefore = 0;
+    p.PageNumber = 0;
+    p.LettersOnPage = 0;
+    e.SpeedChangedByUser = true;
+    e.PageStartTime = 0;
+    e.IgnorePageStats = true;
+    engine.PageDone();
+    e.IgnorePageStats = false;
+    p.TextPos = 0;
+    const int bonus = e.SpeedBonus;
+    engine.ShowPage();
+    e.SpeedBonus = bonus;
+}
+
+void GoToPage(ReadingEngine& engine, int number) {
+    PageState& p = engine.Page;
+    number = std::max(1, number);
+    if (p.BookMode) {
+        number = std::min(number, std::max(1, engine.Text.TotalPages));
+        const int entry = EntryOfPageNumber(engine.Book, number);
+        if (number < p.PageNumber || entry != ContentsEntryAt(engine.Book, p.PageStart))
+            engine.GoToContentsEntry(entry);
+    } else if (number < p.PageNumber) {
+        GoToFirstPage(engine);
+    }
+    engine.PauseIfReading();
+    TurnPages(engine,
+              PagesAhead(
+                  engine, [number](const PageState& s) { return s.PageNumber >= number; }, true));
+}
+
+bool TextFinder::FindNext(ReadingEngine& engine, std::string_view needle) {
+    const PageState& p = engine.Page;
+    const bool onMatchPage = match_ >= p.PageStart && match_ < p.TextPos;
+    const long long from = needle == needle_ && onMatchPage ? match_ + 1 : p.PageStart;
+    const long long at = FindText(engine.MemoSource.Text(), needle, std::max(0LL, from));
+    if (at < 0) return false;
+    const auto holds = [at](const PageState& s) { return at < s.TextPos; };
+    if (holds(p)) {
+        needle_ = needle;
+        match_ = at;
+        return true;
+    }
+    // In a book the chapter that holds the match is entered at once.
+    if (p.BookMode) {
+        const int entry = ContentsEntryAt(engine.Book, at);
+        if (entry > ContentsEntryAt(engine.Book, p.PageStart)) {
+            const auto& e = engine.Book.ContentsEntries[static_cast<size_t>(entry)];
+            if (e.Pos <= at) engine.GoToContentsEntry(entry);
+        }
+    }
+    const int ahead = PagesAhead(engine, holds, false);
+    if (ahead < 0) return false;
+    engine.PauseIfReading();
+    TurnPages(engine, ahead);
+    needle_ = needle;
+    match_ = at;
+    return true;
+}
+
+}  // namespace lectorix

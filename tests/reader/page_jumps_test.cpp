@@ -1,0 +1,154 @@
+// Pages reached by number, by the first-page key and by a search agree with turning the pages
+// one by one; the search goes on from the page on screen.
+#include "reader/page_jumps.h"
+
+#include <gtest/gtest.h>
+
+#include "book/chapter_cursor.h"
+#include "formatter/book_writer.h"
+#include "reader/reading_engine.h"
+#include "support/fake_clock.h"
+#include "support/recording_view.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+namespace {
+
+using test::Cp;
+
+// Chapters of three pages at the default layout.
+std::string Book(int chapters) {
+    std::string raw;
+    for (int c = 1; c <= chapters; ++c)
+        raw += "\r\n" + Cp("Глава ") + std::to_string(c) + "\r\n" + test::Story(12);
+    std::string book = BuildBookStructure(raw, BookHeader{});
+    ComputeBookLineCounts(book);
+    return book;
+}
+
+struct Reader {
+    test::RecordingView view;
+    test::FakeClock clock;
+    ReadingEngine engine{view, clock};
+
+    explicit Reader(const std::string& text) { engine.OpenNewText(text); }
+    void Turn(int pages) { TurnPages(engine, pages); }
+    // Where the reader stands and what it has booked. (A book's chapter entered from the
+    // contents starts at its heading, read into it at the line break before.)
+    auto State() const {
+        const auto& p = engine.Page;
+        return std::make_tuple(p.PageNumber, p.TextPos, engine.Text.LettersBefore,
+                               engine.Engine.TimeLeft, engine.Engine.PagesLeft, view.caption,
+                               engine.Memo.Lines);
+    }
+};
+
+TEST(PageJumps, APageByNumberIsThePageTheKeysReach) {
+    for (const auto& [text, book] : {std::pair{test::Story(120), false}, {Book(8), true}}) {
+        SCOPED_TRACE(book ? "book" : "plain text");
+        Reader keys(text), jumps(text);
+        keys.Turn(15);
+        GoToPage(jumps.engine, 16);
+        EXPECT_EQ(jumps.State(), keys.State());
+        // Backwards: from the start of the text, or from the chapter that holds the page.
+        Reader again(text);
+        again.Turn(6);
+        GoToPage(jumps.engine, 7);
+        EXPECT_EQ(jumps.engine.Page.PageNumber, 7);
+        EXPECT_EQ(jumps.engine.Memo.Lines, again.engine.Memo.Lines);
+        EXPECT_EQ(jumps.engine.Text.LettersBefore, again.engine.Text.LettersBefore);
+        // Past the end: the last page.
+        GoToPage(jumps.engine, 100000);
+        EXPECT_TRUE(book ? jumps.engine.Page.PageNumber == jumps.engine.Text.TotalPages
+                         : jumps.engine.Page.TextEnded);
+    }
+}
+
+TEST(PageJumps, TheFirstPageKeyGoesToTheStartOfTheTextOrOfTheChapter) {
+    Reader plain(test::Story(60));
+    const auto first = plain.engine.Page;
+    plain.Turn(5);
+    GoToFirstPage(plain.engine);
+    EXPECT_EQ(plain.engine.Page.PageNumber, 1);
+    EXPECT_EQ(plain.engine.Page.PageStart, first.PageStart);
+    EXPECT_EQ(plain.engine.Page.TextPos, first.TextPos);
+    EXPECT_EQ(plain.engine.Text.LettersBefore, 0);
+
+    // The second page of chapter 3 (pages 7 to 9) goes back to page 7, its heading on top.
+    Reader book(Book(4));
+    book.Turn(7);
+    ASSERT_EQ(book.engine.Page.PageNumber, 8);
+    GoToFirstPage(book.engine);
+    EXPECT_EQ(book.engine.Page.PageNumber, 7);
+    EXPECT_EQ(test::Utf(book.engine.Memo.Lines.at(0)).find("Глава 3"), 3u);
+}
+
+TEST(PageJumps, EveryPageOfABookKnowsItsChapter) {
+    // Read forwards, a chapter's first page starts at the line break before its heading; entered
+    // from the contents, at the heading itself.
+    Reader r(Book(5));
+    const BookContents& book = r.engine.Book;
+    for (int page = 1; page <= r.engine.Text.TotalPages; ++page) {
+        const int entry = ContentsEntryAt(book, r.engine.Page.PageStart);
+        EXPECT_EQ(entry, (page - 1) / 3) << "page " << page;
+        r.Turn(1);
+    }
+    for (int i = 0; i < book.ContentsCount; ++i) {
+        r.engine.GoToContentsEntry(i);
+        EXPECT_EQ(ContentsEntryAt(book, r.engine.Page.PageStart), i);
+    }
+    EXPECT_EQ(ContentsEntryAt(BookContents{}, 10), -1);
+}
+
+TEST(PageJumps, FindingGoesOnFromThePageOnScreen) {
+    // "Лукоморье" twice on the first page, once on the tenth and once more on page 30.
+    std::string text = Cp("Лукоморье и ещё раз лукоморье.\r\n") + test::Story(24) +
+                       Cp("  У ЛУКОМОРЬЯ дуб\r\nзелёный.\r\n") + test::Story(60) +
+                       Cp("  У лукоморья дуб\r\n") + test::Story(30);
+    Reader r(text);
+    TextFinder finder;
+    const std::string word = Cp("лукомор");
+    ASSERT_TRUE(finder.FindNext(r.engine, word));
+    EXPECT_EQ(finder.Match(), 0);
+    EXPECT_EQ(r.engine.Page.PageNumber, 1);
+    ASSERT_TRUE(finder.FindNext(r.engine, word));  // the second one, still on page 1
+    EXPECT_EQ(r.engine.Page.PageNumber, 1);
+    EXPECT_GT(finder.Match(), 0);
+
+    // The third, a phrase across a line break, in capitals: its page as the keys reach it.
+    ASSERT_TRUE(finder.FindNext(r.engine, Cp("лукоморья   дуб зелёный")));
+    const int page = r.engine.Page.PageNumber;
+    EXPECT_GT(page, 5);
+    EXPECT_LE(r.engine.Page.PageStart, finder.Match());
+    EXPECT_LT(finder.Match(), r.engine.Page.TextPos);
+    Reader keys(text);
+    keys.Turn(page - 1);
+    EXPECT_EQ(r.State(), keys.State());
+    EXPECT_EQ(r.engine.Page.PageStart, keys.engine.Page.PageStart);
+
+    // Another text starts on the page on screen, so the same match is found again.
+    ASSERT_TRUE(finder.FindNext(r.engine, word));
+    EXPECT_EQ(r.engine.Page.PageNumber, page);
+    ASSERT_TRUE(finder.FindNext(r.engine, word));
+    EXPECT_GT(r.engine.Page.PageNumber, page);
+    // No more: nothing moves.
+    const auto last = r.State();
+    EXPECT_FALSE(finder.FindNext(r.engine, word));
+    EXPECT_FALSE(finder.FindNext(r.engine, Cp("нет такого")));
+    EXPECT_FALSE(finder.FindNext(r.engine, "  \r\n"));
+    EXPECT_EQ(r.State(), last);
+}
+
+TEST(PageJumps, FindingInABookEntersTheChapterThatHoldsTheText) {
+    Reader r(Book(6));
+    TextFinder finder;
+    ASSERT_TRUE(finder.FindNext(r.engine, Cp("глава 5")));
+    EXPECT_EQ(r.engine.Page.PageNumber, 13);
+    EXPECT_EQ(ContentsEntryAt(r.engine.Book, r.engine.Page.PageStart), 4);
+    Reader keys(Book(6));
+    keys.Turn(12);
+    EXPECT_EQ(r.State(), keys.State());
+}
+
+}  // namespace
+}  // namespace lectorix
