@@ -1,6 +1,7 @@
 #include "gui/dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtGlobal>
@@ -86,6 +87,55 @@ QString AskOpenFileName(QWidget* parent, const QString& directory, const QString
 QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter) {
     if (Script()) return NextFileName(filter);
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить как"), suggested, filter);
+}
+
+namespace {
+// The next scripted input, or nothing once the script has run out.
+std::optional<QString> NextInput(const QString& title, const QString& label) {
+    DialogScript& s = *Script();
+    s.prompts << title + QStringLiteral(": ") + label;
+    if (s.inputs.empty()) return std::nullopt;
+    QString text = s.inputs.front();
+    s.inputs.pop_front();
+    return text;
+}
+
+void SetUpInput(QInputDialog& box, const QString& title, const QString& label,
+                const QString& accept) {
+    box.setWindowTitle(title);
+    box.setLabelText(label);
+    box.setOkButtonText(accept);
+    box.setCancelButtonText(QStringLiteral("Отмена"));
+}
+}  // namespace
+
+std::optional<int> AskNumber(QWidget* parent, const QString& title, const QString& label, int value,
+                             int min, int max, const QString& accept) {
+    if (Script()) {
+        const std::optional<QString> text = NextInput(title, label);
+        bool ok = false;
+        const int n = text ? text->trimmed().toInt(&ok) : 0;
+        if (!ok || n < min || n > max) return std::nullopt;
+        return n;
+    }
+    QInputDialog box(parent);
+    box.setInputMode(QInputDialog::IntInput);
+    box.setIntRange(min, max);
+    box.setIntValue(value);
+    SetUpInput(box, title, label, accept);
+    if (box.exec() != QDialog::Accepted) return std::nullopt;
+    return box.intValue();
+}
+
+std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& label,
+                               const QString& text, const QString& accept) {
+    if (Script()) return NextInput(title, label);
+    QInputDialog box(parent);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextValue(text);
+    SetUpInput(box, title, label, accept);
+    if (box.exec() != QDialog::Accepted) return std::nullopt;
+    return box.textValue();
 }
 
 void SetDialogScript(DialogScript* script) {

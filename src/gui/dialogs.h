@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -32,13 +33,24 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
 QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter);
 QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter);
 
+// A small input box for a whole number in min..max, or for a line of text, with Russian buttons
+// (`accept` names the OK button); nothing when the user cancelled.
+std::optional<int> AskNumber(QWidget* parent, const QString& title, const QString& label, int value,
+                             int min, int max, const QString& accept);
+std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& label,
+                               const QString& text, const QString& accept);
+
 // What a test answers in place of the user. While a script is set, questions take its answers
 // in order (No once it runs out) and file dialogs its names (cancelled once they run out); every
-// question asked is recorded as "title: text".
+// question asked is recorded as "title: text". Input boxes take `inputs` in order (cancelled once
+// they run out, or for a number that does not read or lies outside the box's range) and record
+// "title: label" in `prompts`.
 struct DialogScript {
     std::deque<Answer> answers;
     std::deque<QString> fileNames;
+    std::deque<QString> inputs;
     QStringList asked;
+    QStringList prompts;
     QStringList filters;  // the filter of every file dialog shown
 };
 void SetDialogScript(DialogScript* script);
