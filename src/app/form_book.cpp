@@ -9,7 +9,9 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitter>
@@ -20,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "app/form_about.h"
+#include "book/chapter_cursor.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "gui/dialogs.h"
@@ -54,11 +57,22 @@ const char* const kSaveFilter = "Текстовый документ|*.txt";
 
 const QList<QKeySequence> kEnter = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
 
+// How long the page shows a new speed.
+constexpr double kSpeedShownMs = 2000;
+constexpr double kMsPerDay = 86400000.0;
+
+QString SpeedText(int cpm) {
+    return QStringLiteral("%1 зн/мин").arg(cpm);
+}
+
 }  // namespace
 
 TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings,
                      Clock& clock)
-    : QMainWindow(parent), engine_(*this, clock), timer_(std::make_unique<TQvlThreadTimer>()) {
+    : QMainWindow(parent),
+      clock_(clock),
+      engine_(*this, clock),
+      timer_(std::make_unique<TQvlThreadTimer>()) {
     InstallIconTheme();
     setWindowTitle(QStringLiteral("FormBook"));
     setWindowIcon(ProgramIcon());
@@ -78,6 +92,9 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     CreateActions();
     CreateMenus();
     CreateToolBars();
+    menuBar()->installEventFilter(this);
+    speedTimer_.setSingleShot(true);
+    connect(&speedTimer_, &QTimer::timeout, this, [this] { ShowSpeed(); });
 
     timer_->SetEnabled(false);
     timer_->SetInterval(100.5);
@@ -95,6 +112,7 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     ApplyDisplaySettings();
     engine_.ControlsIdle();
     engine_.InitReader();
+    UpdateSpeedHints();
     resize(painter_.PageWidth + kPanelWidth + 80, painter_.PageHeight + kPageTop + 120);
 }
 
@@ -126,10 +144,10 @@ QAction* TFormBook::AddAction(const char* caption, const char* hint, const char*
 }
 
 void TFormBook::CreateActions() {
-    ActionOpenFile =
-        AddAction("Открыть", "Открыть текст из файла", LX_ICONS("document-open"), {}, true);
-    ActionPaste =
-        AddAction("Вставить", "Вставить текст из буфера", LX_ICONS("edit-paste"), {}, true);
+    ActionOpenFile = AddAction("Открыть", "Открыть текст из файла", LX_ICONS("document-open"),
+                               {QKeySequence(Qt::CTRL | Qt::Key_O)}, true);
+    ActionPaste = AddAction("Вставить", "Вставить текст из буфера", LX_ICONS("edit-paste"),
+                            {QKeySequence(Qt::CTRL | Qt::Key_V)}, true);
     ActionSave =
         AddAction("Сохранить", "Сохранить остаток текста", LX_ICONS("document-save"), {}, false);
     ActionRun =
@@ -141,10 +159,12 @@ void TFormBook::CreateActions() {
     ActionStep->setCheckable(true);
     ActionStop =
         AddAction("Стоп", "Остановить чтение", LX_ICONS("media-playback-stop"), kEnter, false);
-    ActionPageBack = AddAction("Предыдущая страница", "Предыдущая страница",
-                               LX_ICONS("go-previous"), {QKeySequence(Qt::Key_Left)}, false);
-    ActionPageNext = AddAction("Следующая страница", "Следующая страница", LX_ICONS("go-next"),
-                               {QKeySequence(Qt::Key_Right)}, false);
+    ActionPageBack =
+        AddAction("Предыдущая страница", "Предыдущая страница", LX_ICONS("go-previous"),
+                  {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_PageUp)}, false);
+    ActionPageNext =
+        AddAction("Следующая страница", "Следующая страница", LX_ICONS("go-next"),
+                  {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_PageDown)}, false);
     ActionSpeedBeack = AddAction("Уменьшить скорость", "Уменьшить скорость чтения",
                                  LX_ICONS("go-down"), {QKeySequence(Qt::Key_Down)}, true);
     ActionSpeedNext = AddAction("Увеличить скорость", "Увеличить скорость чтения",
@@ -172,6 +192,15 @@ void TFormBook::CreateActions() {
                             LX_ICONS("help-about", "dialog-information"), {}, true);
     ActionClose =
         AddAction("Выход", "Выход", LX_ICONS("application-exit", "system-log-out"), {}, true);
+    ActionPageFirst = AddAction("Первая страница", "К первой странице текста или главы",
+                                LX_ICONS("go-first", "go-top"), {QKeySequence(Qt::Key_Home)}, true);
+    ActionGoToPage = AddAction("Перейти к странице...", "Перейти к странице по её номеру",
+                               LX_ICONS("go-jump"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, true);
+    ActionFind = AddAction("Найти...", "Найти текст от этой страницы", LX_ICONS("edit-find"),
+                           {QKeySequence(Qt::CTRL | Qt::Key_F)}, true);
+    ActionFullScreen = AddAction("Во весь экран", "Во весь экран, без меню и панелей",
+                                 LX_ICONS("view-fullscreen"), {QKeySequence(Qt::Key_F11)}, true);
+    ActionFullScreen->setCheckable(true);
 
     readerActions_ = {
         {ReaderAction::Run, ActionRun},           {ReaderAction::Pause, ActionPause},
@@ -189,8 +218,12 @@ void TFormBook::CreateActions() {
     on(ActionStop, [this] { engine_.ActionStopExecute(); });
     on(ActionPageBack, [this] { engine_.ActionPageBackExecute(); });
     on(ActionPageNext, [this] { engine_.ActionPageNextExecute(); });
-    on(ActionSpeedBeack, [this] { engine_.ActionSpeedBeackExecute(); });
-    on(ActionSpeedNext, [this] { engine_.ActionSpeedNextExecute(); });
+    on(ActionSpeedBeack, [this] { ActionSpeedBeackExecute(); });
+    on(ActionSpeedNext, [this] { ActionSpeedNextExecute(); });
+    on(ActionPageFirst, [this] { ActionPageFirstExecute(); });
+    on(ActionGoToPage, [this] { ActionGoToPageExecute(); });
+    on(ActionFind, [this] { ActionFindExecute(); });
+    on(ActionFullScreen, [this] { ActionFullScreenExecute(); });
     // A window that has not been plugged in yet says so.
     auto viaSeam = [this, on](QAction* a, std::function<void()> Windows::*seam, bool pause) {
         on(a, [this, a, seam, pause] {
@@ -228,7 +261,10 @@ void TFormBook::CreateMenus() {
     QMenu* reading = bar->addMenu(QStringLiteral("Чтение"));
     reading->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
     reading->addSeparator();
-    reading->addActions({ActionPageBack, ActionPageNext});
+    reading->addActions({ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage});
+    reading->addAction(ActionFind);
+    reading->addSeparator();
+    reading->addActions({ActionSpeedNext, ActionSpeedBeack});
     reading->addSeparator();
     reading->addAction(ActionStatistic);
 
@@ -246,11 +282,29 @@ void TFormBook::CreateMenus() {
     settings->addAction(ActionCPUTest);
     settings->addSeparator();
     settings->addAction(ActionUserProperties);
+    settings->addAction(ActionFullScreen);
 
     QMenu* help = bar->addMenu(QStringLiteral("Справка"));
     help->addAction(ActionHelp);
     help->addSeparator();
     help->addAction(ActionAbout);
+
+    // The page's own menu: what the reader does on the page, the bookmarks, the settings.
+    PopupMenuPage = new QMenu(this);
+    PopupMenuPage->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
+    PopupMenuPage->addSeparator();
+    PopupMenuPage->addActions(
+        {ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage, ActionFind});
+    PopupMenuPage->addSeparator();
+    PopupMenuPage->addActions({ActionSpeedNext, ActionSpeedBeack});
+    PopupMenuPage->addSeparator();
+    PopupMenuPage->addMenu(Zakladka);
+    PopupMenuPage->addSeparator();
+    PopupMenuPage->addActions({ActionUserProperties, ActionFullScreen});
+}
+
+void TFormBook::ShowPageMenu(const QPoint& globalPos) {
+    PopupMenuPage->popup(globalPos);
 }
 
 void TFormBook::CreateToolBars() {
@@ -327,6 +381,7 @@ void TFormBook::CreateContentsPanel() {
     SpeedButton1->setText(QStringLiteral("×"));
     SpeedButton1->setToolTip(QStringLiteral("Скрыть содержание"));
     SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);  // Space belongs to the reader
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     titleRow->addWidget(label, 1);
     titleRow->addWidget(SpeedButton1);
@@ -336,8 +391,10 @@ void TFormBook::CreateContentsPanel() {
     TreeView1->setHeaderHidden(true);
     TreeView1->setIndentation(19);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setFocusPolicy(Qt::NoFocus);  // keys belong to the reader
-    TreeView1->setMouseTracking(true);       // hot-tracking
+    // Tab reaches the tree; its arrows and Enter are its own while it has the focus.
+    TreeView1->setFocusPolicy(Qt::StrongFocus);
+    TreeView1->installEventFilter(this);
+    TreeView1->setMouseTracking(true);  // hot-tracking
     TreeView1->setMinimumWidth(0);
     TreeView1->viewport()->installEventFilter(this);
     QPalette page = TreeView1->palette();
@@ -349,9 +406,71 @@ void TFormBook::CreateContentsPanel() {
     layout->addWidget(TreeView1, 1);
 }
 
+bool TFormBook::IsReaderKey(const QKeyEvent* event) const {
+    const QKeySequence pressed(
+        QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key())));
+    for (const QAction* a : actionList_)
+        if (a->shortcuts().contains(pressed)) return true;
+    return false;
+}
+
 bool TFormBook::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) Panel1MouseMove();
+    switch (event->type()) {
+        case QEvent::MouseMove:
+            Panel1MouseMove();
+            break;
+        case QEvent::ShortcutOverride:
+            if (watched == menuBar() && !QApplication::activePopupWidget() &&
+                IsReaderKey(static_cast<QKeyEvent*>(event))) {
+                // Esc in a menu leaves its title lit and the keyboard with the menu bar, which
+                // would take the next Esc for itself. A reader's key gives the keyboard back to
+                // the page (the menu bar lets go of its title) and then acts as on the page.
+                area_->setFocus(Qt::ShortcutFocusReason);
+            } else if (watched == TreeView1 && TreeView1Key(static_cast<QKeyEvent*>(event))) {
+                event->accept();  // the tree's key, not the reader's short-cut
+                return true;
+            }
+            break;
+        case QEvent::KeyPress:
+            if (watched == TreeView1) {
+                auto* key = static_cast<QKeyEvent*>(event);
+                if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                    TreeView1Click(TreeView1->currentItem());
+                    return true;
+                }
+                if (key->key() == Qt::Key_Escape) {
+                    area_->setFocus(Qt::OtherFocusReason);
+                    return true;
+                }
+            }
+            break;
+        case QEvent::FocusIn:
+            // Tab into a collapsed panel opens it, so the entry chosen can be seen.
+            if (watched == TreeView1) Panel1MouseMove();
+            break;
+        default:
+            break;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TFormBook::TreeView1Key(QKeyEvent* event) {
+    if (event->modifiers() & ~Qt::KeypadModifier) return false;
+    switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void TFormBook::SpeedButton1Click() {
@@ -366,6 +485,8 @@ void TFormBook::Panel1MouseMove() {
 }
 
 void TFormBook::CollapseContents() {
+    // The reader's keys must reach the page once the shutters move.
+    if (Panel1->isAncestorOf(QApplication::focusWidget())) area_->setFocus(Qt::OtherFocusReason);
     if (Panel1->width() > kPanelCollapsed) SpeedButton1Click();
 }
 
@@ -373,7 +494,8 @@ void TFormBook::FillContents() {
     TreeView1->setUpdatesEnabled(false);
     TreeView1->clear();
     const auto& nodes = engine_.Book.Nodes;
-    std::vector<QTreeWidgetItem*> items;
+    std::vector<QTreeWidgetItem*>& items = contentsItems_;
+    items.clear();
     items.reserve(nodes.size());
     QList<QTreeWidgetItem*> top;
     for (size_t i = 0; i < nodes.size(); ++i) {
@@ -397,6 +519,115 @@ void TFormBook::TreeView1Click(QTreeWidgetItem* item) {
     if (!item) return;
     engine_.GoToContentsEntry(item->data(0, Qt::UserRole).toInt());
     area_->setFocus();
+}
+
+void TFormBook::FollowContents() {
+    if (!engine_.Page.BookMode) return;
+    const int entry = ContentsEntryAt(engine_.Book, engine_.Page.PageStart);
+    if (entry < 0 || static_cast<size_t>(entry) >= contentsItems_.size()) return;
+    QTreeWidgetItem* item = contentsItems_[static_cast<size_t>(entry)];
+    // Scrolled only when the chapter changes, so a user browsing the tree is left alone.
+    if (TreeView1->currentItem() == item && item->isSelected()) return;
+    TreeView1->setCurrentItem(item);
+    TreeView1->scrollToItem(item);
+}
+
+void TFormBook::Jump(const std::function<void()>& walk) {
+    paintHeld_ = true;
+    heldCaption_.clear();
+    struct Release {
+        TFormBook& form;
+        ~Release() {
+            form.paintHeld_ = false;
+            if (!form.heldCaption_.isEmpty()) form.setWindowTitle(form.heldCaption_);
+            form.PreparePageLines();
+            form.PaintPage(true);
+        }
+    } release{*this};
+    walk();
+}
+
+void TFormBook::ActionPageFirstExecute() {
+    Jump([this] { GoToFirstPage(engine_); });
+}
+
+void TFormBook::ActionGoToPageExecute() {
+    engine_.PauseIfReading();
+    const bool book = engine_.Page.BookMode;
+    const int last = book ? std::max(1, engine_.Text.TotalPages) : 1000000;
+    const QString label = book ? QStringLiteral("Номер страницы (1-%1):").arg(last)
+                               : QStringLiteral("Номер страницы:");
+    const std::optional<int> number =
+        AskNumber(this, QStringLiteral("Переход к странице"), label,
+                  std::max(1, engine_.Page.PageNumber), 1, last, QStringLiteral("Перейти"));
+    if (!number) return;
+    Jump([this, n = *number] { GoToPage(engine_, n); });
+}
+
+void TFormBook::ActionFindExecute() {
+    engine_.PauseIfReading();
+    const std::optional<QString> text =
+        AskText(this, QStringLiteral("Поиск"), QStringLiteral("Найти текст (от этой страницы):"),
+                findText_, QStringLiteral("Найти"));
+    if (!text || text->trimmed().isEmpty()) return;
+    findText_ = *text;
+    bool found = false;
+    Jump([&] { found = finder_.FindNext(engine_, ToCp1251(text->simplified())); });
+    if (!found)
+        ShowWarning(this,
+                    QStringLiteral("Текст «%1» дальше не встречается.").arg(text->simplified()));
+}
+
+void TFormBook::ActionFullScreenExecute() {
+    // The page is laid out again for the new size, which it cannot be under moving shutters.
+    engine_.PauseIfReading();
+    const bool full = !isFullScreen();
+    menuBar()->setVisible(!full);
+    ToolBar1->setVisible(!full);
+    ToolBar2->setVisible(!full);
+    if (full) {
+        maximizedBeforeFullScreen_ = isMaximized();
+        showFullScreen();
+    } else if (maximizedBeforeFullScreen_) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    ActionFullScreen->setChecked(full);
+}
+
+void TFormBook::ActionSpeedBeackExecute() {
+    engine_.ActionSpeedBeackExecute();
+    speedShownUntil_ = clock_.Now() + kSpeedShownMs / kMsPerDay;
+    ShowSpeed();
+}
+
+void TFormBook::ActionSpeedNextExecute() {
+    engine_.ActionSpeedNextExecute();
+    speedShownUntil_ = clock_.Now() + kSpeedShownMs / kMsPerDay;
+    ShowSpeed();
+}
+
+QString TFormBook::SpeedShown() const {
+    if (clock_.Now() >= speedShownUntil_) return {};
+    return SpeedText(engine_.Settings.SpeedCpm);
+}
+
+void TFormBook::ShowSpeed() {
+    UpdateSpeedHints();
+    area_->update(area_->SpeedRect());
+    // Looked at again when the time is up; the clock decides, so a test's clock is obeyed.
+    const double left = (speedShownUntil_ - clock_.Now()) * kMsPerDay;
+    if (left > 0) speedTimer_.start(static_cast<int>(std::min(left, kSpeedShownMs)) + 1);
+}
+
+void TFormBook::UpdateSpeedHints() {
+    const QString speed = QStringLiteral(" (сейчас %1)").arg(SpeedText(engine_.Settings.SpeedCpm));
+    for (auto [a, hint] : {std::pair{ActionSpeedNext, "Увеличить скорость чтения"},
+                           std::pair{ActionSpeedBeack, "Уменьшить скорость чтения"}}) {
+        a->setToolTip(QString::fromUtf8(hint) + speed);
+        a->setStatusTip(a->toolTip());
+    }
 }
 
 int TFormBook::AvailablePageHeight() const {
@@ -440,6 +671,7 @@ void TFormBook::showEvent(QShowEvent* event) {
         activated_ = true;
         firstActivation_ = true;
         ActionConvert->setVisible(engine_.Settings.FormatToolEnabled);
+        area_->setFocus(Qt::OtherFocusReason);  // the reader's keys start on the page
         // The first activation runs once the window is up, so the bookmark question and any
         // message have a window to sit on.
         QTimer::singleShot(0, this, [this] { FormActivate(); });
@@ -530,6 +762,7 @@ void TFormBook::ActionUserPropertiesExecute() {
     if (!Seams.ShowUserSettings()) return;
     ApplyDisplaySettings();
     engine_.SettingsAccepted(speed);
+    UpdateSpeedHints();
     area_->update();
 }
 
@@ -587,6 +820,11 @@ void TFormBook::NotYetAvailable(const QString& what) {
 }
 
 void TFormBook::SetCaption(const std::string& utf8) {
+    UpdateSpeedHints();
+    if (paintHeld_) {
+        heldCaption_ = QString::fromStdString(utf8);
+        return;
+    }
     setWindowTitle(QString::fromStdString(utf8));
 }
 
@@ -603,10 +841,13 @@ void TFormBook::SetActionChecked(ReaderAction action, bool checked) {
 }
 
 void TFormBook::PreparePageLines() {
+    if (paintHeld_) return;
     painter_.PreparePageLines(engine_.Memo, engine_.Page, engine_.Settings);
+    FollowContents();
 }
 
 void TFormBook::PaintPage(bool full) {
+    if (paintHeld_) return;
     const auto changed = painter_.Compose(full, engine_.Engine, engine_.Settings);
     const QPoint origin = area_->PageOrigin();
     for (const QRect& r : changed)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "app/page_area.h"
 #include "gui/form_rar.h"
 #include "reader/clock.h"
+#include "reader/page_jumps.h"
 #include "reader/page_painter.h"
 #include "reader/reader_view.h"
 #include "reader/reading_engine.h"
@@ -20,6 +22,7 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QKeyEvent;
 class QTreeWidgetItem;
 
 namespace lectorix {
@@ -78,6 +81,18 @@ class TFormBook : public QMainWindow, public ReaderView {
     void ActionCloseExecute();
     void SpeedButton1Click();
     void Panel1MouseMove();
+    // Home, Ctrl+G, Ctrl+F and F11.
+    void ActionPageFirstExecute();
+    void ActionGoToPageExecute();
+    void ActionFindExecute();
+    void ActionFullScreenExecute();
+    void ActionSpeedBeackExecute();
+    void ActionSpeedNextExecute();
+    // The page's own menu (a right click on the page).
+    void ShowPageMenu(const QPoint& globalPos);
+    // The speed set last, as the page shows it for two seconds after a change ("1500 зн/мин");
+    // empty when it is not shown.
+    QString SpeedShown() const;
     // Closes as "Выход" does but asks nothing: the session is ending (a termination signal).
     void CloseWithoutQuestion();
 
@@ -101,7 +116,10 @@ class TFormBook : public QMainWindow, public ReaderView {
     QAction *ActionWords = nullptr, *ActionUserProperties = nullptr, *ActionCPUTest = nullptr;
     QAction *ActionStatistic = nullptr, *ActionHelp = nullptr, *ActionAbout = nullptr;
     QAction* ActionClose = nullptr;
-    QMenu* Zakladka = nullptr;  // the bookmark menu
+    QAction *ActionPageFirst = nullptr, *ActionGoToPage = nullptr, *ActionFind = nullptr;
+    QAction* ActionFullScreen = nullptr;
+    QMenu* Zakladka = nullptr;       // the bookmark menu
+    QMenu* PopupMenuPage = nullptr;  // the page's right-click menu
     QToolBar *ToolBar1 = nullptr, *ToolBar2 = nullptr, *ToolBar3 = nullptr;
     QWidget* Panel1 = nullptr;  // the contents panel
     QToolButton* SpeedButton1 = nullptr;
@@ -149,10 +167,19 @@ class TFormBook : public QMainWindow, public ReaderView {
     void CreateContentsPanel();
     void FillContents();
     void TreeView1Click(QTreeWidgetItem* item);
+    // Selects the contents entry of the chapter on screen and scrolls it into view.
+    void FollowContents();
+    bool TreeView1Key(QKeyEvent* event);
+    bool IsReaderKey(const QKeyEvent* event) const;
+    // Runs a walk over many pages painting only the page it ends on.
+    void Jump(const std::function<void()>& walk);
+    void ShowSpeed();
+    void UpdateSpeedHints();
     int AvailablePageHeight() const;
     void NotYetAvailable(const QString& what);
     void FormDestroy();
 
+    Clock& clock_;
     ReadingEngine engine_;
     PagePainter painter_;
     std::unique_ptr<TQvlThreadTimer> timer_;
@@ -161,6 +188,14 @@ class TFormBook : public QMainWindow, public ReaderView {
     std::vector<QAction*> actionList_;
     PageArea* area_ = nullptr;
     std::unique_ptr<ProgressWindow> contentsProgress_;  // while a book's contents load
+    std::vector<QTreeWidgetItem*> contentsItems_;       // item i shows contents entry i
+    TextFinder finder_;
+    QString findText_;
+    bool paintHeld_ = false;
+    QString heldCaption_;
+    bool maximizedBeforeFullScreen_ = false;
+    double speedShownUntil_ = 0;  // days of the window's clock
+    QTimer speedTimer_;
     QString commandLineFile_;
     QString openFileName_;
     bool firstActivation_ = false;

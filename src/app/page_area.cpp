@@ -1,7 +1,10 @@
 #include "app/page_area.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/form_book.h"
@@ -35,6 +38,57 @@ void PageArea::paintEvent(QPaintEvent* event) {
         }
         painter.DrawComposed(p, origin, r.translated(-origin));
     }
+    const QString speed = form_.SpeedShown();
+    if (!speed.isEmpty()) {
+        const QRect box = SpeedRect();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, 170));
+        p.drawRoundedRect(box, 6, 6);
+        p.setPen(Qt::white);
+        p.setFont(SpeedFont());
+        p.drawText(box, Qt::AlignCenter, speed);
+    }
+}
+
+QFont PageArea::SpeedFont() const {
+    QFont f = font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.4);
+    return f;
+}
+
+QRect PageArea::SpeedRect() const {
+    const PagePainter& painter = form_.Painter();
+    const QFontMetrics metrics(SpeedFont());
+    // Room for the widest speed the keys reach in practice.
+    const QSize size(metrics.horizontalAdvance(QStringLiteral("88888 зн/мин")) + 20,
+                     metrics.height() + 8);
+    const QPoint o = PageOrigin();
+    const QPoint centre(o.x() + painter.PageWidth / 2,
+                        o.y() + painter.PageHeight - painter.BottomMargin / 2);
+    return QRect(centre - QPoint(size.width() / 2, size.height() / 2), size);
+}
+
+void PageArea::wheelEvent(QWheelEvent* event) {
+    // While the shutters move the wheel does nothing: a page turned under them is lost reading.
+    if (form_.Engine().Reading()) {
+        wheelAngle_ = 0;
+        event->accept();
+        return;
+    }
+    wheelAngle_ += event->angleDelta().y();
+    // One page per notch (120); a touch pad's small steps add up to one.
+    for (; wheelAngle_ <= -120; wheelAngle_ += 120)
+        if (form_.ActionPageNext->isEnabled()) form_.ActionPageNext->trigger();
+    for (; wheelAngle_ >= 120; wheelAngle_ -= 120)
+        if (form_.ActionPageBack->isEnabled()) form_.ActionPageBack->trigger();
+    event->accept();
+}
+
+void PageArea::contextMenuEvent(QContextMenuEvent* event) {
+    form_.ShowPageMenu(event->globalPos());
+    event->accept();
 }
 
 void PageArea::mouseMoveEvent(QMouseEvent* event) {

@@ -56,7 +56,7 @@ class FormBookTest : public QObject {
                            form.ActionPageBack})
             QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
         QVERIFY(form.ActionRun->isEnabled());
-        QCOMPARE(form.ActionList1().size(), size_t{21});
+        QCOMPARE(form.ActionList1().size(), size_t{25});
         for (QAction* a : form.ActionList1()) {
             // Every button has a picture, from the desktop's theme or the fallback one.
             QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));

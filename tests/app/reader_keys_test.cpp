@@ -1,0 +1,350 @@
+// The reader's keys whatever had the focus (a menu, the contents tree), the page keys and the
+// wheel, finding and going to a page, full screen, the speed shown on the page, the page's menu.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QWheelEvent>
+#include <QWindow>
+
+#include "app/form_book.h"
+#include "book/chapter_cursor.h"
+#include "book/text_loader.h"
+#include "formatter/book_writer.h"
+#include "gui/text_codec.h"
+#include "support/hand_ticks.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_support.h"
+#include "timer/qvl_thread_timer.h"
+
+namespace lectorix {
+namespace {
+
+// A book of `chapters` chapters of three pages each at the default layout.
+std::string Book(int chapters) {
+    std::string raw;
+    for (int c = 1; c <= chapters; ++c)
+        raw += "\r\n" + test::Cp("Глава ") + std::to_string(c) + "\r\n" + test::Story(12);
+    std::string book = BuildBookStructure(raw, BookHeader{});
+    ComputeBookLineCounts(book);
+    return book;
+}
+
+// The novel when the shared texts are there, else a long text of the same kind.
+std::string Novel() {
+    const std::string path = test::SharedDataPath("texts/tolstoy_anna_karenina.utf8.txt");
+    return path.empty() ? test::Story(1500) : LoadTextFile(path);
+}
+
+void Wheel(QWidget* area, int delta) {
+    const QPointF at(area->width() / 2.0, area->height() / 2.0);
+    QWheelEvent wheel(at, area->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area, &wheel);
+}
+
+int EntryOnScreen(const TFormBook& form) {
+    return ContentsEntryAt(form.Engine().Book, form.Engine().Page.PageStart);
+}
+
+}  // namespace
+
+class ReaderKeysTest : public QObject {
+    Q_OBJECT
+
+    // A key as the keyboard gives it: to the window, where the focus and the short-cuts decide
+    // who gets it.
+    static void Press(TFormBook& form, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(form.windowHandle(), key, mods);
+    }
+    static void ShowActive(TFormBook& form) {
+        form.resize(1200, 800);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
+
+  private slots:
+    void theFirstEscAfterAMenuPauses() {
+        test::FakeClock clock;
+        TFormBook form(nullptr, {}, clock);
+        test::HandTicks ticks(form, clock);
+        ShowActive(form);
+        form.OpenText(test::Story(30));
+        ReadingEngine& e = form.Engine();
+        e.Settings.PageStartDelayMs = 0;
+        e.Engine.PageDelayTicks = 1;
+        // "Текст" clicked open and closed with Esc: its title stays lit and the menu bar keeps
+        // the keyboard. (The headless platform activates a menu's window, which a desktop does
+        // not: the window is active again before and after.)
+        QMenuBar* bar = form.menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QWidget* menu = QApplication::activePopupWidget();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), menu->windowHandle());
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        form.windowHandle()->requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), form.windowHandle());
+        QCOMPARE(QApplication::focusWidget(), bar);
+        QCOMPARE(bar->activeAction(), bar->actions()[0]);
+
+        Press(form, Qt::Key_Return);
+        QVERIFY(e.Reading());
+        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > 40; }));
+        Press(form, Qt::Key_Escape);
+        QVERIFY(e.Engine.IsPaused);
+        Press(form, Qt::Key_Return);
+        QVERIFY(e.Reading());
+        QVERIFY(!e.Engine.IsStopped);
+        QCOMPARE(QApplication::focusWidget(), form.Area());
+
+        // Nothing but the page and the contents can take the keyboard (a button that could
+        // would take Space).
+        for (QWidget* w : form.findChildren<QWidget*>())
+            if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+                QVERIFY2(w == form.Area() || w == form.TreeView1, w->metaObject()->className());
+        form.ActionPause->trigger();
+    }
+
+    void theContentsFollowTheReadingAndTakeTheirKeys() {
+        test::FakeClock clock;
+        TFormBook form(nullptr, {}, clock);
+        test::HandTicks ticks(form, clock);
+        ShowActive(form);
+        form.OpenText(Book(60));
+        ReadingEngine& e = form.Engine();
+        QTreeWidget* tree = form.TreeView1;
+        const auto current = [tree] { return tree->currentItem()->data(0, Qt::UserRole).toInt(); };
+        const auto seen = [tree] {
+            const QRect item = tree->visualItemRect(tree->currentItem());
+            return item.top() >= 0 && item.bottom() <= tree->viewport()->height();
+        };
+        QCOMPARE(current(), 0);
+        // Page keys into chapter 41: its entry is selected and scrolled into view.
+        while (e.Page.PageNumber < 3 * 40 + 1 && form.ActionPageNext->isEnabled())
+            Press(form, Qt::Key_PageDown);
+        QCOMPARE(EntryOnScreen(form), 40);
+        QCOMPARE(current(), 40);
+        QVERIFY(tree->currentItem()->isSelected());
+        QVERIFY(seen());
+        // And reading on into the next chapter.
+        Press(form, Qt::Key_PageDown);
+        Press(form, Qt::Key_PageDown);
+        e.Settings.PageStartDelayMs = 0;
+        Press(form, Qt::Key_Return);
+        QVERIFY(ticks.TickUntil([&] { return e.Page.PageNumber == 3 * 41 + 1; }));
+        QCOMPARE(current(), 41);
+        QVERIFY(seen());
+        Press(form, Qt::Key_Escape);
+
+        // Tab reaches the tree (opening the collapsed panel); its arrows move in it, not the
+        // speed; Enter jumps to the entry, and the next Enter reads.
+        const int speed = e.Settings.SpeedCpm;
+        Press(form, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), tree);
+        QCOMPARE(form.Panel1->width(), 250);
+        Press(form, Qt::Key_Down);
+        Press(form, Qt::Key_Down);
+        QCOMPARE(current(), 43);
+        QCOMPARE(e.Settings.SpeedCpm, speed);
+        Press(form, Qt::Key_Return);
+        QVERIFY(!e.Reading());
+        QCOMPARE(e.Page.PageNumber, e.Book.ContentsEntries[43].Page);
+        QCOMPARE(QApplication::focusWidget(), form.Area());
+        Press(form, Qt::Key_Return);
+        QVERIFY(e.Reading());
+        Press(form, Qt::Key_Escape);
+
+        // Home: the first page of the chapter on screen.
+        Press(form, Qt::Key_PageDown);
+        Press(form, Qt::Key_Home);
+        QCOMPARE(e.Page.PageNumber, e.Book.ContentsEntries[43].Page);
+    }
+
+    void thePageKeysAndTheWheelTurnPages() {
+        test::ScriptedDialogs script;
+        TFormBook form;
+        ShowActive(form);
+        form.OpenText(test::Story(60));
+        ReadingEngine& e = form.Engine();
+        const long long firstEnd = e.Page.TextPos;
+        Press(form, Qt::Key_PageDown);
+        QCOMPARE(e.Page.PageNumber, 2);
+        QCOMPARE(e.Page.PageStart, firstEnd);
+        Press(form, Qt::Key_PageDown);
+        Press(form, Qt::Key_PageUp);
+        QCOMPARE(e.Page.PageNumber, 2);
+        QCOMPARE(e.Page.PageStart, firstEnd);
+        Press(form, Qt::Key_PageDown);
+        Press(form, Qt::Key_Home);
+        QCOMPARE(e.Page.PageNumber, 1);
+        QCOMPARE(e.Page.PageStart, 0);
+        QCOMPARE(e.Page.TextPos, firstEnd);
+        QCOMPARE(e.Text.LettersBefore, 0);
+
+        // A notch of the wheel turns a page; a touch pad's half notches add up to one.
+        Wheel(form.Area(), -120);
+        QCOMPARE(e.Page.PageNumber, 2);
+        Wheel(form.Area(), -60);
+        QCOMPARE(e.Page.PageNumber, 2);
+        Wheel(form.Area(), -60);
+        QCOMPARE(e.Page.PageNumber, 3);
+        Wheel(form.Area(), 240);
+        QCOMPARE(e.Page.PageNumber, 1);
+        QCOMPARE(e.Page.PageStart, 0);
+        // Not while reading.
+        e.Engine.PageDelayTicks = 1000000;
+        Press(form, Qt::Key_Return);
+        Wheel(form.Area(), -120);
+        QCOMPARE(e.Page.PageNumber, 1);
+        QVERIFY(e.Reading());
+        Press(form, Qt::Key_Escape);
+
+        // Ctrl+O opens, Ctrl+V pastes.
+        Press(form, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(script.filters.size(), 1);
+        QGuiApplication::clipboard()->setText(QStringLiteral("Вставленный текст."));
+        Press(form, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(FromCp1251(e.MemoSource.Text()).startsWith(QStringLiteral("Вставленный")));
+
+        // Every key of an action shows in a menu.
+        QList<QAction*> inMenus;
+        for (QAction* m : form.menuBar()->actions())
+            inMenus += m->menu()->actions();
+        for (QAction* a : form.ActionList1())
+            if (!a->shortcuts().isEmpty()) QVERIFY2(inMenus.contains(a), qPrintable(a->text()));
+    }
+
+    void findingAndGoingToAPageOfTheNovel() {
+        test::ScriptedDialogs script;
+        test::CaughtWarnings warnings;
+        TFormBook form, keys;
+        ShowActive(form);
+        const std::string novel = Novel();
+        form.OpenText(novel);
+        keys.OpenText(novel);
+        ReadingEngine& e = form.Engine();
+        // The letter counts' captions come first, so they cannot cover the status lines.
+        QTRY_VERIFY(e.Page.TotalLetters >= 0 && keys.Engine().Page.TotalLetters >= 0);
+        // Page 300 as the page key reaches it, and a phrase from its middle.
+        for (int i = 1; i < 300; ++i)
+            keys.ActionPageNext->trigger();
+        const ReadingEngine& k = keys.Engine();
+        const long long middle = (k.Page.PageStart + k.Page.TextPos) / 2;
+        const std::string& text = k.MemoSource.Text();
+        const size_t from = text.find(' ', static_cast<size_t>(middle)) + 1;
+        const QString phrase = FromCp1251(text.substr(from, 30)).simplified().section(' ', 0, 2);
+
+        // Ctrl+F, in capitals: the page that holds it, booked as the keys book it.
+        script.inputs = {phrase.toUpper()};
+        Press(form, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(script.prompts.value(0), QStringLiteral("Поиск: Найти текст (от этой страницы):"));
+        QCOMPARE(e.Page.PageNumber, 300);
+        QCOMPARE(e.Page.PageStart, k.Page.PageStart);
+        QCOMPARE(e.Text.LettersBefore, k.Text.LettersBefore);
+        QCOMPARE(form.windowTitle(), keys.windowTitle());
+        QVERIFY(warnings.told.isEmpty());
+        // A text that does not occur again: a message, and the page stays.
+        script.inputs = {QStringLiteral("Такого слова в романе нет")};
+        Press(form, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(warnings.told.size(), 1);
+        QVERIFY(warnings.told[0].contains(QStringLiteral("не встречается")));
+        QCOMPARE(e.Page.PageNumber, 300);
+
+        // Ctrl+G to page 100, back from 300.
+        for (int i = 300; i > 100; --i)
+            keys.ActionPageBack->trigger();
+        script.inputs = {QStringLiteral("100")};
+        Press(form, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(script.prompts.last(), QStringLiteral("Переход к странице: Номер страницы:"));
+        QCOMPARE(e.Page.PageNumber, 100);
+        QCOMPARE(e.Memo.Lines, k.Memo.Lines);
+        // Cancelled: nothing moves.
+        Press(form, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(e.Page.PageNumber, 100);
+    }
+
+    void fullScreenAndBackKeepsThePage() {
+        TFormBook form;
+        ShowActive(form);
+        form.OpenText(test::Story(60));
+        ReadingEngine& e = form.Engine();
+        for (int i = 0; i < 4; ++i)
+            Press(form, Qt::Key_PageDown);
+        const auto page = std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines);
+        Press(form, Qt::Key_F11);
+        QVERIFY(form.isFullScreen());
+        QVERIFY(form.ActionFullScreen->isChecked());
+        QTRY_VERIFY(!form.menuBar()->isVisible());
+        QVERIFY(!form.ToolBar1->isVisible() && !form.ToolBar2->isVisible());
+        QCOMPARE(std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines), page);
+        // The page fits the area it has now.
+        QTRY_VERIFY(form.Painter().PageHeight + kPageTop <= form.Area()->height());
+        // The keys still reach the reader without menus.
+        Press(form, Qt::Key_PageDown);
+        Press(form, Qt::Key_PageUp);
+        Press(form, Qt::Key_F11);
+        QVERIFY(!form.isFullScreen());
+        QTRY_VERIFY(form.menuBar()->isVisible());
+        QVERIFY(form.ToolBar1->isVisible());
+        QCOMPARE(std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines), page);
+    }
+
+    void aNewSpeedShowsOnThePageForTwoSeconds() {
+        test::FakeClock clock;
+        TFormBook form(nullptr, {}, clock);
+        ShowActive(form);
+        form.OpenText(test::Story(30));
+        QTRY_VERIFY(form.Engine().Page.TotalLetters >= 0);
+        const QString caption = form.windowTitle();
+        const int speed = form.Engine().Settings.SpeedCpm;
+        const QString shown = QStringLiteral("%1 зн/мин").arg(speed + 50);
+        const QRect box = form.Area()->SpeedRect();
+        const auto boxImage = [&] { return form.Area()->grab(box).toImage(); };
+        const QImage before = boxImage();
+
+        Press(form, Qt::Key_Up);
+        QCOMPARE(form.SpeedShown(), shown);
+        QVERIFY(boxImage() != before);
+        QVERIFY(form.ActionSpeedNext->toolTip().contains(shown));
+        QVERIFY(form.ActionSpeedBeack->toolTip().contains(shown));
+        QCOMPARE(form.windowTitle(), caption);  // the status line keeps its text
+        clock.AdvanceMs(1999);
+        QCOMPARE(form.SpeedShown(), shown);
+        clock.AdvanceMs(2);
+        QVERIFY(form.SpeedShown().isEmpty());
+        QCOMPARE(boxImage(), before);
+        // Each change shows for two seconds from itself.
+        Press(form, Qt::Key_Down);
+        clock.AdvanceMs(1500);
+        Press(form, Qt::Key_Down);
+        clock.AdvanceMs(1500);
+        QCOMPARE(form.SpeedShown(), QStringLiteral("%1 зн/мин").arg(speed - 50));
+    }
+
+    void theRightClickOffersTheReadingActionsBookmarksAndSettings() {
+        TFormBook form;
+        ShowActive(form);
+        const QPoint at = form.Area()->rect().center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, form.Area()->mapToGlobal(at));
+        QApplication::sendEvent(form.Area(), &click);
+        QTRY_VERIFY(form.PopupMenuPage->isVisible());
+        const QList<QAction*> items = form.PopupMenuPage->actions();
+        for (QAction* a : {form.ActionRun, form.ActionPause, form.ActionStep, form.ActionStop,
+                           form.ActionPageBack, form.ActionPageNext, form.ActionFind,
+                           form.Zakladka->menuAction(), form.ActionUserProperties})
+            QVERIFY2(items.contains(a), qPrintable(a->text()));
+        form.PopupMenuPage->close();
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::ReaderKeysTest)
+#include "reader_keys_test.moc"
