@@ -391,8 +391,9 @@ void TFormBook::CreateContentsPanel() {
     TreeView1->setHeaderHidden(true);
     TreeView1->setIndentation(19);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab reaches the tree; its arrows and Enter are its own while it has the focus.
-    TreeView1->setFocusPolicy(Qt::StrongFocus);
+    // Tab reaches the tree; its arrows and Enter are its own while it has the focus. A click
+    // gives it no focus: an entry clicked is jumped to and the keys stay with the page.
+    TreeView1->setFocusPolicy(Qt::TabFocus);
     TreeView1->installEventFilter(this);
     TreeView1->setMouseTracking(true);  // hot-tracking
     TreeView1->setMinimumWidth(0);
