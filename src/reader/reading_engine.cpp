@@ -87,7 +87,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     if (RecordReadingStatistics) RecordReadingStatistics();
     ResetEngine();
 
-    MemoSource.Assign(std::move(text));
+    MemoSource.Assign(std::move(text), isBook);
     // A book whose trailer lists no chapter reads as one unnamed chapter: its body from the
     // start, paged as a plain text, since its line counts describe no chapter.
     const bool chapters = isBook && book.ContentsCount > 0;
