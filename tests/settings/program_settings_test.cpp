@@ -72,11 +72,13 @@ TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
     c.CheckBoxFontStyle = true;
     c.ComboBoxFontName = "Lucida Console";
     c.RxSpinEditBeginSleep = 500;
+    c.ComboBoxParagraphs = 1;
     s.AcceptUserSettings(record, stepOverhead);
     EXPECT_EQ(ReadFileBytes(ini), test::DataFile("settings/after_ok.ini"));
     EXPECT_EQ(record.CharsPerLine, 30);
     EXPECT_EQ(record.SpeedCpm, 1550);
     EXPECT_TRUE(record.FontBold);
+    EXPECT_EQ(record.Paragraphs, LineParagraphs::On);
     EXPECT_EQ(stepOverhead, 0.0123);
 
     // A second copy of the program starts on exactly these values.
@@ -87,6 +89,7 @@ TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
     other.LoadUserSettings(again, againOverhead);
     EXPECT_EQ(again.OpenLines, 8);
     EXPECT_EQ(again.FontName, "Lucida Console");
+    EXPECT_EQ(again.Paragraphs, LineParagraphs::On);
     EXPECT_EQ(againOverhead, 0.0123);
 }
 
