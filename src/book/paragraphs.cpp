@@ -71,8 +71,9 @@ std::string MarkParagraphs(std::string chunk, bool everyLine) {
 
 bool IsOneParagraphALine(std::string_view text) {
     unsigned long long total = 0, inLong = 0;
+    // The reader's lines end with CR LF, and the CR is trailing white space like any other.
     for (size_t i = 0; i < text.size();) {
-        const size_t end = std::min(text.find_first_of("\r\n", i), text.size());
+        const size_t end = std::min(text.find('\n', i), text.size());
         const size_t length = TrimRight(text.substr(i, end - i)).size();
         total += length;
         if (length > kLongLine) inLong += length;
