@@ -201,8 +201,11 @@ int Convert(const ParsedArgs& a, std::ostream& /*out*/) {
         std::string body = book;
         BookContents contents;
         if (!ParseBookTrailer(body, contents)) {
-            throw UserError("Файл \"" + in +
-                            "\" не книга, а текст: книгу из текста делает lectorix-tool format.");
+            // A book cut off inside its contents is damaged rather than a text: say so.
+            throw UserError("Файл \"" + in + "\" " +
+                            (contents.Warning.empty()
+                                 ? "не книга, а текст: книгу из текста делает lectorix-tool format."
+                                 : "— книга, у которой потерян конец с содержанием."));
         }
     } catch (const UserError& e) {
         // Every reason names the file, also one from inside a book (a damaged trailer).

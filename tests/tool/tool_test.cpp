@@ -135,14 +135,16 @@ TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
     EXPECT_EQ(listing, Tool({"book", fb2}).out);
     EXPECT_EQ(Tool({"pages", "--chars", "16", lxb}).out, Tool({"pages", "--chars", "16", fb2}).out);
 
-    // A book without text, a plain text and a folder to write to: one line naming the file, why,
-    // status 1, and nothing written.
+    // A book without text, a plain text, a book that lost its end and a folder to write to: one
+    // line naming the file and why, status 1, and nothing written.
     const std::string empty = dir.Write("empty.fb2", "<FictionBook><body></body></FictionBook>");
     const std::string text = dir.Write("story.txt", "Хамелеон\nЧерез базарную площадь.\n");
     const std::string out = (dir.Path() / "out.lxb").string();
+    const std::string cut = dir.Write("cut.lxb", bytes.substr(0, bytes.size() - 20));
     for (const auto& [args, says] :
          {std::pair(std::vector<std::string>{"convert", empty, out}, empty + "\""),
           std::pair(std::vector<std::string>{"convert", text, out}, text + "\" не книга"),
+          std::pair(std::vector<std::string>{"convert", cut, out}, cut + "\" — книга, у"),
           std::pair(std::vector<std::string>{"convert", fb2, dir.Path().string()},
                     dir.Path().string())}) {
         const ToolRun r = Tool(args);
