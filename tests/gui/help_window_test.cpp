@@ -85,6 +85,14 @@ class HelpWindowTest : public QObject {
         QCOMPARE(owner.findChildren<THelpWindow*>().size(), 1);
         QVERIFY(first->isVisible());
         QVERIFY(!first->isModal());
+
+        // A link or a topic the user follows sets the context too.
+        first->ShowPage(QUrl(QStringLiteral("reading.html#keys")));
+        QCOMPARE(first->CurrentContext(), kReading);
+        QCOMPARE(first->CurrentUrl().fragment(), QStringLiteral("keys"));
+        first->Topics()->setCurrentItem(
+            first->Topics()->findItems(QStringLiteral("Закладки"), Qt::MatchRecursive).value(0));
+        QCOMPARE(first->CurrentContext(), kBookmarks);
     }
 
     void everyLinkResolvesAndEveryPageIsListed() {
@@ -122,19 +130,6 @@ class HelpWindowTest : public QObject {
             if (url != THelpWindow::ContentsUrl())
                 QVERIFY2(linked.contains(url), qPrintable(url.toString() + " is linked nowhere"));
         }
-    }
-
-    void aLinkOrATopicSetsTheContext() {
-        QWidget owner;
-        THelpWindow* help = Open(&owner, help_context::kSettings);
-        help->ShowPage(QUrl(QStringLiteral("reading.html#keys")));
-        QCOMPARE(help->CurrentContext(), help_context::kReading);
-        QCOMPARE(help->CurrentUrl().fragment(), QStringLiteral("keys"));
-        QTreeWidgetItem* item =
-            help->Topics()->findItems(QStringLiteral("Закладки"), Qt::MatchRecursive).value(0);
-        QVERIFY(item);
-        help->Topics()->setCurrentItem(item);
-        QCOMPARE(help->CurrentContext(), help_context::kBookmarks);
     }
 
     void opensCentredOnItsWindowAndThenStaysWhereTheUserPutIt() {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "book/cp1251.h"
-#include "book/text_loader.h"
-#include "settings/program_settings.h"
 #include "stats/statistics_reports.h"
 #include "support/test_support.h"
 
@@ -34,9 +32,6 @@ TEST(Diary, TwoDaysOfReadingAndTheMerge) {
 }
 
 TEST(Diary, DamagedRecordsReadAsTheirValidFields) {
-    std::string record = "no bars";
-    EXPECT_EQ(CutField(record), "");
-    EXPECT_EQ(record, "no bars");
     for (const char* rest : {"", "|", "abc|12|", "-5|12|", "3000000000|12|", "12|", "1 2|3|"})
         EXPECT_LE(MergeStatistics(rest, {100, 50}).Speed, 100) << rest;
     EXPECT_EQ(MergeStatistics("abc|600|", {100, 50}).Rest, "100|50|");
@@ -150,24 +145,6 @@ TEST(Reports, TheOpenBookAndItsSession) {
                 EXPECT_TRUE(cp.size() > 33 && cp[32] == ' ' && cp[33] != ' ') << line;
             }
         }
-}
-
-TEST(Diary, RecordingGoesThroughTheStore) {
-    test::TempDir dir;
-    const std::string ini = (dir.Path() / "lectorix.ini").string();
-    ProgramSettings settings;
-    settings.SetStore({ini, false});
-    RecordReadingStatistics(settings, kDay1, {3000, 600});
-    RecordReadingStatistics(settings, kDay2, {1000, 500});
-    // A second copy of the program sees both days.
-    ProgramSettings other;
-    other.SetStore({ini, false});
-    const Diary d = RestoreDiary(other);
-    EXPECT_EQ(d.Global, "4000|571|");
-    ASSERT_EQ(d.Days.size(), 2u);
-    EXPECT_NE(ReadFileBytes(ini).find(Cp("[Статистика чтения.ListBoxDataStatistic_Items]\r\n"
-                                         "Count=2\r\nItem0=07.12.2026|1000|500|\r\n")),
-              std::string::npos);
 }
 
 }  // namespace
