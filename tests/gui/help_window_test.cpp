@@ -23,13 +23,6 @@ class HelpWindowTest : public QObject {
   private:
     static QString ResourcePath(const QUrl& url) { return QLatin1Char(':') + url.path(); }
 
-    static QList<QUrl> Pages() {
-        QList<QUrl> pages;
-        for (const QString& name : QDir(QStringLiteral(":/help")).entryList({"*.html"}))
-            pages << QUrl(QStringLiteral("qrc:/help/") + name);
-        return pages;
-    }
-
     struct Page {
         QString title;
         QString text;
@@ -96,7 +89,9 @@ class HelpWindowTest : public QObject {
     }
 
     void everyLinkResolvesAndEveryPageIsListed() {
-        const QList<QUrl> pages = Pages();
+        QList<QUrl> pages;
+        for (const QString& name : QDir(QStringLiteral(":/help")).entryList({"*.html"}))
+            pages << QUrl(QStringLiteral("qrc:/help/") + name);
         QVERIFY(pages.size() >= 17);
         QSet<QUrl> linked;
         for (const QUrl& url : pages) {

@@ -108,21 +108,14 @@ TEST(Reports, TodayGlobalAndByDate) {
 }
 
 TEST(Reports, TheOpenBookAndItsSession) {
-    ReportInputs in;
-    in.Session = {4400, 880};
-    in.SessionTime = 5.0 / 1440;
-    in.SessionPages = 8;
-    in.LastPageSpeed = 910;
-    in.SessionSpeedPoints = "850|1|910|2|";
-    in.TotalLetters = 63000;
-    in.LettersBefore = 6300;
-    in.LettersToRead = 56700;
-    in.PageNumber = 12;
-    in.TextSpeed = 630;
-    in.TimeLeft = 90.0 / 1440;
-    in.PagesLeft = 100;
-    in.BookAuthor = Cp("Пушкин А. С.");
-    in.BookTitle = Cp("Евгений Онегин");
+    // Five minutes read of a session, an hour and a half left of the book.
+    // clang-format off
+    const ReportInputs in{
+        .Session = {4400, 880}, .SessionTime = 5.0 / 1440, .SessionPages = 8, .LastPageSpeed = 910,
+        .SessionSpeedPoints = "850|1|910|2|", .TotalLetters = 63000, .LettersBefore = 6300,
+        .LettersToRead = 56700, .PageNumber = 12, .TextSpeed = 630, .TimeLeft = 90.0 / 1440,
+        .PagesLeft = 100, .BookAuthor = Cp("Пушкин А. С."), .BookTitle = Cp("Евгений Онегин")};
+    // clang-format on
     const StatisticTexts t = BuildReadingStatistics(in, {}, kDay2);
     const auto r1 = Lines(t.Report1);
     ASSERT_EQ(r1.size(), 13u);
