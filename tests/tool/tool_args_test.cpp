@@ -57,8 +57,6 @@ TEST(ParseArgs, TakesOptionsAndFilesOrSaysWhatIsWrong) {
         {{"--width", "1000001", "a"}, 1, "option '--width' must be at most 1000000"},
         {{"--back", "-1", "--width", "1", "a"}, 1, "option '--back' must be at least 0"},
         {{"--width", "x", "a"}, 1, "option '--width' needs a whole number, not 'x'"},
-        {{"--width", "", "a"}, 1, "option '--width' needs a whole number, not ''"},
-        {{"--width", "7 ", "a"}, 1, "option '--width' needs a whole number, not '7 '"},
         {{"a", "--width"}, 1, "option '--width' needs a value"},
         {{"--csv=yes", "--width", "1", "a"}, 1, "option '--csv' takes no value"},
         {{"--colour", "a"}, 1, "unknown option '--colour'"},
