@@ -2,11 +2,13 @@
 // instead of being blocked by a modal window.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 namespace lectorix {
@@ -31,6 +33,10 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
 // The open and save dialogs; an empty name means the user cancelled.
 QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter);
 QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter);
+// Their size and columns: every column of the file list shown whole, within the window they
+// open over, and the kinds of files named in Russian.
+QSize FileDialogSize(const QWidget* parent);
+void FitFileDialog(QFileDialog& dialog, const QWidget* parent);
 
 // What a test answers in place of the user. While a script is set, questions take its answers
 // in order (No once it runs out) and file dialogs its names (cancelled once they run out); every

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <QTextBlock>
@@ -134,6 +135,27 @@ class HelpWindowTest : public QObject {
         QVERIFY(item);
         help->Topics()->setCurrentItem(item);
         QCOMPARE(help->CurrentContext(), help_context::kBookmarks);
+    }
+
+    void opensCentredOnItsWindowAndThenStaysWhereTheUserPutIt() {
+        QWidget main;
+        const QRect room = main.screen()->availableGeometry();
+        QRect area(QPoint(), room.size() / 2);
+        area.moveCenter(room.center() + QPoint(30, 30));  // the help window still fits the screen
+        main.setGeometry(area);
+        main.show();
+        THelpWindow* help = Open(&main, help_context::kReading);
+        // Within the frame, which a window only has once shown.
+        QVERIFY(
+            (help->frameGeometry().center() - main.frameGeometry().center()).manhattanLength() <=
+            8);
+        QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
+
+        help->move(10, 20);
+        help->close();
+        Open(&main, help_context::kReading);
+        QCOMPARE(help->pos(), QPoint(10, 20));
+        delete help;
     }
 
     void aModalDialogBorrowsTheWindowAndGivesItBack() {
