@@ -18,6 +18,8 @@ PageLayout PageSettings(const benchmark::State& state) {
     PageLayout settings;
     settings.CharsPerLine = static_cast<int>(state.range(0));
     settings.LinesPerPage = static_cast<int>(state.range(1));
+    // Every line a paragraph: the most marks a chunk can get.
+    if (state.range(2) != 0) settings.Paragraphs = LineParagraphs::On;
     return settings;
 }
 
@@ -88,9 +90,13 @@ void BM_PageBackward(benchmark::State& state, Where where) {
     ReportPage(state, st, memo);
 }
 
-// The default page and a wide one.
+// The default page, a wide one, and the default page with every line a paragraph.
 void PageSizes(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"chars", "lines"})->Args({22, 25})->Args({80, 25})->Unit(benchmark::kMicrosecond);
+    b->ArgNames({"chars", "lines", "every_line"})
+        ->Args({22, 25, 0})
+        ->Args({80, 25, 0})
+        ->Args({22, 25, 1})
+        ->Unit(benchmark::kMicrosecond);
 }
 
 BENCHMARK_CAPTURE(BM_PageForward, start, Where::Start)->Apply(PageSizes);

@@ -1,8 +1,10 @@
-// Throughput of the whole-text passes: the book wrap, the letter count and loading.
+// Throughput of the whole-text passes: the book wrap, the letter count, the paragraph judgement
+// and loading.
 #include <benchmark/benchmark.h>
 
 #include "bench_texts.h"
 #include "book/cp1251.h"
+#include "book/paragraphs.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "book/text_wrap.h"
@@ -29,6 +31,15 @@ void BM_CountLetters(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_CountLetters)->Unit(benchmark::kMillisecond);
+
+// Whether a text is one paragraph a line is judged over the whole text when it is opened.
+void BM_IsOneParagraphALine(benchmark::State& state) {
+    const std::string& text = BookCp1251();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(IsOneParagraphALine(text));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_IsOneParagraphALine)->Unit(benchmark::kMillisecond);
 
 // DecodeText owns its input, as it does with a file just read: the copy is not timed.
 void DecodeBench(benchmark::State& state, const std::string& input) {

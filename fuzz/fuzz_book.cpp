@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     ComputeChapterPages(book, settings.CharsPerLine, settings.LinesPerPage);
     if (book.ContentsCount == 0) return 0;
 
-    const SourceText source(text);
+    const SourceText source(text, true);
     BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
     PageState st;
     st.BookMode = true;

@@ -127,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     settings.CharsPerLine = 1 + data[0] % 100;
     settings.LinesPerPage = 1 + data[1] % 30;
     settings.PageRepeats = 1 + data[2] % 3;
+    settings.Paragraphs = static_cast<LineParagraphs>(data[2] / 3 % 3);
     const std::string bytes(reinterpret_cast<const char*>(data) + 3, size - 3);
     std::string text = DecodeText(bytes);
     // The in-place conversion gives what the copying one gives; bytes that are no UTF-8 stay one

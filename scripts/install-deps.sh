@@ -26,6 +26,8 @@ libqt6svg6             # runtime: the Qt plugin that draws the SVG tool-bar icon
 tango-icon-theme       # runtime: tool-bar icons where the desktop has no icon theme
 fonts-liberation2      # runtime: metric twins of Courier New and Arial for the page and windows
 fonts-urw-base35       # runtime: metric twins of the other Windows fonts the settings offer
+fonts-dejavu-core      # runtime: DejaVu Sans Mono, the face behind "Lucida Console" on the page
+qt6-translations-l10n  # runtime: Qt's Russian texts for the standard dialogs and buttons
 xvfb                   # screenshots: an X server without a screen
 xauth                  # screenshots: xvfb-run's authority file
 openbox                # screenshots: a window manager, so windows get their frames and sizes

@@ -11,6 +11,7 @@
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
 #include "book/text_loader.h"
+#include "gui/app_setup.h"
 #include "gui/dialogs.h"
 #include "gui/program_icon.h"
 #include "settings/form_user_setting.h"
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Lectorix"));
     QApplication::setDesktopFileName(QStringLiteral("lectorix"));
     QApplication::setWindowIcon(lectorix::ProgramIcon());
+    if (!lectorix::InstallQtTranslations(app))
+        qWarning("Qt's Russian translation is not installed: standard buttons stay in English");
+    lectorix::InstallReadingFontSubstitutes();
 
     // The about window is the splash while the reader is set up.
     auto splash = std::make_unique<lectorix::TFormAbout>();

@@ -34,7 +34,7 @@ ReportInputs ReportInputsOf(const ReadingEngine& e) {
     in.TextTime = e.Engine.TextTime;
     in.TextSpeed = e.Engine.TextSpeed;
     in.TimeLeft = e.Engine.TimeLeft;
-    in.PagesLeft = std::max(e.Engine.PagesLeft, 0);  // -1 until estimated
+    in.PagesLeft = e.PagesLeftToShow();
     if (e.Page.BookMode) {
         in.BookAuthor = e.Book.Header.BookAuthor;
         in.BookTitle = e.Book.Header.BookTitle;

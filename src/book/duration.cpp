@@ -25,4 +25,8 @@ std::string FormatDuration(double days) {
     return buf;
 }
 
+std::string FormatTimeLeft(double days) {
+    return days < 0 ? "--:--:--" : FormatDuration(days);
+}
+
 }  // namespace lectorix

@@ -17,4 +17,9 @@ inline double MsToDuration(std::int64_t ms) {
 // H:MM:SS, the hours unpadded and not limited to a day; milliseconds are dropped.
 std::string FormatDuration(double days);
 
+// A remaining time is negative when there is nothing to estimate it by (a speed of 0).
+inline constexpr double kNoTimeLeft = -1;
+// A remaining time as FormatDuration shows it, or "--:--:--" when there is no estimate.
+std::string FormatTimeLeft(double days);
+
 }  // namespace lectorix

@@ -136,13 +136,26 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine) {
     lines.swap(out);
 }
 
-std::string PreparePlainChunk(std::string chunk) {
-    chunk = MarkParagraphs(std::move(chunk));
+std::string PreparePlainChunk(std::string chunk, bool everyLine) {
+    chunk = MarkParagraphs(std::move(chunk), everyLine);
     chunk = NormalizeSpaces(chunk);
     if (!chunk.starts_with(" <TOF>")) chunk.erase(0, chunk.size() - TrimLeft(chunk).size());
     chunk = ExpandParagraphMarks(std::move(chunk), "  ");
     if (chunk.starts_with("\r\n")) chunk.erase(0, 2);
     return chunk;
+}
+
+bool LinesAreParagraphs(const SourceText& source, LineParagraphs mode) {
+    if (source.IsBook()) return false;
+    switch (mode) {
+        case LineParagraphs::On:
+            return true;
+        case LineParagraphs::Off:
+            return false;
+        case LineParagraphs::Auto:
+            break;
+    }
+    return source.OneParagraphALine();
 }
 
 bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const PageLayout& layout,
@@ -159,6 +172,7 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const Pa
     const long long n = source.Length();
     const bool forward = st.ReadForward;
     const bool bookMode = st.BookMode && cursor != nullptr;
+    const bool everyLine = LinesAreParagraphs(source, layout.Paragraphs);
     const long long span = 2LL * layout.CharsPerLine * layout.LinesPerPage;
     const long long startPos = st.TextPos;
     st.TextPos = std::clamp(st.TextPos, 0LL, n);
@@ -223,7 +237,8 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const Pa
         if (bookMode) {
             memo.Lines = SplitLines(WrapBookText(chunk, layout.CharsPerLine));
         } else {
-            memo.Lines = WrapPlainText(PreparePlainChunk(std::move(chunk)), layout.CharsPerLine);
+            memo.Lines =
+                WrapPlainText(PreparePlainChunk(std::move(chunk), everyLine), layout.CharsPerLine);
         }
         KeepPageLines(memo, lineCount, forward);
         if (memo.Lines.empty() && !bookMode) {

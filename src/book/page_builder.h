@@ -66,7 +66,11 @@ bool BuildPage(PageState& state, PageMemo& memo, const SourceText& source, const
 // is page 1.
 void ApplyPageNumberRule(PageState& state);
 
-// The plain-text preparation of a chunk (paragraph marks, blanks, indents) before layout.
-std::string PreparePlainChunk(std::string chunk);
+// The plain-text preparation of a chunk (paragraph marks, blanks, indents) before layout;
+// with `everyLine` every line break opens a paragraph.
+std::string PreparePlainChunk(std::string chunk, bool everyLine = false);
+
+// Whether every line break of `source` opens a paragraph under `mode`; never in a book.
+bool LinesAreParagraphs(const SourceText& source, LineParagraphs mode);
 
 }  // namespace lectorix

@@ -1,5 +1,7 @@
 #include "book/paragraphs.h"
 
+#include <algorithm>
+
 #include "book/text_helpers.h"
 
 namespace lectorix {
@@ -33,9 +35,27 @@ std::string ShrinkBlankLineRuns(const std::string& text) {
     return out;
 }
 
+// Every CR LF not yet followed by a paragraph mark gets one.
+std::string MarkEveryLine(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    const std::string_view all = text;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += "\r\n";
+            i += 2;
+            if (FindNoCase(all.substr(i, kParagraphMark.size()), kParagraphMark) != 0)
+                out += kParagraphMark;
+        } else {
+            out.push_back(text[i++]);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
-std::string MarkParagraphs(std::string chunk) {
+std::string MarkParagraphs(std::string chunk, bool everyLine) {
     chunk = ShrinkBlankLineRuns(chunk);
     const std::string mark = std::string("\r\n").append(kParagraphMark);
     chunk = ReplaceEverywhere(std::move(chunk), "\r\n\t", mark);
@@ -45,7 +65,21 @@ std::string MarkParagraphs(std::string chunk) {
         chunk = ReplaceEverywhere(std::move(chunk), "\r\n\r\n", mark);
         chunk = ReplaceEverywhere(std::move(chunk), "\r\n" + indent, mark);
     }
+    if (everyLine) chunk = MarkEveryLine(chunk);
     return chunk;
+}
+
+bool IsOneParagraphALine(std::string_view text) {
+    unsigned long long total = 0, inLong = 0;
+    // The reader's lines end with CR LF, and the CR is trailing white space like any other.
+    for (size_t i = 0; i < text.size();) {
+        const size_t end = std::min(text.find('\n', i), text.size());
+        const size_t length = TrimRight(text.substr(i, end - i)).size();
+        total += length;
+        if (length > kLongLine) inLong += length;
+        i = end + 1;
+    }
+    return total > 0 && 2 * inLong >= total;
 }
 
 std::string NormalizeSpaces(std::string_view text) {

@@ -23,6 +23,14 @@ std::string WrapBookText(std::string_view text, int width) {
     bool existingBreak = false, forcedBreak = false;
 
     while (scanPos <= n) {
+        // Letters well inside the line change nothing but the column: only line ends, break
+        // characters and the line's last column need the full step below.
+        while (col < w && scanPos < n) {
+            const char d = text[scanPos - 1];
+            if (d == '\r' || IsBookBreakChar(d)) break;
+            ++scanPos;
+            ++col;
+        }
         const char c = at(scanPos);
         const char next = at(scanPos + 1);
         const bool last = scanPos == n;

@@ -1,7 +1,11 @@
 #include "formatter/book_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <exception>
+#include <thread>
+#include <vector>
 
 #include "book/cp1251.h"
 #include "book/paragraphs.h"
@@ -163,19 +167,45 @@ bool ComputeBookLineCounts(std::string& text, const std::function<void(int, int)
 
     const long long bodyEnd = static_cast<long long>(lines[menu].start) - 2;
     const size_t count = rows.size() - 1;
-    for (size_t r = 1; r < rows.size(); ++r) {
-        if (progress) progress(static_cast<int>(r), static_cast<int>(count));
-        // A chapter runs on to the next heading with its closing line break, as the reader
-        // reads it; the last one ends with the body.
-        long long from = std::clamp(rows[r - 1].Pos, 0LL, std::max(0LL, bodyEnd));
+    // A chapter runs on to the next heading with its closing line break, as the reader reads
+    // it; the last one ends with the body.
+    auto chapter = [&](size_t r) {
+        const long long from = std::clamp(rows[r - 1].Pos, 0LL, std::max(0LL, bodyEnd));
         long long to = r == count ? bodyEnd : rows[r].Pos;
         to = std::clamp(to, from, std::max(0LL, bodyEnd));
-        const std::string_view chapter = std::string_view(text).substr(
-            static_cast<size_t>(from), static_cast<size_t>(to - from));
-        for (int k = 0; k < kLineCountWidths; ++k)
-            rows[r].LineCounts[k] =
-                rows[r - 1].LineCounts[k] + CountWrappedLines(chapter, 16 + 2 * k);
+        return std::string_view(text).substr(static_cast<size_t>(from),
+                                             static_cast<size_t>(to - from));
+    };
+    // Every chapter is wrapped at all the widths: the widths are shared out among the cores,
+    // this thread taking its share in chapter order to report the progress.
+    std::vector<std::array<std::int64_t, kLineCountWidths>> chapterLines(rows.size());
+    auto countWidths = [&](int first, int step, bool report) {
+        for (size_t r = 1; r < rows.size(); ++r) {
+            if (report && progress) progress(static_cast<int>(r), static_cast<int>(count));
+            const std::string_view text = chapter(r);
+            for (int k = first; k < kLineCountWidths; k += step)
+                chapterLines[r][static_cast<size_t>(k)] = CountWrappedLines(text, 16 + 2 * k);
+        }
+    };
+    const int shares = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    std::vector<std::exception_ptr> failed(static_cast<size_t>(shares));
+    {
+        std::vector<std::jthread> helpers;
+        for (int t = 1; t < shares && rows.size() > 2; ++t)
+            helpers.emplace_back([&, t] {
+                try {
+                    countWidths(t, shares, false);
+                } catch (...) {
+                    failed[static_cast<size_t>(t)] = std::current_exception();
+                }
+            });
+        countWidths(0, helpers.empty() ? 1 : shares, true);
     }
+    for (const std::exception_ptr& e : failed)
+        if (e) std::rethrow_exception(e);
+    for (size_t r = 1; r < rows.size(); ++r)
+        for (size_t k = 0; k < kLineCountWidths; ++k)
+            rows[r].LineCounts[k] = rows[r - 1].LineCounts[k] + chapterLines[r][k];
 
     std::string rebuilt;
     for (size_t i = 0; i < rows.size(); ++i) {

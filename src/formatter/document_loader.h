@@ -12,8 +12,8 @@ namespace lectorix {
 
 // The reader's text of the file at `path` (CP1251, CR LF), judged by its bytes, not its name.
 // `archiveProgress` follows an archive's unpacking, `bookProgress` (done, total) the writing of
-// a converted book. Throws UserError naming the file when it cannot be read, NotTextError when
-// it holds no text (a binary file, an archive that gives none).
+// a converted book. Throws UserError naming the file when it cannot be read, NotTextError naming
+// it when it holds no text (a binary file, an archive or a book that gives none).
 std::string LoadDocument(const std::string& path, const ArchiveProgress& archiveProgress = {},
                          const std::function<void(int, int)>& bookProgress = {});
 

@@ -234,8 +234,19 @@ struct CtxtFree {
 }  // namespace
 
 bool LooksLikeFb2(std::string_view bytes) {
-    const std::string_view head = bytes.substr(0, std::min<size_t>(bytes.size(), 4096));
-    return head.find("<FictionBook") != std::string_view::npos;
+    constexpr std::string_view kRoot = "<FictionBook";
+    constexpr size_t kHead = 4096;  // characters before the root: declaration, comments
+    // UTF-16 as Windows' editors save it, with its byte-order mark: the root's letters each
+    // with a zero byte after (LE) or before (BE).
+    const bool le = bytes.starts_with("\xFF\xFE"), be = bytes.starts_with("\xFE\xFF");
+    if (!le && !be) return bytes.substr(0, kHead).find(kRoot) != std::string_view::npos;
+    std::string wide;
+    for (const char c : kRoot) {
+        if (be) wide.push_back('\0');
+        wide.push_back(c);
+        if (le) wide.push_back('\0');
+    }
+    return bytes.substr(0, 2 * kHead).find(wide) != std::string_view::npos;
 }
 
 std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)>& progress) {

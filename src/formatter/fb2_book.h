@@ -7,7 +7,8 @@
 
 namespace lectorix {
 
-// True when `bytes` start as an FB2 document (a <FictionBook> root near the start).
+// True when `bytes` start as an FB2 document (a <FictionBook> root near the start), in an
+// 8-bit encoding or in UTF-16 with its byte-order mark.
 bool LooksLikeFb2(std::string_view bytes);
 
 // The book, in CP1251 with CR LF, of the FB2 document `bytes` in any declared encoding: one

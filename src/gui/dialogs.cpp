@@ -1,9 +1,16 @@
 #include "gui/dialogs.h"
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTreeView>
 #include <QtGlobal>
 
 #include "book/text_loader.h"
@@ -79,14 +86,70 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
     }
 }
 
+QSize FileDialogSize(const QWidget* parent) {
+    // Wide enough for the name, size, type and date columns; never larger than the window it
+    // opens over (or the screen).
+    QSize room(1366, 768);
+    if (parent && parent->window()->isVisible()) {
+        room = parent->window()->size();
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        room = screen->availableSize();
+    }
+    return QSize(900, 560).boundedTo(room * 9 / 10).expandedTo(QSize(640, 400));
+}
+
+namespace {
+// Qt's translation lacks the word for a folder in the file list's type column.
+class RussianFileKinds : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QStringLiteral("Папка");
+        return QFileIconProvider::type(info);
+    }
+};
+
+QString RunFileDialog(QWidget* parent, const QString& title, const QString& start,
+                      const QString& filter, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    FitFileDialog(dialog, parent);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+}  // namespace
+
+void FitFileDialog(QFileDialog& dialog, const QWidget* parent) {
+    static RussianFileKinds kinds;
+    dialog.resize(FileDialogSize(parent));
+    dialog.setIconProvider(&kinds);
+    // Qt's own dialog (there is no desktop one here): the name takes the room the size, type
+    // and date leave, and those show whole.
+    auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!list) return;
+    QHeaderView* header = list->header();
+    const QFontMetrics m = list->fontMetrics();
+    const int pad = 2 * m.averageCharWidth() + 16;
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->resizeSection(1, m.horizontalAdvance(QStringLiteral("999,9 КиБ")) + pad);
+    header->resizeSection(2, m.horizontalAdvance(QStringLiteral("Текстовый документ")) + pad);
+    const QDateTime late(QDate(2026, 12, 28), QTime(23, 59, 59));
+    header->resizeSection(
+        3, m.horizontalAdvance(QLocale::system().toString(late, QLocale::ShortFormat)) + pad);
+}
+
 QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter) {
     if (Script()) return NextFileName(filter);
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Открыть"), directory, filter);
+    return RunFileDialog(parent, QStringLiteral("Открыть"), directory, filter,
+                         QFileDialog::AcceptOpen);
 }
 
 QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter) {
     if (Script()) return NextFileName(filter);
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить как"), suggested, filter);
+    return RunFileDialog(parent, QStringLiteral("Сохранить как"), suggested, filter,
+                         QFileDialog::AcceptSave);
 }
 
 namespace {

@@ -2,12 +2,14 @@
 // instead of being blocked by a modal window.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace lectorix {
@@ -32,6 +34,10 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
 // The open and save dialogs; an empty name means the user cancelled.
 QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter);
 QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter);
+// Their size and columns: every column of the file list shown whole, within the window they
+// open over, and the kinds of files named in Russian.
+QSize FileDialogSize(const QWidget* parent);
+void FitFileDialog(QFileDialog& dialog, const QWidget* parent);
 
 // A small input box for a whole number in min..max, or for a line of text, with Russian buttons
 // (`accept` names the OK button); nothing when the user cancelled.

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
@@ -14,6 +16,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 namespace lectorix {
@@ -232,6 +235,23 @@ void THelpWindow::MoveTo(QWidget* owner) {
     if (open) QTimer::singleShot(0, this, [this] { show(); });
 }
 
+void THelpWindow::CentreOn(const QWidget* owner) {
+    const QWidget* over = owner ? owner->window() : nullptr;
+    const QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect room = screen->availableGeometry();
+    resize(QSize(1000, 700).boundedTo(room.size() * 9 / 10));
+    const QRect target = over && over->isVisible() ? over->frameGeometry() : room;
+    QRect area(QPoint(), frameGeometry().size());
+    area.moveCenter(target.center());
+    // Never partly off the screen, whatever the owner's position.
+    area.moveLeft(
+        std::clamp(area.left(), room.left(), std::max(room.left(), room.right() - area.width())));
+    area.moveTop(
+        std::clamp(area.top(), room.top(), std::max(room.top(), room.bottom() - area.height())));
+    move(area.topLeft());
+}
+
 bool THelpWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parentWidget() && event->type() == QEvent::Hide && !event->spontaneous()) {
         QWidget* back = home_;
@@ -257,6 +277,8 @@ void ShowHelpContext(QWidget* parent, int context) {
             QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, &QObject::deleteLater);
     }
     window->AttachTo(owner);
+    // The first time over the window it helps with; after that where the user left it.
+    if (window->isHidden() && !window->testAttribute(Qt::WA_Moved)) window->CentreOn(owner);
     window->ShowContext(context);
     if (window->isMinimized())
         window->showNormal();

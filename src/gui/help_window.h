@@ -52,6 +52,9 @@ class THelpWindow : public QWidget {
     // its own. When a modal owner hides, the window goes back to the owner it had before.
     void AttachTo(QWidget* owner);
 
+    // Sizes the window to fit the owner's screen and centres it on the owner's window.
+    void CentreOn(const QWidget* owner);
+
     // The page a context number leads to; the contents for an unknown number.
     static QUrl ContextUrl(int context);
     static QUrl ContentsUrl();

@@ -147,15 +147,15 @@ void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, i
     hiding_ = false;
 }
 
-void PagePainter::DrawLines(QImage& image, const QColor& color, const PageMemo& memo, bool bookMode,
-                            bool initials) {
+void PagePainter::DrawLines(QImage& image, const QColor& color, const QColor& titleColor,
+                            const PageMemo& memo, bool bookMode, bool initials) {
     QPainter p(&image);
     p.setFont(font_);
     const int ascent = QFontMetrics(font_).ascent();
     ForEachLine(memo, bookMode, [&](int i, const std::string& line, bool title, bool paragraph) {
         const int y = TopMargin + i * LineHeight + ascent;
-        if (title && initials) {
-            p.setPen(PageColors::Title);
+        if (title) {
+            p.setPen(titleColor);
             p.drawText(LeftMargin, y, TitleLine(line));
             return;
         }
@@ -237,7 +237,7 @@ void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
     if (text_.isNull()) return;
     text_.fill(PageColors::Page);
     DrawDecorations(text_, 0, 0, page.EmptyLinesOnPage, s);
-    DrawLines(text_, PageColors::Text, memo, page.BookMode, true);
+    DrawLines(text_, PageColors::Text, PageColors::Title, memo, page.BookMode, true);
     DrawPageNumber(text_, PageColors::Title, page.PageNumber);
 
     hiding_ = s.HideLeft || s.HideRight;
@@ -250,7 +250,11 @@ void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
     shutter_.fill(PageColors::Shutter);
     DrawDecorations(shutter_, 8, 1, page.EmptyLinesOnPage, s);
     // Lines in the shutter's own colour would be invisible; they are only drawn to show through.
-    if (s.TransparentBar) DrawLines(shutter_, PageColors::ShutterText, memo, false, false);
+    // Title lines keep the shape they have on the page, or a heading would change under the
+    // shutter's edge as it passes.
+    if (s.TransparentBar)
+        DrawLines(shutter_, PageColors::ShutterText, PageColors::ShutterTitle, memo, page.BookMode,
+                  false);
     DrawPageNumber(shutter_, PageColors::ShutterText, page.PageNumber);
     if (s.TransparentBar) DrawCenterLine(shutter_, PageColors::Hidden, s);
 }

@@ -27,6 +27,8 @@ struct PageColors {
     static inline const QColor Shutter{181, 199, 177};
     static inline const QColor ShutterText{170, 170, 170};
     static inline const QColor Title{128, 0, 0};
+    // The title colour taken as far towards white as ShutterText is from Text.
+    static inline const QColor ShutterTitle{213, 170, 170};
 };
 
 // The font sizes the settings offer.
@@ -75,8 +77,8 @@ class PagePainter {
 
   private:
     void SetGeometry(const UserSettings& s, int size);
-    void DrawLines(QImage& image, const QColor& color, const PageMemo& memo, bool bookMode,
-                   bool initials);
+    void DrawLines(QImage& image, const QColor& color, const QColor& titleColor,
+                   const PageMemo& memo, bool bookMode, bool initials);
     void DrawHiddenLetters(QImage& image, const PageMemo& memo, const PageState& page,
                            const UserSettings& s);
     void DrawPageNumber(QImage& image, const QColor& color, int number);

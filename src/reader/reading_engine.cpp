@@ -87,7 +87,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     if (RecordReadingStatistics) RecordReadingStatistics();
     ResetEngine();
 
-    MemoSource.Assign(std::move(text));
+    MemoSource.Assign(std::move(text), isBook);
     // A book whose trailer lists no chapter reads as one unnamed chapter: its body from the
     // start, paged as a plain text, since its line counts describe no chapter.
     const bool chapters = isBook && book.ContentsCount > 0;
@@ -174,6 +174,8 @@ void ReadingEngine::StartLetterCount() {
 void ReadingEngine::ConvertDone(std::int64_t total) {
     Page.TotalLetters = total;
     Text.LettersToRead = Page.TotalLetters - Text.LettersBefore;
+    // Until a page is read the time left is that of the set speed (a bookmark brings its own).
+    if (Engine.TimeLeft == 0 && Session.SessionChars == 0) EstimateTimeLeftAtSetSpeed();
     view_.SetCaption("Открыт новый текст. Всего знаков " + std::to_string(total));
     view_.SetActionEnabled(ReaderAction::ZakladkaAdd, true);
 }
@@ -280,6 +282,11 @@ void ReadingEngine::SettingsAccepted(int speedBefore) {
     ComputeChapterPages();
     RebuildCurrentPage();
     if (Settings.SpeedCpm != speedBefore) Engine.SpeedBonus = 0;
+    // Nothing read in this session yet: the time left is that of the speed just set.
+    if (Session.SessionChars == 0) {
+        EstimateTimeLeftAtSetSpeed();
+        UpdateStatusLine();
+    }
 }
 
 std::string_view ReadingEngine::RemainingText() const {
@@ -393,7 +400,7 @@ void ReadingEngine::PageDone() {
             e.PagesLeft = static_cast<int>(RoundHalfEven(Text.LettersToRead / perPage));
         }
     }
-    if (!forward) e.PagesLeft += 1;
+    if (!forward && e.PagesLeft > -1) e.PagesLeft += 1;  // not estimated stays so
 
     const double pageTime = e.PageStartTime;
     const std::int64_t ms = MsOfDay(pageTime);
@@ -422,12 +429,29 @@ void ReadingEngine::PageDone() {
             if (by > 0) e.TimeLeft = MsToDuration(RoundHalfEven(Text.LettersToRead * 60000.0 / by));
         }
     } else {
-        const int speed = std::max(1, Settings.SpeedCpm + e.SpeedBonus);
-        e.TimeLeft = Text.LettersToRead < 0
-                         ? 0
-                         : MsToDuration(RoundHalfEven(Text.LettersToRead * 60000.0 / speed));
+        EstimateTimeLeftAtSetSpeed();
     }
     UpdateStatusLine();
+}
+
+void ReadingEngine::EstimateTimeLeftAtSetSpeed() {
+    const int speed = Settings.SpeedCpm + Engine.SpeedBonus;
+    if (Text.LettersToRead < 0)
+        Engine.TimeLeft = 0;  // the letters are still being counted
+    else if (speed <= 0)
+        Engine.TimeLeft = kNoTimeLeft;  // at a standstill the text never ends
+    else
+        Engine.TimeLeft = MsToDuration(RoundHalfEven(Text.LettersToRead * 60000.0 / speed));
+}
+
+int ReadingEngine::PagesLeftToShow() const {
+    if (Engine.PagesLeft > -1) return Engine.PagesLeft;
+    if (Text.LettersToRead <= 0 || Page.TotalLetters < 0) return 0;
+    const std::int64_t read = Page.PageNumber > 1 ? Text.LettersBefore : 0;
+    const double perPage = read > 0
+                               ? static_cast<double>(read) / (Page.PageNumber - 1)
+                               : static_cast<double>(std::max<std::int64_t>(1, Page.LettersOnPage));
+    return static_cast<int>(std::max<std::int64_t>(1, RoundHalfEven(Text.LettersToRead / perPage)));
 }
 
 void ReadingEngine::UpdateStatusLine() {
@@ -436,7 +460,7 @@ void ReadingEngine::UpdateStatusLine() {
     std::string caption = "(Скорость: " + std::to_string(s.LastPageSpeed) +
                           " средняя: " + std::to_string(s.SessionSpeed) + ")";
     caption += "(Время чтения: " + FormatDuration(s.SessionTime) +
-               " осталось: " + FormatDuration(e.TimeLeft);
+               " осталось: " + FormatTimeLeft(e.TimeLeft);
     if (e.PagesLeft > -1) caption += " стр:" + std::to_string(e.PagesLeft);
     caption += ")";
     caption += "(Прочитано: " + std::to_string(s.SessionChars) +

@@ -44,7 +44,7 @@ struct EngineState {
     int PageSpeed = 0;
     double TextTime = 0;  // days
     int TextSpeed = 0;
-    double TimeLeft = 0;  // days
+    double TimeLeft = 0;  // days; kNoTimeLeft when there is nothing to estimate it by
     int PagesLeft = -1;   // -1: not yet estimated
     int MouseMoves = 0;
 };
@@ -136,6 +136,10 @@ class ReadingEngine {
     void RecomputeInterval();
     void PageDone();
     void UpdateStatusLine();
+    // The pages left as the reports show them: the estimate once there is one; before that
+    // (the first pages of a text) the letters left over the letters of a page so far, so that
+    // letters left never show as no pages left.
+    int PagesLeftToShow() const;
     int PageDelayTicksFor() const;
     // The page-start delay counts down afresh from the current interval.
     void RestartPageDelay();
@@ -174,6 +178,9 @@ class ReadingEngine {
     void StartLetterCount();
     double Now() { return clock_.Now(); }
     void ChangeSpeed(int delta);
+    // The time the letters left take at the set speed: the estimate of a page turned by hand,
+    // and the one before any page was read.
+    void EstimateTimeLeftAtSetSpeed();
 
     ReaderView& view_;
     Clock& clock_;

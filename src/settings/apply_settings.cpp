@@ -1,5 +1,6 @@
 #include "settings/apply_settings.h"
 
+#include <algorithm>
 #include <string>
 
 #include "book/text_helpers.h"
@@ -38,6 +39,7 @@ void ApplyUserSettings(const SettingsControls& c, std::string_view popravkaSpeed
     ReadNumber(c.ComboBoxFontSize, s.FontSize);
     s.FontBold = c.CheckBoxFontStyle;
     s.PageStartDelayMs = c.RxSpinEditBeginSleep;
+    s.Paragraphs = static_cast<LineParagraphs>(std::clamp(c.ComboBoxParagraphs, 0, 2));
 }
 
 void FillSettingsControls(const UserSettings& s, SettingsControls& c) {
@@ -60,6 +62,7 @@ void FillSettingsControls(const UserSettings& s, SettingsControls& c) {
     c.ComboBoxFontSize = std::to_string(s.FontSize);
     c.CheckBoxFontStyle = s.FontBold;
     c.RxSpinEditBeginSleep = s.PageStartDelayMs;
+    c.ComboBoxParagraphs = static_cast<int>(s.Paragraphs);
 }
 
 }  // namespace lectorix

@@ -94,7 +94,7 @@ void TFormStorage::AddBoolean(std::string property, std::function<bool()> get,
             set(false);
         return true;
     };
-    properties_.push_back(std::move(p));
+    AddProperty(std::move(p));
 }
 
 void TFormStorage::AddBoolean(std::string property, bool& value) {
@@ -114,7 +114,7 @@ void TFormStorage::AddSpin(std::string property, std::function<double()> get,
         set(x);
         return true;
     };
-    properties_.push_back(std::move(p));
+    AddProperty(std::move(p));
 }
 
 void TFormStorage::AddSpin(std::string property, int& value, double min, double max) {
@@ -140,7 +140,7 @@ void TFormStorage::AddText(std::string property, std::function<std::string()> ge
         set(std::string(text));
         return true;
     };
-    properties_.push_back(std::move(p));
+    AddProperty(std::move(p));
 }
 
 void TFormStorage::AddText(std::string property, std::string& value) {
@@ -152,14 +152,19 @@ void TFormStorage::AddText(std::string property, std::string& value) {
 void TFormStorage::AddStringList(std::string property,
                                  std::function<std::vector<std::string>()> get,
                                  std::function<void(std::vector<std::string>)> set) {
-    properties_.push_back({KeyOf(property), StoredKind::StringList, nullptr, nullptr,
-                           std::move(get), std::move(set)});
+    AddProperty({KeyOf(property), StoredKind::StringList, nullptr, nullptr, std::move(get),
+                 std::move(set)});
 }
 
 void TFormStorage::AddStringList(std::string property, std::vector<std::string>& value) {
     AddStringList(
         std::move(property), [&value] { return value; },
         [&value](std::vector<std::string> v) { value = std::move(v); });
+}
+
+void TFormStorage::AddProperty(Property p) {
+    p.ValuesBefore = values_.size();
+    properties_.push_back(std::move(p));
 }
 
 void TFormStorage::AddNamedValue(std::string name, std::string value, bool scrambled) {
@@ -190,7 +195,15 @@ void TFormStorage::WriteValue(std::string_view name, std::string value) {
 
 void TFormStorage::SaveTo(SettingsStore& store) const {
     store.Write(section_, "FormVersion", std::to_string(kVersion));
+    size_t valuesWritten = 0;
+    auto writeValues = [&](size_t upTo) {
+        for (; valuesWritten < upTo; ++valuesWritten) {
+            const NamedValue& v = values_[valuesWritten];
+            store.Write(section_, v.Name, v.Scrambled ? Scramble(v.Value) : v.Value);
+        }
+    };
     for (const Property& p : properties_) {
+        writeValues(p.ValuesBefore);
         if (p.Kind != StoredKind::StringList) {
             store.Write(section_, p.Key, p.Get());
             continue;
@@ -204,8 +217,7 @@ void TFormStorage::SaveTo(SettingsStore& store) const {
         for (size_t i = 0; i < lines.size(); ++i)
             store.Write(listSection, "Item" + std::to_string(i), lines[i]);
     }
-    for (const NamedValue& v : values_)
-        store.Write(section_, v.Name, v.Scrambled ? Scramble(v.Value) : v.Value);
+    writeValues(values_.size());
 }
 
 void TFormStorage::RestoreFrom(const SettingsStore& store) {

@@ -53,8 +53,9 @@ class TFormStorage {
     // Creates the value when it is missing.
     void WriteValue(std::string_view name, std::string value);
 
-    // Open the store, write or read the section, close it. Save throws UserError when the
-    // file cannot be written; Restore of an unreadable file restores nothing.
+    // Open the store, write or read the section, close it. Properties and named values are
+    // written in the order they were added. Save throws UserError when the file cannot be
+    // written; Restore of an unreadable file restores nothing.
     void Save() const;
     void Restore();
     void SaveTo(SettingsStore& store) const;
@@ -72,7 +73,9 @@ class TFormStorage {
         std::function<bool(std::string_view)> Set;
         std::function<std::vector<std::string>()> GetList;
         std::function<void(std::vector<std::string>)> SetList;
+        size_t ValuesBefore = 0;  // named values added before it, which are written before it
     };
+    void AddProperty(Property p);
     struct NamedValue {
         std::string Name;
         std::string Value;

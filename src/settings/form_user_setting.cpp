@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <limits>
 
 #include "gui/help_window.h"
@@ -110,6 +111,15 @@ TFormUserSetting::TFormUserSetting(QWidget* parent) : QDialog(parent) {
                      Qt::AlignLeft);
     extra->addWidget(RxSpinEditCountShowOnePage, row++, 1);
     extra->addWidget(CheckBoxTimeFracAVG, row++, 0, 1, 2);
+    ComboBoxParagraphs = new QComboBox(TabSheet2);
+    ComboBoxParagraphs->setObjectName(QStringLiteral("ComboBoxParagraphs"));
+    ComboBoxParagraphs->addItems({QStringLiteral("определять по тексту"),
+                                  QStringLiteral("каждая строка — абзац"),
+                                  QStringLiteral("по отступам и пустым строкам")});
+    auto* paragraphs = new QHBoxLayout;
+    paragraphs->addWidget(Caption(QStringLiteral("Абзацы:"), TabSheet2));
+    paragraphs->addWidget(ComboBoxParagraphs, 1);
+    extra->addLayout(paragraphs, row++, 0, 1, 2);
     extra->setRowStretch(row, 1);
     extra->setColumnStretch(0, 1);
     PageControl1->addTab(TabSheet2, QStringLiteral("Дополнительные"));
@@ -175,6 +185,7 @@ void TFormUserSetting::ReadControls(SettingsControls& c) const {
     c.ComboBoxFontSize = ComboBoxFontSize->currentText().toStdString();
     c.ComboBoxFontName = ComboBoxFontName->currentText().toStdString();
     c.RxSpinEditBeginSleep = RxSpinEditBeginSleep->value();
+    c.ComboBoxParagraphs = ComboBoxParagraphs->currentIndex();
 }
 
 void TFormUserSetting::WriteControls(const SettingsControls& c) {
@@ -200,6 +211,8 @@ void TFormUserSetting::WriteControls(const SettingsControls& c) {
     ComboBoxFontName->setEditText(QString::fromStdString(c.ComboBoxFontName));
     ComboBoxFontNameChange(ComboBoxFontName);
     RxSpinEditBeginSleep->setValue(c.RxSpinEditBeginSleep);
+    ComboBoxParagraphs->setCurrentIndex(
+        std::clamp(c.ComboBoxParagraphs, 0, ComboBoxParagraphs->count() - 1));
 }
 
 int TFormUserSetting::CurrentHelpContext() const {

@@ -40,6 +40,7 @@ class TFormUserSetting : public QDialog {
     QSpinBox* RxSpinEditCountHideRightLetter = nullptr;
     QSpinBox* RxSpinEditCountShowOnePage = nullptr;
     QCheckBox* CheckBoxTimeFracAVG = nullptr;
+    QComboBox* ComboBoxParagraphs = nullptr;  // which line breaks of a plain text open a paragraph
 
     // "Шрифт"
     QComboBox* ComboBoxFontName = nullptr;

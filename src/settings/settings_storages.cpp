@@ -12,7 +12,7 @@ namespace {
 using K = StoredKind;
 
 // Ranges as the dialog's spin edits have them.
-constexpr std::array<StoredProperty, 19> kFormStorage1{{
+constexpr std::array<StoredProperty, 20> kFormStorage1{{
     {"CheckBoxHideLeftLetter.Checked", K::Boolean},
     {"CheckBoxHideRightLetter.Checked", K::Boolean},
     {"CheckBoxShowBottomBar.Checked", K::Boolean},
@@ -32,7 +32,11 @@ constexpr std::array<StoredProperty, 19> kFormStorage1{{
     {"ComboBoxFontSize.Text", K::Text},
     {"ComboBoxFontName.Text", K::Text},
     {"RxSpinEditBeginSleep.Value", K::Spin, 10, 3000},
+    {"ComboBoxParagraphs.ItemIndex", K::Spin, 0, 2},  // after "Access"
 }};
+
+// The properties stored in front of "Access".
+constexpr size_t kBeforeAccess = 19;
 
 }  // namespace
 
@@ -82,10 +86,12 @@ TFormStorage MakeFormStorage1(SettingsControls& c) {
         {nullptr, nullptr, &c.ComboBoxFontSize},
         {nullptr, nullptr, &c.ComboBoxFontName},
         {nullptr, &c.RxSpinEditBeginSleep, nullptr},
+        {nullptr, &c.ComboBoxParagraphs, nullptr},
     };
     static_assert(std::size(fields) == kFormStorage1.size());
     TFormStorage storage(UserSettingSection());
     for (size_t i = 0; i < kFormStorage1.size(); ++i) {
+        if (i == kBeforeAccess) storage.AddNamedValue("Access", "", true);
         const StoredProperty& p = kFormStorage1[i];
         const Field& f = fields[i];
         if (f.Flag != nullptr)
@@ -95,7 +101,6 @@ TFormStorage MakeFormStorage1(SettingsControls& c) {
         else
             storage.AddText(p.Name, *f.Text);
     }
-    storage.AddNamedValue("Access", "", true);
     return storage;
 }
 

@@ -48,10 +48,12 @@ struct SettingsControls {
     std::string ComboBoxFontSize = "10";
     std::string ComboBoxFontName = "Courier New";
     int RxSpinEditBeginSleep = 1000;
+    int ComboBoxParagraphs = 0;  // its ItemIndex: by the text, every line, indents and blank lines
 };
 
-// "UserSetting": the properties above and the scrambled named value "Access" (empty). The
-// storage keeps references to `controls`.
+// "UserSetting": the properties above, the scrambled named value "Access" (empty) and, added
+// later and so stored last, ComboBoxParagraphs.ItemIndex. The storage keeps references to
+// `controls`.
 TFormStorage MakeFormStorage1(SettingsControls& controls);
 // "Расщитанные параметры": ListBoxZakladka.Items and "PopravkaSpeed" ("0.965").
 TFormStorage MakeFormStorageAutoSet(std::vector<std::string>& bookmarks);

@@ -28,11 +28,12 @@ struct UserSettings {
     int FontSize = 10;
     bool FontBold = false;
     bool FormatToolEnabled = false;
+    LineParagraphs Paragraphs = LineParagraphs::Auto;
 };
 
 // The part of the record the pages are laid out by.
 inline PageLayout PageLayoutOf(const UserSettings& s) {
-    return {s.CharsPerLine, s.LinesPerPage, s.PageRepeats};
+    return {s.CharsPerLine, s.LinesPerPage, s.PageRepeats, s.Paragraphs};
 }
 
 // Milliseconds per shutter step that the CPU test measured; kept beside the record.

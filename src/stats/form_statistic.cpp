@@ -3,6 +3,8 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGuiApplication>
@@ -23,6 +25,7 @@
 
 #include "book/text_helpers.h"
 #include "gui/text_codec.h"
+#include "stats/reading_diary.h"
 
 namespace lectorix {
 namespace {
@@ -95,11 +98,22 @@ int LabelStep(int count, qreal axisWidth, qreal labelWidth) {
     return std::max(1, static_cast<int>(std::ceil(labelWidth / spacing)));
 }
 
+// Every how many days a date label fits when `days` days span `axisWidth` pixels.
+qint64 DayStep(qint64 days, qreal axisWidth, qreal labelWidth) {
+    const qint64 fit = std::max<qint64>(2, static_cast<qint64>(axisWidth / labelWidth));
+    return std::max<qint64>(1, (days + fit - 2) / (fit - 1));
+}
+
+// A day on the time axis: its noon in local time, which keeps the date whatever a change to or
+// from summer time does to the hours.
+QDateTime DayTime(qint64 julianDay) {
+    return QDateTime(QDate::fromJulianDay(julianDay), QTime(12, 0));
+}
+
 }  // namespace
 
 std::vector<ChartPoint> ParseChartPoints(std::string_view cp1251) {
     std::vector<ChartPoint> points;
-    if (std::count(cp1251.begin(), cp1251.end(), '|') < 3) return points;
     std::size_t pos = 0;
     for (;;) {
         const std::size_t valueEnd = cp1251.find('|', pos);
@@ -122,11 +136,11 @@ TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
     TabSheet4 = AddReportTab(ListBox4, QStringLiteral("По датам"));
     TabSheet5 = AddReportTab(ListBox5, QStringLiteral("Для книги"));
     TabSheet6 = AddChartTab(Plots[0], Chart1, Series1, QStringLiteral("Скорость"),
-                            QStringLiteral("Динамика скорости чтения"));
+                            QStringLiteral("Динамика скорости чтения"), true);
     TabSheet7 = AddChartTab(Plots[1], Chart2, Series2, QStringLiteral("Объём"),
-                            QStringLiteral("Динамика объёма чтения"));
+                            QStringLiteral("Динамика объёма чтения"), true);
     TabSheet8 = AddChartTab(Plots[2], Chart3, Series3, QStringLiteral("За сеанс"),
-                            QStringLiteral("Динамика скорости за сеанс чтения"));
+                            QStringLiteral("Динамика скорости за сеанс чтения"), false);
     PageControl1->setCurrentIndex(0);
 
     auto* panel = new QWidget(this);
@@ -169,7 +183,7 @@ QWidget* TFormStatistic::AddReportTab(QListWidget*& list, const QString& caption
 }
 
 QWidget* TFormStatistic::AddChartTab(Plot& plot, QChartView*& view, QLineSeries*& series,
-                                     const QString& caption, const QString& title) {
+                                     const QString& caption, const QString& title, bool byDate) {
     auto* sheet = new QWidget(PageControl1);
     sheet->setObjectName(QStringLiteral("TabSheet%1").arg(PageControl1->count() + 1));
     auto* chart = new QChart;
@@ -184,17 +198,26 @@ QWidget* TFormStatistic::AddChartTab(Plot& plot, QChartView*& view, QLineSeries*
     pen.setWidth(2);
     series->setPen(pen);
     series->setPointsVisible(false);
+    series->setMarkerSize(8);  // shown for a single point only
     chart->addSeries(series);
 
-    plot.AxisX = new QCategoryAxis(chart);
-    plot.AxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    QAbstractAxis* axisX = nullptr;
+    if (byDate) {
+        plot.Dates = new QDateTimeAxis(chart);
+        plot.Dates->setFormat(QStringLiteral("dd.MM.yyyy"));
+        axisX = plot.Dates;
+    } else {
+        plot.AxisX = new QCategoryAxis(chart);
+        plot.AxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        axisX = plot.AxisX;
+    }
     plot.AxisY = new QValueAxis(chart);
     plot.AxisY->setLabelFormat(QStringLiteral("%d"));
     plot.AxisY->setGridLineVisible(false);
     plot.AxisY->setMinorGridLineVisible(false);
-    chart->addAxis(plot.AxisX, Qt::AlignBottom);
+    chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(plot.AxisY, Qt::AlignLeft);
-    series->attachAxis(plot.AxisX);
+    series->attachAxis(axisX);
     series->attachAxis(plot.AxisY);
 
     view = new QChartView(chart, sheet);
@@ -205,7 +228,8 @@ QWidget* TFormStatistic::AddChartTab(Plot& plot, QChartView*& view, QLineSeries*
     // The labels that fit depend on the plot's width; the new labels change the layout
     // again, so they are laid out once that pass is over.
     connect(
-        chart, &QChart::plotAreaChanged, this, [this, &plot] { LayOutLabels(plot, false); },
+        chart, &QChart::plotAreaChanged, this,
+        [this, &plot] { plot.Dates ? LayOutDates(plot, false) : LayOutLabels(plot, false); },
         Qt::QueuedConnection);
 
     auto* layout = new QVBoxLayout(sheet);
@@ -238,26 +262,44 @@ void TFormStatistic::Fill(const StatisticTexts& texts) {
 void TFormStatistic::FillSeries(QLineSeries* series, std::string_view cp1251) {
     Plot* plot = PlotOf(series);
     if (!plot) return;
-    const std::vector<ChartPoint> points = ParseChartPoints(cp1251);
     QList<QPointF> xy;
     plot->Labels.clear();
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        xy.append(QPointF(static_cast<qreal>(i), points[i].Value));
-        plot->Labels.append(points[i].Label);
+    qint64 firstDay = 0, lastDay = 0;
+    for (const ChartPoint& point : ParseChartPoints(cp1251)) {
+        if (!plot->Dates) {
+            xy.append(QPointF(static_cast<qreal>(xy.size()), point.Value));
+            plot->Labels.append(point.Label);
+            continue;
+        }
+        const auto date = ParseDiaryDate(point.Label.toStdString());
+        if (!date) continue;  // no place on a time axis
+        const qint64 day = QDate(date->Year, date->Month, date->Day).toJulianDay();
+        firstDay = xy.isEmpty() ? day : std::min(firstDay, day);
+        lastDay = xy.isEmpty() ? day : std::max(lastDay, day);
+        xy.append(QPointF(static_cast<qreal>(DayTime(day).toMSecsSinceEpoch()), point.Value));
     }
     series->replace(xy);
+    // A line of one point draws nothing: that point is marked instead.
+    series->setPointsVisible(xy.size() == 1);
 
-    const int last = std::max<int>(1, static_cast<int>(points.size()) - 1);
-    plot->AxisX->setStartValue(-1);
-    plot->AxisX->setRange(0, last);
+    if (plot->Dates) {
+        if (xy.isEmpty()) firstDay = lastDay = QDate::currentDate().toJulianDay();
+        plot->FirstDay = firstDay;
+        plot->LastDay = lastDay;
+        plot->Dates->setLabelsVisible(!xy.isEmpty());
+    } else {
+        // A single point stands in the middle rather than on the left edge.
+        const int count = static_cast<int>(xy.size());
+        plot->AxisX->setStartValue(-1);
+        plot->AxisX->setRange(count == 1 ? -1 : 0, std::max(1, count - 1));
+    }
 
     qreal low = 0, high = 100;
-    if (!points.empty()) {
+    if (!xy.isEmpty()) {
         const auto [minIt, maxIt] = std::minmax_element(
-            points.begin(), points.end(),
-            [](const ChartPoint& a, const ChartPoint& b) { return a.Value < b.Value; });
-        low = minIt->Value;
-        high = maxIt->Value;
+            xy.begin(), xy.end(), [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+        low = minIt->y();
+        high = maxIt->y();
         const qreal pad =
             high > low ? (high - low) * 0.05 : std::max<qreal>(1, std::abs(high) * 0.1);
         const bool positive = low >= 0;
@@ -266,7 +308,35 @@ void TFormStatistic::FillSeries(QLineSeries* series, std::string_view cp1251) {
         if (positive && low < 0) low = 0;
     }
     SetNiceRange(plot->AxisY, low, high);
-    LayOutLabels(*plot, true);
+    if (plot->Dates)
+        LayOutDates(*plot, true);
+    else
+        LayOutLabels(*plot, true);
+}
+
+void TFormStatistic::LayOutDates(Plot& plot, bool force) {
+    const QFontMetricsF metrics(plot.Dates->labelsFont());
+    const qreal labelWidth =
+        metrics.horizontalAdvance(QStringLiteral("00.00.0000")) + metrics.height();
+    qreal axisWidth = plot.View->chart()->plotArea().width();
+    if (axisWidth <= 0) axisWidth = width() - 100;
+    const qint64 days = plot.LastDay - plot.FirstDay;
+    const qint64 step = DayStep(days, axisWidth, labelWidth);
+    if (!force) {
+        if (step == plot.Step) return;
+        // As with the page labels: a step that would only just fit is not taken back.
+        if (step < plot.Step && DayStep(days, axisWidth, labelWidth * 1.1) >= plot.Step) return;
+    }
+    plot.Step = static_cast<int>(step);
+    // Ticks fall on days: the axis runs whole steps from the first day. A single day gets a
+    // day either side, so that its point stands in the middle.
+    qint64 first = plot.FirstDay, intervals = (days + step - 1) / step;
+    if (days == 0) {
+        first -= 1;
+        intervals = 2;
+    }
+    plot.Dates->setRange(DayTime(first), DayTime(first + intervals * step));
+    plot.Dates->setTickCount(static_cast<int>(intervals) + 1);
 }
 
 void TFormStatistic::LayOutLabels(Plot& plot, bool force) {
@@ -274,9 +344,13 @@ void TFormStatistic::LayOutLabels(Plot& plot, bool force) {
     qreal labelWidth = 0;
     for (const QString& label : plot.Labels)
         labelWidth = std::max(labelWidth, metrics.horizontalAdvance(label));
+    // The axis leaves no room for the half of a label that stands beyond its last point.
+    QChart* chart = plot.View->chart();
+    const int right = std::max(12, static_cast<int>(std::ceil(labelWidth / 2)) + 2);
+    if (chart->margins().right() != right) chart->setMargins(QMargins(4, 2, right, 2));
     labelWidth += metrics.height();  // the gap between two labels
     // Before the first layout the plot has no size yet: guess from the window's.
-    qreal axisWidth = plot.View->chart()->plotArea().width();
+    qreal axisWidth = chart->plotArea().width();
     if (axisWidth <= 0) axisWidth = width() - 100;
     const int count = static_cast<int>(plot.Labels.size());
     const int step = LabelStep(count, axisWidth, labelWidth);

@@ -12,6 +12,7 @@
 
 class QCategoryAxis;
 class QChartView;
+class QDateTimeAxis;
 class QLineSeries;
 class QListWidget;
 class QPushButton;
@@ -25,9 +26,8 @@ struct ChartPoint {
     QString Label;
 };
 
-// The points of a "value|label|" list in CP1251. A list with fewer than three separators
-// (fewer than two points) gives none; a value that is not a number reads as 0; a piece
-// without its closing "|" ends the list.
+// The points of a "value|label|" list in CP1251. A value that is not a number reads as 0; a
+// piece without its closing "|" ends the list.
 std::vector<ChartPoint> ParseChartPoints(std::string_view cp1251);
 
 class TFormStatistic : public QDialog {
@@ -66,23 +66,27 @@ class TFormStatistic : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    // One chart with its axes and the full list of its point labels, of which the
-    // horizontal axis shows every `Step`-th.
+    // One chart with its axes. The diary's charts place their days by date on a time axis;
+    // the session's chart puts its pages side by side, labelled with their running numbers.
+    // The horizontal axis labels every `Step`-th point (days for a time axis).
     struct Plot {
         QChartView* View = nullptr;
         QLineSeries* Series = nullptr;
-        QCategoryAxis* AxisX = nullptr;
+        QCategoryAxis* AxisX = nullptr;  // the session's pages
+        QDateTimeAxis* Dates = nullptr;  // the diary's days
         QValueAxis* AxisY = nullptr;
         QStringList Labels;
+        qint64 FirstDay = 0, LastDay = 0;  // the days of the time axis, as Julian day numbers
         int Step = 0;
     };
 
     QWidget* AddReportTab(QListWidget*& list, const QString& caption);
     QWidget* AddChartTab(Plot& plot, QChartView*& view, QLineSeries*& series,
-                         const QString& caption, const QString& title);
+                         const QString& caption, const QString& title, bool byDate);
     Plot* PlotOf(QLineSeries* series);
     // Puts every k-th label on the horizontal axis, k chosen for the chart's current size.
     void LayOutLabels(Plot& plot, bool force);
+    void LayOutDates(Plot& plot, bool force);
     void CenterOnScreen();
 
     Plot Plots[3];

@@ -93,7 +93,7 @@ StatisticTexts BuildReadingStatistics(const ReportInputs& in, Diary diary, const
         r.Value("Средняя скорость чтения:         ", in.Session.Speed);
         r.Value("Скорость на странице:            ", in.LastPageSpeed);
         r.Value("Время чтения:                    ", FormatDuration(in.SessionTime));
-        r.Value("Осталось времени:                ", FormatDuration(in.TimeLeft));
+        r.Value("Осталось времени:                ", FormatTimeLeft(in.TimeLeft));
         r.Value("Прочитано страниц:               ", in.SessionPages);
         r.Value("Осталось страниц:                ", in.PagesLeft);
         r.Value("Прочитано в буквах:              ", in.Session.Chars);
@@ -152,7 +152,7 @@ StatisticTexts BuildReadingStatistics(const ReportInputs& in, Diary diary, const
         r.Line(Rule());
         r.Value("Средняя скорость чтения:         ", in.TextSpeed);
         r.Value("Время чтения:                    ", FormatDuration(in.TextTime));
-        r.Value("Осталось времени:                ", FormatDuration(in.TimeLeft));
+        r.Value("Осталось времени:                ", FormatTimeLeft(in.TimeLeft));
         r.Value("Прочитано страниц:               ", std::max(in.PageNumber - 1, 0));
         r.Value("Осталось страниц:                ", in.PagesLeft);
         r.Value("Прочитано в буквах:              ", in.LettersBefore);

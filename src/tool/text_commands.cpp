@@ -1,9 +1,12 @@
 #include "tool/text_commands.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <ostream>
 
 #include "book/chapter_cursor.h"
 #include "book/cp1251.h"
+#include "book/file_save.h"
 #include "book/page_builder.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
@@ -36,18 +39,29 @@ constexpr const char* kWrapHelp =
     "Prints FILE wrapped at N columns with the wrap that books are laid out with.\n";
 
 constexpr const char* kPagesHelp =
-    "Usage: lectorix-tool pages [--chars N] [--lines N] [--repeats N] [--back K] FILE\n"
+    "Usage: lectorix-tool pages [--chars N] [--lines N] [--repeats N] [--back K]\n"
+    "                           [--line-paragraphs auto|on|off] FILE\n"
     "Lays FILE out into pages as the reader does and prints every page built.\n"
     "  --chars N    characters per line (default 22)\n"
     "  --lines N    lines per page (default 25)\n"
     "  --repeats N  times each page is shown (default 1)\n"
-    "  --back K     afterwards, build up to K pages backwards (default 0)\n";
+    "  --back K     afterwards, build up to K pages backwards (default 0)\n"
+    "  --line-paragraphs auto|on|off\n"
+    "               whether every line of a plain text is a paragraph: as its long lines\n"
+    "               show (auto, the default), always, or never (only indents and blank\n"
+    "               lines open a paragraph)\n";
 
 constexpr const char* kBookHelp =
     "Usage: lectorix-tool book [--chars N] [--lines N] FILE\n"
     "Prints the header and the contents of a book with the page of every entry.\n"
     "  --chars N    characters per line (default 22)\n"
     "  --lines N    lines per page (default 25)\n";
+
+constexpr const char* kConvertHelp =
+    "Usage: lectorix-tool convert IN OUT\n"
+    "Writes the book the reader makes of the FB2 or EPUB book IN (an FB2 in a zip too) to OUT,\n"
+    "a book file (.lxb) in code page 1251 with CR LF line ends. A plain text is refused:\n"
+    "'lectorix-tool format' makes a book of a text.\n";
 
 constexpr const char* kFormatHelp =
     "Usage: lectorix-tool format [--author A] [--title T] [--first-name F] [--last-name L]\n"
@@ -79,6 +93,12 @@ PageLayout PageSettings(const ParsedArgs& a) {
     settings.CharsPerLine = static_cast<int>(a.Number("chars"));
     settings.LinesPerPage = static_cast<int>(a.Number("lines"));
     if (a.Numbers.contains("repeats")) settings.PageRepeats = static_cast<int>(a.Number("repeats"));
+    if (a.Texts.contains("line-paragraphs")) {
+        const std::string& mode = a.Text("line-paragraphs");
+        settings.Paragraphs = mode == "on"    ? LineParagraphs::On
+                              : mode == "off" ? LineParagraphs::Off
+                                              : LineParagraphs::Auto;
+    }
     return settings;
 }
 
@@ -89,8 +109,9 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
     std::string text = LoadDocument(a.File());
     BookContents book;
     // A book without chapters reads as a plain text of its body, as the reader reads it.
-    const bool bookMode = ParseBookTrailer(text, book) && book.ContentsCount > 0;
-    const SourceText source(std::move(text));
+    const bool isBook = ParseBookTrailer(text, book);
+    const bool bookMode = isBook && book.ContentsCount > 0;
+    const SourceText source(std::move(text), isBook);
     BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
     PageState st;
     PageMemo memo;
@@ -161,6 +182,45 @@ int Format(const ParsedArgs& a, std::ostream& /*out*/) {
     return 0;
 }
 
+// The failure of a conversion as one line for stderr.
+FileFailure OneLineFailure(std::string message) {
+    std::replace_if(
+        message.begin(), message.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return FileFailure{std::move(message)};
+}
+
+int Convert(const ParsedArgs& a, std::ostream& /*out*/) {
+    const std::string& in = a.Files[0];
+    std::error_code error;
+    // Writing over the book read would lose it.
+    if (std::filesystem::equivalent(in, a.Files[1], error))
+        throw UsageError{"IN and OUT are the same file: '" + a.Files[1] + "'"};
+    std::string book;
+    try {
+        book = LoadDocument(in);
+        std::string body = book;
+        BookContents contents;
+        if (!ParseBookTrailer(body, contents)) {
+            // A book cut off inside its contents is damaged rather than a text: say so.
+            throw UserError("Файл \"" + in + "\" " +
+                            (contents.Warning.empty()
+                                 ? "не книга, а текст: книгу из текста делает lectorix-tool format."
+                                 : "— книга, у которой потерян конец с содержанием."));
+        }
+    } catch (const UserError& e) {
+        // Every reason names the file, also one from inside a book (a damaged trailer).
+        const std::string why = e.what();
+        throw OneLineFailure(why.find(in) != std::string::npos ? why
+                                                               : "Файл \"" + in + "\": " + why);
+    }
+    try {
+        WriteFileBytes(a.Files[1], book);
+    } catch (const UserError& e) {
+        throw OneLineFailure(e.what());
+    }
+    return 0;
+}
+
 using O = OptionSpec;
 
 constexpr OptionSpec kWrapOptions[] = {{.Name = "width", .Required = true}};
@@ -169,6 +229,7 @@ constexpr OptionSpec kPagesOptions[] = {
     {.Name = "lines", .Default = 25},
     {.Name = "repeats", .Default = 1},
     {.Name = "back", .Default = 0, .Min = 0},
+    {.Name = "line-paragraphs", .Type = O::kChoice, .Choices = "auto|on|off"},
 };
 constexpr OptionSpec kBookOptions[] = {{.Name = "chars", .Default = 22},
                                        {.Name = "lines", .Default = 25}};
@@ -186,6 +247,8 @@ const Command kWrapCommand{.Name = "wrap", .Help = kWrapHelp, .Options = kWrapOp
 const Command kPagesCommand{
     .Name = "pages", .Help = kPagesHelp, .Options = kPagesOptions, .Run = Pages};
 const Command kBookCommand{.Name = "book", .Help = kBookHelp, .Options = kBookOptions, .Run = Book};
+const Command kConvertCommand{
+    .Name = "convert", .Help = kConvertHelp, .Options = {}, .Files = 2, .Run = Convert};
 const Command kFormatCommand{
     .Name = "format", .Help = kFormatHelp, .Options = kFormatOptions, .Files = 2, .Run = Format};
 

@@ -1,4 +1,4 @@
-// The commands over texts and books: count, wrap, pages, book and format.
+// The commands over texts and books: count, wrap, pages, book, format and convert.
 #pragma once
 
 #include <array>
@@ -15,6 +15,7 @@ extern const Command kWrapCommand;
 extern const Command kPagesCommand;
 extern const Command kBookCommand;
 extern const Command kFormatCommand;
+extern const Command kConvertCommand;
 
 // A field of the book header: its option of `format`, its name in the `book` listing.
 struct HeaderField {

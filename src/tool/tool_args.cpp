@@ -1,6 +1,8 @@
 #include "tool/tool_args.h"
 
+#include <algorithm>
 #include <optional>
+#include <string_view>
 
 #include "book/text_helpers.h"
 
@@ -28,6 +30,27 @@ long long NumberOf(const OptionSpec& o, const std::string& value) {
     return v;
 }
 
+std::vector<std::string> ChoicesOf(const OptionSpec& o) {
+    std::vector<std::string> words;
+    const std::string_view all = o.Choices != nullptr ? o.Choices : "";
+    for (size_t at = 0; at <= all.size();) {
+        const size_t bar = std::min(all.find('|', at), all.size());
+        words.emplace_back(all.substr(at, bar - at));
+        at = bar + 1;
+    }
+    return words;
+}
+
+std::string ChoiceOf(const OptionSpec& o, const std::string& value) {
+    const std::vector<std::string> words = ChoicesOf(o);
+    if (std::find(words.begin(), words.end(), value) != words.end()) return value;
+    std::string list;
+    for (const std::string& w : words)
+        list += (list.empty() ? "" : ", ") + w;
+    throw UsageError{"option '--" + std::string(o.Name) + "' must be one of " + list + ", not '" +
+                     value + "'"};
+}
+
 }  // namespace
 
 ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> options,
@@ -37,6 +60,7 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
         if (o.Type == OptionSpec::kNumber) parsed.Numbers[o.Name] = o.Default;
         if (o.Type == OptionSpec::kText) parsed.Texts[o.Name];
         if (o.Type == OptionSpec::kFlag) parsed.Flags[o.Name] = false;
+        if (o.Type == OptionSpec::kChoice) parsed.Texts[o.Name] = ChoicesOf(o).front();
     }
     std::map<std::string, bool> given;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -65,6 +89,8 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
             }
             if (o->Type == OptionSpec::kText)
                 parsed.Texts[name] = *value;
+            else if (o->Type == OptionSpec::kChoice)
+                parsed.Texts[name] = ChoiceOf(*o, *value);
             else
                 parsed.Numbers[name] = NumberOf(*o, *value);
             given[name] = true;

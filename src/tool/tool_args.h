@@ -13,12 +13,14 @@ inline constexpr long long kMaxOptionValue = 1000000;
 
 // One option a command knows, "--name VALUE", "--name=VALUE" or, for a flag, "--name".
 struct OptionSpec {
-    enum Kind { kNumber, kText, kFlag };
+    enum Kind { kNumber, kText, kFlag, kChoice };
     const char* Name;
     Kind Type = kNumber;
     long long Default = 0;  // a number's value when the option is not given
     long long Min = 1;      // a number given must be at least this (and at most kMaxOptionValue)
     bool Required = false;  // a number that must be given
+    // A choice's words, "auto|on|off"; the first is its value when the option is not given.
+    const char* Choices = nullptr;
 };
 
 // A bad command line; the message says what is wrong, in the words of the option.
@@ -40,7 +42,8 @@ struct ParsedArgs {
 };
 
 // Parses `args` (what follows the command's name) for a command taking `options` and exactly
-// `fileCount` files. Every option known starts with its default (a text empty, a flag off).
+// `fileCount` files. Every option known starts with its default (a text empty, a flag off, a
+// choice its first word; a choice's word is kept in Texts).
 // Throws UsageError.
 ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> options,
                      size_t fileCount);

@@ -20,14 +20,15 @@ constexpr const char* kUsage =
     "  pages   lay a text out into the reader's pages\n"
     "  book    print the header and contents of a book\n"
     "  format  make a book of a text\n"
+    "  convert write an FB2 or EPUB book as the reader's book file\n"
     "  stats   print the reading diary\n"
     "  bookmarks  print the stored bookmarks\n"
     "\n"
     "Run 'lectorix-tool COMMAND --help' for a command's options.\n";
 
-const Command* const kCommands[] = {&kCountCommand,    &kWrapCommand,   &kPagesCommand,
-                                    &kBookCommand,     &kFormatCommand, &kStatsCommand,
-                                    &kBookmarksCommand};
+const Command* const kCommands[] = {&kCountCommand, &kWrapCommand,     &kPagesCommand,
+                                    &kBookCommand,  &kFormatCommand,   &kConvertCommand,
+                                    &kStatsCommand, &kBookmarksCommand};
 
 const Command* FindCommand(const std::string& name) {
     for (const Command* c : kCommands)
@@ -61,6 +62,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     } catch (const UsageError& e) {
         err << "lectorix-tool " << args[0] << ": " << e.Message << '\n';
         return 2;
+    } catch (const FileFailure& e) {
+        err << "lectorix-tool " << args[0] << ": " << e.Message << '\n';
+        return 1;
     } catch (const NotTextError& e) {
         err << "lectorix-tool " << args[0] << ": " << e.what() << '\n';
         return 1;

@@ -20,8 +20,15 @@ struct Command {
     int (*Run)(const ParsedArgs& args, std::ostream& out) = nullptr;
 };
 
+// A file a command was given could not be made into what it makes; the message names the file
+// and the reason. The status is 1, as for a file without text.
+struct FileFailure {
+    std::string Message;
+};
+
 // Runs `lectorix-tool` with `args` (without the program name). Returns the exit status:
-// 0 on success, 2 on bad arguments or an unreadable file.
+// 0 on success, 2 on bad arguments or an unreadable file, 1 for a file without text or one that
+// could not be converted.
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lectorix

@@ -13,22 +13,8 @@ namespace lectorix {
 class FormAboutTest : public QObject {
     Q_OBJECT
 
-  private:
-    static QColor TextColor(const QLabel* label) {
-        return label->palette().color(QPalette::WindowText);
-    }
-    static void Hover(QLabel* label, bool inside) {
-        if (inside) {
-            QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), label->mapToGlobal(QPointF(2, 2)));
-            QCoreApplication::sendEvent(label, &enter);
-        } else {
-            QEvent leave(QEvent::Leave);
-            QCoreApplication::sendEvent(label, &leave);
-        }
-    }
-
   private slots:
-    void linksOpenTheirCaptionAndLightUp() {
+    void linksOpenTheirAddressOnALeftClick() {
         TFormAbout form;
         QList<QUrl> opened;
         form.OpenUrl = [&](const QUrl& url) {
@@ -38,14 +24,8 @@ class FormAboutTest : public QObject {
         form.ShowAsSplash();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-        for (QLabel* link : {form.RxLabel1, form.RxLabel2}) {
-            QCOMPARE(TextColor(link), QColor(0, 0, 128));
-            Hover(link, true);
-            QCOMPARE(TextColor(link), QColor(0, 0, 255));
-            Hover(link, false);
-            QCOMPARE(TextColor(link), QColor(0, 0, 128));
-            QTest::mouseClick(link, Qt::LeftButton);
-        }
+        QTest::mouseClick(form.RxLabel1, Qt::LeftButton);
+        QTest::mouseClick(form.RxLabel2, Qt::LeftButton);
         QCOMPARE(opened,
                  (QList<QUrl>{QUrl(QStringLiteral("https://lectorix.example.org")),
                               QUrl(QStringLiteral("https://lectorix.example.org/library"))}));
@@ -55,7 +35,6 @@ class FormAboutTest : public QObject {
     }
 
     void splashAndAboutShowTheirOwnParts() {
-        QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
         QVERIFY(ProgramIcon().availableSizes().contains(QSize(256, 256)));
 
         TFormAbout form;

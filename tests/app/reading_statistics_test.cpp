@@ -13,6 +13,7 @@
 
 #include "app/form_book.h"
 #include "app/unix_signals.h"
+#include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
@@ -98,6 +99,31 @@ class ReadingStatisticsTest : public QObject {
             test::AnswerModal<TFormStatistic>([&] { p.form->ActionStatistic->trigger(); }, read);
         QCOMPARE(shown, 1);
         QVERIFY(session.contains(QStringLiteral("Прочитано в буквах:              0")));
+    }
+
+    void theReportsNeverSayNoPagesAreLeftWhileLettersAre() {
+        Program p;
+        ReadingEngine& e = p.form->Engine();
+        e.Settings.SpeedCpm = 1500;
+        p.form->OpenText(Story(60));
+        QTRY_VERIFY(e.Page.TotalLetters > 0);
+        p.form->ActionRun->trigger();
+        QVERIFY(p.ticks.TickUntil([&] { return e.Session.SessionPages >= 3; }));
+        QCOMPARE(e.Engine.PagesLeft, -1);  // a plain text estimates them from its sixth page
+        QStringList session, book;
+        test::AnswerModal<TFormStatistic>([&] { p.form->ActionStatistic->trigger(); },
+                                          [&](TFormStatistic& window) {
+                                              session = Items(window.ListBox1);
+                                              book = Items(window.ListBox5);
+                                              window.accept();
+                                          });
+        // Three pages of a dozen or so are read; the rest used to show as no pages left.
+        const QString left =
+            QStringLiteral("Осталось страниц:                %1")
+                .arg(RoundHalfEven(double(e.Text.LettersToRead) * (e.Page.PageNumber - 1) /
+                                   e.Text.LettersBefore));
+        QVERIFY2(session.contains(left), qPrintable(session.join('\n')));
+        QVERIFY(book.contains(left));
     }
 
     void closingAndTerminationRecordTheSession() {

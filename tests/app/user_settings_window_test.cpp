@@ -2,6 +2,7 @@
 #include "app/user_settings_window.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -80,6 +81,33 @@ class UserSettingsWindowTest : public QObject {
         QVERIFY(saved.find("RxSpinEditCountLetter_Value=30\r\n") != std::string::npos);
         QVERIFY(saved.find("Access=1115080c1b14\r\n") != std::string::npos);
         QVERIFY(saved.find("PopravkaSpeed=0.965\r\n") != std::string::npos);
+    }
+
+    void theParagraphSettingLaysTheOpenTextOutAgain() {
+        test::TempDir dir;
+        const std::string ini = dir.Write("lectorix.ini", "");
+        Program p(ini);
+        ReadingEngine& e = p.form.Engine();
+        std::string story = test::Cp("Хамелеон\r\n— Кто?\r\n");
+        for (int i = 0; i < 30; ++i)
+            story += test::Cp("Через базарную площадь. ");
+        p.form.OpenText(story);
+        QCOMPARE(e.Memo.Lines.at(1), test::Cp("  — Кто? "));
+        p.Properties(
+            [](TFormUserSetting& d) {
+                QCOMPARE(d.ComboBoxParagraphs->currentIndex(), 0);
+                d.ComboBoxParagraphs->setCurrentIndex(2);
+            },
+            true);
+        QCOMPARE(e.Settings.Paragraphs, LineParagraphs::Off);
+        const std::string first = e.Memo.Lines.at(0);  // justified, one paragraph
+        QVERIFY2(first.starts_with(test::Cp("  Хамелеон ")) &&
+                     first.find(test::Cp(" Кто? ")) != std::string::npos,
+                 test::Utf(first).c_str());
+        // Stored at the end of its section, behind "Access".
+        const std::string saved = ReadFileBytes(ini);
+        QVERIFY(saved.find("Access=\r\nComboBoxParagraphs_ItemIndex=2\r\n\r\n[") !=
+                std::string::npos);
     }
 
     void aFailedSaveIsShownAndTheNewValuesStayInUse() {

@@ -91,15 +91,11 @@ TEST(ReadFirstArchiveFile, EveryFormatGivesItsFirstFileWithDataAsTheTextLoaderRe
         ASSERT_TRUE(LoadFromArchive(path, text));
         EXPECT_EQ(text, expected);
     }
-    // Single compressed files, and a book inside a zip keeps its bytes for the book reader.
-    for (auto filter : {archive_write_add_filter_gzip, archive_write_add_filter_bzip2,
-                        archive_write_add_filter_xz}) {
-        const std::string path = (dir.Path() / "single.txt.z").string();
-        WriteArchive(path, archive_write_set_format_raw, filter, {{"data", kStory}});
-        const auto bytes = ReadFirstArchiveFile(path);
-        ASSERT_TRUE(bytes);
-        EXPECT_EQ(*bytes, kStory);
-    }
+    // A single compressed file is its text.
+    const std::string single = (dir.Path() / "single.txt.xz").string();
+    WriteArchive(single, archive_write_set_format_raw, archive_write_add_filter_xz,
+                 {{"data", kStory}});
+    EXPECT_EQ(ReadFirstArchiveFile(single), kStory);
 }
 
 TEST(ReadFirstArchiveFile, FilesThatAreNoArchivesGoToTheTextLoaderWhateverTheirName) {
@@ -172,23 +168,16 @@ TEST(ReadFirstArchiveFile, RealRarArchives) {
     auto read = [](const std::string& name) {
         return ReadFirstArchiveFile(test::SharedDataPath("rar/" + name));
     };
-    const std::pair<const char*, size_t> readable[] = {{"rar.rar", 20},
-                                                       {"rar_compress_normal.rar", 20111},
-                                                       {"rar_compress_best.rar", 20111},
-                                                       {"rar_unicode.rar", 5},
-                                                       {"rar5_stored.rar", 29},
-                                                       {"rar5_compressed.rar", 1200},
-                                                       {"rar5_multiple_files.rar", 4096},
-                                                       {"rar5_solid.rar", 1200},
-                                                       {"rar5_stored_manyfiles.rar", 405},
-                                                       {"rar5_unicode.rar", 13}};
+    // One of each version, method and name encoding: decoding the rest is libarchive's work.
+    const std::pair<const char*, size_t> readable[] = {
+        {"rar.rar", 20},          {"rar_compress_best.rar", 20111},  {"rar_unicode.rar", 5},
+        {"rar5_solid.rar", 1200}, {"rar5_multiple_files.rar", 4096}, {"rar5_unicode.rar", 13}};
     for (const auto& [name, size] : readable) {
         SCOPED_TRACE(name);
         const auto bytes = read(name);
         ASSERT_TRUE(bytes);
         EXPECT_EQ(bytes->size(), size);
     }
-    EXPECT_EQ(*read("rar_compress_normal.rar"), *read("rar_compress_best.rar"));
     EXPECT_EQ(read("rar.rar")->substr(0, 4), "test");
     EXPECT_EQ(*read("rar5_stored.rar"), "hello libarchive test suite!\n");
     // Only b.txt and d.txt of this one are encrypted; its first file reads.

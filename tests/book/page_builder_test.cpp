@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "book/paragraphs.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "support/test_support.h"
@@ -22,9 +23,13 @@ struct Reader {
     PageState st;
     PageMemo memo;
 
-    explicit Reader(std::string text, int chars = 22, int lines = 25, int repeats = 1)
+    explicit Reader(std::string text, int chars = 22, int lines = 25, int repeats = 1,
+                    LineParagraphs paragraphs = LineParagraphs::Auto)
         : source(std::move(text)),
-          settings{.CharsPerLine = chars, .LinesPerPage = lines, .PageRepeats = repeats} {}
+          settings{.CharsPerLine = chars,
+                   .LinesPerPage = lines,
+                   .PageRepeats = repeats,
+                   .Paragraphs = paragraphs} {}
     // The next page, or the previous one, numbered as the reader numbers it.
     bool Build(bool forward) {
         if (!forward) st.TextPos = st.PageStart;
@@ -46,6 +51,30 @@ TEST(PreparePlainChunk, BlankLinesIndentsAndTabsOpenParagraphs) {
     EXPECT_EQ(PreparePlainChunk("\r\n a\r\n       b"), "  a\r\n   b");  // six make the indent
     // Blank runs, tabs and no-break spaces shrink to single blanks; "®" is read as "ъ".
     EXPECT_EQ(PreparePlainChunk("x  \t y\xA0\xA0z \xAE"), "x y z \xFA");
+}
+
+TEST(IsOneParagraphALine, LongLinesHoldingHalfTheTextsCharactersMakeEveryLineAParagraph) {
+    const std::string longLine(101, 'a');
+    // 101 characters in a long line against 101 in short ones: exactly half is enough.
+    EXPECT_TRUE(IsOneParagraphALine(longLine + "\r\n" + std::string(50, 'b') + "\r\n" +
+                                    std::string(51, 'c') + "\r\n"));
+    EXPECT_FALSE(IsOneParagraphALine(longLine + "\r\n" + std::string(50, 'b') + "\r\n" +
+                                     std::string(52, 'c')));
+    // Blank lines count for nothing, however many blanks and tabs they hold.
+    EXPECT_TRUE(IsOneParagraphALine(longLine + "\r\n \t  \r\n\r\n" + std::string(101, 'b')));
+    // Trailing white space makes no line long; leading blanks are part of the line.
+    EXPECT_FALSE(IsOneParagraphALine(std::string(100, 'a') + " \t \r\n"));
+    EXPECT_TRUE(IsOneParagraphALine(" " + std::string(100, 'a') + "\r\n"));
+    EXPECT_FALSE(IsOneParagraphALine(""));
+    EXPECT_FALSE(IsOneParagraphALine(" \r\n\t\r\n"));
+}
+
+TEST(PreparePlainChunk, OneParagraphALineMakesEveryLineAParagraphAndNoEmptyOnes) {
+    EXPECT_EQ(PreparePlainChunk(Cp("\r\n Хамелеон\r\nЧерез площадь.\r\n— Кто?"), true),
+              Cp("  Хамелеон\r\n  Через площадь.\r\n  — Кто?"));
+    // Blank lines, indents and marks typed in any case already open the paragraph.
+    EXPECT_EQ(PreparePlainChunk("\r\n a\r\n\r\n\r\nb\r\n   c\r\n\td\r\n<tof>e", true),
+              "  a\r\n  b\r\n  c\r\n  d\r\n  e");
 }
 
 TEST(MeasureConsumed, EndsAtThePagesLastWordOrBackwardsAtTheBlankBeforeItsFirst) {
@@ -96,9 +125,11 @@ TEST(BuildPage, APageIsShownPageRepeatsTimesThenTheTextEnds) {
 // Walks a whole text forwards and back and checks what the reader relies on: the pages chain
 // with only white space between them, and each page shows the letters of its stretch of the
 // text (a no-break space is a letter of the text but a blank on the page).
-void CheckWholeText(const std::string& text, int chars, int lines) {
-    SCOPED_TRACE("width " + std::to_string(chars) + ", lines " + std::to_string(lines));
-    Reader r(text, chars, lines);
+void CheckWholeText(const std::string& text, int chars, int lines,
+                    LineParagraphs paragraphs = LineParagraphs::Auto) {
+    SCOPED_TRACE("width " + std::to_string(chars) + ", lines " + std::to_string(lines) +
+                 ", line paragraphs " + std::to_string(static_cast<int>(paragraphs)));
+    Reader r(text, chars, lines, 1, paragraphs);
     const std::string_view all = r.source.Text();
     auto blank = [](std::string_view s) { return s.find_first_not_of(" \t\r\n\xA0") == s.npos; };
     auto checkPage = [&] {
@@ -146,8 +177,31 @@ TEST(BuildPage, SampleTextsReadToTheEndAndBack) {
         SCOPED_TRACE(name);
         const std::string text = LoadTextFile(test::DataPath(name));
         for (const auto& [chars, lines] : {std::pair(22, 25), std::pair(8, 4), std::pair(80, 25)})
-            CheckWholeText(text, chars, lines);
+            for (const auto mode : {LineParagraphs::On, LineParagraphs::Off})
+                CheckWholeText(text, chars, lines, mode);
     }
+}
+
+TEST(BuildPage, ATextOneParagraphALineIsFoundOnceAndNeverABook) {
+    const std::string speech = Cp("Хамелеон\r\n— Кто?\r\n"), said = Cp("— Я! ");
+    std::string text = speech;
+    for (int i = 0; i < 30; ++i)
+        text += said;  // one line of 150 characters against 18 in short ones
+    for (const auto& [mode, book, lines] : {std::tuple(LineParagraphs::Auto, false, true),
+                                            std::tuple(LineParagraphs::Off, false, false),
+                                            std::tuple(LineParagraphs::On, true, false)}) {
+        Reader r(text, 12, 2, 1, mode);
+        r.source.Assign(text, book);
+        ASSERT_TRUE(r.Next());
+        EXPECT_EQ(r.memo.Lines[0] == Cp("  Хамелеон ") && r.memo.Lines[1] == Cp("  — Кто? "), lines)
+            << static_cast<int>(mode) << ' ' << test::Utf(JoinLines(r.memo.Lines));
+    }
+    // Short lines only (verse) are no text of that kind unless the setting says so.
+    const std::string verse = Cp("Мой дядя самых честных правил,\r\nКогда не в шутку занемог");
+    EXPECT_FALSE(Reader(verse).source.OneParagraphALine());
+    Reader always(verse, 40, 25, 1, LineParagraphs::On);
+    ASSERT_TRUE(always.Next());
+    EXPECT_EQ(always.memo.Lines.size(), 2u);
 }
 
 TEST(BuildPage, ALongRunOfBlankLinesBlanksOrNoBreakSpacesIsNotTheEndOfTheText) {

@@ -82,12 +82,11 @@ TEST(ShortestDecimalAndHexDigit, WriteAndReadTheStoredForms) {
         EXPECT_EQ(ParseWholeNumber<double>(ShortestDecimal(x)), x) << ShortestDecimal(x);
     EXPECT_EQ(ShortestDecimal(12), "12");
     EXPECT_EQ(ShortestDecimal(-0.0), "0");
-    EXPECT_EQ(HexDigit('0'), 0);
-    EXPECT_EQ(HexDigit('9'), 9);
-    EXPECT_EQ(HexDigit('a'), 10);
-    EXPECT_EQ(HexDigit('F'), 15);
-    for (const char c : {'g', 'G', '/', ':', '@', '`', ' ', '\xC0'})
-        EXPECT_EQ(HexDigit(c), -1) << c;
+    // The neighbours of each digit range are no digits.
+    const std::string digits = "09afAF/:`g@G \xC0";
+    const int values[] = {0, 9, 10, 15, 10, 15, -1, -1, -1, -1, -1, -1, -1, -1};
+    for (size_t i = 0; i < digits.size(); ++i)
+        EXPECT_EQ(HexDigit(digits[i]), values[i]) << digits[i];
 }
 
 }  // namespace

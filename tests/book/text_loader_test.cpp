@@ -1,7 +1,6 @@
 #include "book/text_loader.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -30,19 +29,6 @@ TEST(Cp1251, EveryByteSurvivesTheTripThroughUnicodeAndLettersHaveALowerCase) {
         EXPECT_EQ(Cp1251Lower(upper[i]), lower[i]) << i;
 }
 
-// The story as other editors save it: KOI8-R, and UTF-16 with its byte-order mark.
-std::string Recode(const std::string& utf8, const char* to, const char* from = "UTF-8") {
-    iconv_t cd = iconv_open(to, from);
-    std::string out(utf8.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size(), outLeft = out.size();
-    char* o = out.data();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
 TEST(DecodeText, Koi8rAndUtf16TextsGiveWhatTheirUtf8CopyGives) {
     const std::string story = test::SharedDataPath("texts/chekhov_khameleon.utf8.txt");
     const std::string utf8 = story.empty() ? "Хамелеон\nЧерез базарную площадь идет полицейский "
@@ -51,13 +37,13 @@ TEST(DecodeText, Koi8rAndUtf16TextsGiveWhatTheirUtf8CopyGives) {
     const std::string expected = DecodeText(utf8);
     // KOI8-R has no dashes or guillemets: the story with those transliterated, against its own
     // UTF-8 copy.
-    const std::string koi8r = Recode(utf8, "KOI8-R//TRANSLIT");
+    const std::string koi8r = test::Recode(utf8, "KOI8-R//TRANSLIT");
     ASSERT_GT(koi8r.size(), utf8.size() / 2);
-    EXPECT_EQ(DecodeText(koi8r), DecodeText(Recode(koi8r, "UTF-8", "KOI8-R")));
-    EXPECT_EQ(DecodeText("\xFF\xFE" + Recode(utf8, "UTF-16LE")), expected);
-    EXPECT_EQ(DecodeText("\xFE\xFF" + Recode(utf8, "UTF-16BE")), expected);
+    EXPECT_EQ(DecodeText(koi8r), DecodeText(test::Recode(koi8r, "UTF-8", "KOI8-R")));
+    EXPECT_EQ(DecodeText("\xFF\xFE" + test::Recode(utf8, "UTF-16LE")), expected);
+    EXPECT_EQ(DecodeText("\xFE\xFF" + test::Recode(utf8, "UTF-16BE")), expected);
     // A character beyond the first plane is one '?', not two.
-    EXPECT_EQ(DecodeText("\xFF\xFE" + Recode("ж😀ж", "UTF-16LE")), Cp("ж?ж"));
+    EXPECT_EQ(DecodeText("\xFF\xFE" + test::Recode("ж😀ж", "UTF-16LE")), Cp("ж?ж"));
     // CP1251 prose stays CP1251: its lower-case letters outnumber KOI8-R's reading of them.
     EXPECT_EQ(DecodeText(expected), expected);
 }

@@ -51,6 +51,23 @@ TEST(LoadDocument, EachFileGoesToItsReader) {
         EXPECT_NE(text.find(test::Cp("Через базарную площадь")), std::string::npos);
     }
 
+    // The FB2 saved as UTF-16 with its byte-order mark, declaring its encoding or keeping the
+    // declaration it had (as Windows' editor leaves it), reads as the UTF-8 one, zipped too.
+    const std::string fromUtf8 = LoadDocument(dir.Write("book.fb2", kFb2));
+    std::string declared = kFb2;
+    declared.replace(declared.find("utf-8"), 5, "UTF-16");
+    for (const std::string& fb2 : {kFb2, declared}) {
+        for (const auto& [bom, encoding] :
+             {std::pair{"\xFF\xFE", "UTF-16LE"}, std::pair{"\xFE\xFF", "UTF-16BE"}}) {
+            SCOPED_TRACE(fb2.substr(0, 40) + encoding);
+            const std::string wide = bom + test::Recode(fb2, encoding);
+            EXPECT_EQ(LoadDocument(dir.Write("wide.fb2", wide)), fromUtf8);
+            const std::string zipped = (dir.Path() / "wide.fb2.zip").string();
+            Zip(zipped, "wide.fb2", wide);
+            EXPECT_EQ(LoadDocument(zipped), fromUtf8);
+        }
+    }
+
     // A book in a zip, a 7z and a tar.xz opens as that book.
     std::string lxb = BuildBookStructure(
         test::Cp("\r\nГлава первая\r\nТекст главы.\r\n\r\nГлава вторая\r\nЕщё.\r\n"), {});

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <QTextBlock>
@@ -21,13 +22,6 @@ class HelpWindowTest : public QObject {
 
   private:
     static QString ResourcePath(const QUrl& url) { return QLatin1Char(':') + url.path(); }
-
-    static QList<QUrl> Pages() {
-        QList<QUrl> pages;
-        for (const QString& name : QDir(QStringLiteral(":/help")).entryList({"*.html"}))
-            pages << QUrl(QStringLiteral("qrc:/help/") + name);
-        return pages;
-    }
 
     struct Page {
         QString title;
@@ -84,10 +78,20 @@ class HelpWindowTest : public QObject {
         QCOMPARE(owner.findChildren<THelpWindow*>().size(), 1);
         QVERIFY(first->isVisible());
         QVERIFY(!first->isModal());
+
+        // A link or a topic the user follows sets the context too.
+        first->ShowPage(QUrl(QStringLiteral("reading.html#keys")));
+        QCOMPARE(first->CurrentContext(), kReading);
+        QCOMPARE(first->CurrentUrl().fragment(), QStringLiteral("keys"));
+        first->Topics()->setCurrentItem(
+            first->Topics()->findItems(QStringLiteral("Закладки"), Qt::MatchRecursive).value(0));
+        QCOMPARE(first->CurrentContext(), kBookmarks);
     }
 
     void everyLinkResolvesAndEveryPageIsListed() {
-        const QList<QUrl> pages = Pages();
+        QList<QUrl> pages;
+        for (const QString& name : QDir(QStringLiteral(":/help")).entryList({"*.html"}))
+            pages << QUrl(QStringLiteral("qrc:/help/") + name);
         QVERIFY(pages.size() >= 17);
         QSet<QUrl> linked;
         for (const QUrl& url : pages) {
@@ -123,17 +127,25 @@ class HelpWindowTest : public QObject {
         }
     }
 
-    void aLinkOrATopicSetsTheContext() {
-        QWidget owner;
-        THelpWindow* help = Open(&owner, help_context::kSettings);
-        help->ShowPage(QUrl(QStringLiteral("reading.html#keys")));
-        QCOMPARE(help->CurrentContext(), help_context::kReading);
-        QCOMPARE(help->CurrentUrl().fragment(), QStringLiteral("keys"));
-        QTreeWidgetItem* item =
-            help->Topics()->findItems(QStringLiteral("Закладки"), Qt::MatchRecursive).value(0);
-        QVERIFY(item);
-        help->Topics()->setCurrentItem(item);
-        QCOMPARE(help->CurrentContext(), help_context::kBookmarks);
+    void opensCentredOnItsWindowAndThenStaysWhereTheUserPutIt() {
+        QWidget main;
+        const QRect room = main.screen()->availableGeometry();
+        QRect area(QPoint(), room.size() / 2);
+        area.moveCenter(room.center() + QPoint(30, 30));  // the help window still fits the screen
+        main.setGeometry(area);
+        main.show();
+        THelpWindow* help = Open(&main, help_context::kReading);
+        // Within the frame, which a window only has once shown.
+        QVERIFY(
+            (help->frameGeometry().center() - main.frameGeometry().center()).manhattanLength() <=
+            8);
+        QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
+
+        help->move(10, 20);
+        help->close();
+        Open(&main, help_context::kReading);
+        QCOMPARE(help->pos(), QPoint(10, 20));
+        delete help;
     }
 
     void aModalDialogBorrowsTheWindowAndGivesItBack() {

@@ -213,6 +213,37 @@ class PagePainterTest : public QObject {
         QCOMPARE(Count(t, number.translated(3 * p.CharWidth, 0), Reddish), 0);
     }
 
+    void titleLinesKeepTheirShapeUnderTheShutters() {
+        // A justified heading: the shutter image drew it as it stands, so the heading changed
+        // its letters' places and its colour whenever a shutter edge passed over it.
+        memo.Lines = {ToCp1251(QStringLiteral("   Глава   первая")),
+                      ToCp1251(QStringLiteral("  Текст абзаца")),
+                      ToCp1251(QStringLiteral("дальше"))};
+        page.BookMode = true;
+        s.ShowCenterLine = false;  // the shutter image's own
+        PagePainter p = Prepared();
+        const auto inked = [&](const QImage& image, const QColor& ground, int line) {
+            QString cells;
+            for (int column = 0; column < s.CharsPerLine; ++column)
+                cells += Count(image, LineCells(p, line, column, 1),
+                               [&](QColor c) { return c != ground; }) > 0
+                             ? QLatin1Char('#')
+                             : QLatin1Char('.');
+            return cells;
+        };
+        for (int line = 0; line < 3; ++line)
+            QCOMPARE(inked(p.ShutterImage(), PageColors::Shutter, line),
+                     inked(p.TextImage(), PageColors::Page, line));
+        // Dimmed like the rest of the text, but still in the title's own colour.
+        const QRect heading = LineCells(p, 0, 0, 22);
+        const auto is = [](const QColor& colour) {
+            return [colour](QColor c) { return c == colour; };
+        };
+        QVERIFY(Count(p.ShutterImage(), heading, is(PageColors::ShutterTitle)) > 10);
+        QCOMPARE(Count(p.ShutterImage(), heading, is(PageColors::ShutterText)), 0);
+        QVERIFY(Count(p.ShutterImage(), LineCells(p, 2, 0, 6), is(PageColors::ShutterText)) > 10);
+    }
+
     void theChapterEndSitsOneLineBelowTheLastLine() {
         memo.Lines.resize(20);
         page.EmptyLinesOnPage = 5;

@@ -207,6 +207,48 @@ TEST_F(EngineTest, ReadingPausesBooksThePagesAndRestartsAtTheEnd) {
     EXPECT_FALSE(engine.LetterCountRunning());
 }
 
+TEST_F(EngineTest, RemainingFiguresNeverClaimNothingIsLeftWhileLettersRemain) {
+    engine.OpenNewText(test::Story(60));
+    while (engine.LetterCountRunning())
+        std::this_thread::yield();
+    view.RunPosted();
+    const auto& t = engine.Text;
+    ASSERT_GT(t.LettersToRead, 3000);
+    // Before any page is read the time left is the letters at the set speed, not 0:00:00.
+    const auto atSetSpeed = [&](int speed) {
+        return "осталось: " +
+               FormatDuration(MsToDuration(RoundHalfEven(t.LettersToRead * 60000.0 / speed)));
+    };
+    engine.SettingsAccepted(engine.SettingsOpening());
+    EXPECT_NE(view.caption.find(atSetSpeed(1000)), std::string::npos) << view.caption;
+
+    // Turned by hand on the first pages of a text the pages left are not estimated yet: going
+    // back must not turn "not estimated" into 0.
+    engine.ActionPageNextExecute();
+    engine.ActionPageNextExecute();
+    engine.ActionPageBackExecute();
+    EXPECT_EQ(engine.Page.PageNumber, 2);
+    EXPECT_EQ(view.caption.find(" стр:"), std::string::npos) << view.caption;
+    // What the reports show meanwhile: the letters left over the letters of a page.
+    const int shown = engine.PagesLeftToShow();
+    EXPECT_GE(shown, t.LettersToRead / (22 * 25));
+    EXPECT_LE(shown, t.LettersToRead / engine.Page.LettersOnPage + 1);
+    // A speed changed in the settings before anything was read counts at once.
+    engine.Settings.SpeedCpm = 2000;
+    engine.SettingsAccepted(1000);
+    EXPECT_NE(view.caption.find(atSetSpeed(2000)), std::string::npos) << view.caption;
+
+    // At speed 0 there is nothing to go by: no time at all rather than days at one a minute.
+    engine.Settings.SpeedCpm = 0;
+    engine.SettingsAccepted(2000);
+    EXPECT_NE(view.caption.find("осталось: --:--:--"), std::string::npos) << view.caption;
+    engine.ActionPageNextExecute();
+    EXPECT_NE(view.caption.find("осталось: --:--:--"), std::string::npos) << view.caption;
+    engine.Settings.SpeedCpm = 1000;
+    engine.ActionPageNextExecute();
+    EXPECT_NE(view.caption.find(atSetSpeed(1000)), std::string::npos) << view.caption;
+}
+
 TEST_F(EngineTest, ABookOpensAtItsFirstChapterAndEveryContentsEntryOnItsPage) {
     // Chapters of 30, 3 and 60 lines' worth of text at width 22.
     std::string raw;

@@ -11,6 +11,7 @@ TEST(ApplyUserSettings, DesignValuesGiveExactlyTheDefaultRecord) {
     UserSettings s;
     s.SpeedCpm = 7;  // every field is overwritten
     s.FontName = "x";
+    s.Paragraphs = LineParagraphs::Off;
     double overhead = 5;
     ApplyUserSettings(controls, kDefaultPopravkaSpeed, "", s, overhead);
     const UserSettings defaults;
@@ -33,6 +34,7 @@ TEST(ApplyUserSettings, DesignValuesGiveExactlyTheDefaultRecord) {
     EXPECT_EQ(s.FontName, defaults.FontName);
     EXPECT_EQ(s.FontSize, defaults.FontSize);
     EXPECT_EQ(s.FontBold, defaults.FontBold);
+    EXPECT_EQ(s.Paragraphs, defaults.Paragraphs);
     EXPECT_FALSE(s.FormatToolEnabled);
     EXPECT_EQ(overhead, kDefaultStepOverhead);
 

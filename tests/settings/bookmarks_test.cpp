@@ -7,46 +7,31 @@
 namespace lectorix {
 namespace {
 
-BookmarkRecord Sample() {
-    BookmarkRecord r;
-    r.Caption = "Страница 12";
-    r.BookName = "book.txt";
-    r.FilePath = "/home/reader/book.txt";
-    r.LettersBefore = 5230;
-    r.TextTime = 0.00312;
-    r.TimeLeft = 0.1 + 0.2;  // needs all 17 digits to come back
-    r.PageStartTime = 1.2e-5;
-    r.PageSpeed = 1180;
-    r.TextSpeed = 1165;
-    r.LettersOnPage = 470;
-    r.PageNumber = 12;
-    r.PagesLeft = 63;
-    r.TotalLetters = 35000;
-    r.SpeedCpm = 1000;
-    r.LettersToRead = 29770;
-    r.TextPos = 6102;
-    r.PageStart = 5598;
-    r.PageDelayTicks = 3;
-    r.OverheadSum = 0.35;
-    r.SpeedBonus = 12;
-    r.OverheadSamples = 4;
-    return r;
-}
+// Every field of its own value, so a field written or read in another's place shows; the time
+// left needs all 17 digits to come back.
+// clang-format off
+const BookmarkRecord kSample{
+    .Caption = "Страница 12", .BookName = "book.txt", .FilePath = "/home/reader/book.txt",
+    .LettersBefore = 5230, .TextTime = 0.00312, .TimeLeft = 0.1 + 0.2, .PageStartTime = 1.2e-5,
+    .PageSpeed = 1180, .TextSpeed = 1165, .LettersOnPage = 470, .PageNumber = 12, .PagesLeft = 63,
+    .TotalLetters = 35000, .SpeedCpm = 1000, .LettersToRead = 29770, .TextPos = 6102,
+    .PageStart = 5598, .PageDelayTicks = 3, .OverheadSum = 0.35, .SpeedBonus = 12,
+    .OverheadSamples = 4};
+// clang-format on
 
 std::string Line(const std::string& caption, const std::string& book) {
-    BookmarkRecord r = Sample();
+    BookmarkRecord r = kSample;
     r.Caption = caption;
     r.BookName = book;
     return FormatBookmark(r);
 }
 
 TEST(BookmarkRecord, WritesTheStoredLayoutAndReadsItBackExactly) {
-    const BookmarkRecord r = Sample();
     EXPECT_EQ(
-        FormatBookmark(r),
+        FormatBookmark(kSample),
         "Страница 12|book.txt|/home/reader/book.txt|-100|5230|0.00312|0.30000000000000004|1.2E-5|"
         "1180|1165|470|12|63|35000|1000|29770|6102|5598|3|0|0|0.35|12|0.005|0.025|4|");
-    EXPECT_EQ(ParseBookmark(FormatBookmark(r)), r);
+    EXPECT_EQ(ParseBookmark(FormatBookmark(kSample)), kSample);
     // Lines written by older copies: fifteen digits and a two-digit exponent read as well.
     const auto old = ParseBookmark(
         "Страница "
@@ -58,7 +43,7 @@ TEST(BookmarkRecord, WritesTheStoredLayoutAndReadsItBackExactly) {
 }
 
 TEST(BookmarkRecord, LinesThatDoNotReadAreRefusedNotGuessed) {
-    const std::string good = FormatBookmark(Sample());
+    const std::string good = FormatBookmark(kSample);
     EXPECT_FALSE(ParseBookmark(""));
     EXPECT_FALSE(ParseBookmark(good.substr(0, good.rfind('|', good.size() - 2) + 1)));  // 25 fields
     for (const std::string bad : {"x", "", "12a", "1.5", "99999999999999999999"}) {
@@ -128,7 +113,7 @@ TEST(AddBookmarkLine, KeepsOneLinePerPageNewestFirstWithinTwentyBooksOfTwenty) {
 
 TEST(BookmarkMenu, GroupsByBookNameInFirstSeenOrderAndDropsDeadOrDamagedLines) {
     // Two files of one name share a submenu (and its slots).
-    BookmarkRecord other = Sample();
+    BookmarkRecord other = kSample;
     other.FilePath = "/elsewhere/book.txt";
     other.Caption = "Страница 3";
     std::vector<std::string> list = {Line("Страница 7", "b.txt"), FormatBookmark(other),

@@ -28,11 +28,17 @@ class FormUserSettingTest : public QObject {
         for (const StoredProperty& p : FormStorage1Properties()) {
             if (p.Kind != StoredKind::Spin || (p.Min == 0 && p.Max == 0)) continue;
             const QString name = QString::fromLatin1(p.Name).section(QLatin1Char('.'), 0, 0);
+            if (const auto* box = form.findChild<QComboBox*>(name)) {  // an item index
+                QCOMPARE(0, static_cast<int>(p.Min));
+                QCOMPARE(box->count() - 1, static_cast<int>(p.Max));
+                continue;
+            }
             const auto* spin = form.findChild<QSpinBox*>(name);
             QVERIFY2(spin, qPrintable(name));
             QCOMPARE(spin->minimum(), static_cast<int>(p.Min));
             QCOMPARE(spin->maximum(), static_cast<int>(p.Max));
         }
+        QVERIFY(form.TabSheet2->isAncestorOf(form.ComboBoxParagraphs));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!form.RxSpinEditCountString->isVisible());

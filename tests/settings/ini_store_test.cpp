@@ -1,7 +1,6 @@
 #include "settings/ini_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -71,8 +70,7 @@ TEST(FileStores, QuotingAndTheCutApplyToTheIniFileOnly) {
     EXPECT_EQ(userStore.Read("S", "single"), "'quoted'");
     EXPECT_EQ(userStore.Read("S", "long"), longValue);
     // A hand-quoted value in the user file is not unquoted either.
-    test::TempDir other;
-    EXPECT_EQ(UserFileStore(other.Write("u.ini", "[S]\nv=\"x\"\n"), false).Read("S", "v"), "\"x\"");
+    EXPECT_EQ(UserFileStore(dir.Write("u.ini", "[S]\nv=\"x\"\n"), false).Read("S", "v"), "\"x\"");
 }
 
 TEST(FileStores, AFailedSaveNamesTheFile) {
@@ -93,24 +91,6 @@ TEST(FileStores, AFailedSaveNamesTheFile) {
     // A file that cannot be read is not overwritten by a save.
     EXPECT_THROW(IniFileStore(dir.Path().string(), false), UserError);
     EXPECT_NO_THROW(IniFileStore(dir.Path().string(), true));
-}
-
-// A settings file linked from elsewhere once became a plain file at the first save, the linked
-// file never updated again; a private file became readable by all.
-TEST(FileStores, ASaveWritesThroughALinkAndKeepsTheMode) {
-    TempDir dir;
-    const std::string real = dir.Write("dotfiles-Lectorix.ini", "[S]\r\nk=old\r\n");
-    ::chmod(real.c_str(), 0600);
-    const std::string link = (dir.Path() / "Lectorix.ini").string();
-    std::filesystem::create_symlink(real, link);
-    UserFileStore store(link, false);
-    store.Write("S", "k", "new");
-    store.Save();
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadFileBytes(real), "[S]\r\nk=new\r\n");
-    struct stat info {};
-    ASSERT_EQ(::stat(real.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 // A UTF-16 file once lost its values to a save and became a mix of both encodings.
@@ -157,13 +137,9 @@ TEST(FileStores, AFileThatIsNoSettingsIsSetAsideNotOverwritten) {
     EXPECT_FALSE(std::filesystem::exists(ini));
 }
 
-TEST(ChooseSettingsStore, NamesTheIniFileAfterTheExecutable) {
-    EXPECT_EQ(IniFileNameFor("/opt/READER.EXE"), "/opt/READER.ini");
-    EXPECT_EQ(IniFileNameFor("/usr/bin/lectorix"), "/usr/bin/lectorix.ini");
-    EXPECT_EQ(IniFileNameFor("/a.Exe/b.exe"), "/a.ini/b.ini");
-}
-
 TEST(ChooseSettingsStore, PicksTheIniFileOrTheUserFile) {
+    EXPECT_EQ(IniFileNameFor("/opt/READER.EXE"), "/opt/READER.ini");
+    EXPECT_EQ(IniFileNameFor("/a.Exe/b.exe"), "/a.ini/b.ini");
     TempDir dir;
     const std::string exe = (dir.Path() / "lectorix").string();
     const std::string ini = exe + ".ini";

@@ -6,7 +6,10 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
 #include <QFontInfo>
+#include <QGraphicsTextItem>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
@@ -23,13 +26,40 @@ namespace {
 QCategoryAxis* AxisX(QChartView* view) {
     return qobject_cast<QCategoryAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
 }
+QDateTimeAxis* DateAxis(QChartView* view) {
+    return qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
+}
+QValueAxis* ValueAxis(QChartView* view) {
+    return qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Vertical).value(0));
+}
 
+// `count` days in a row from 1 December 2025, as the diary writes them.
 std::string Days(int count) {
     std::string points;
+    const QDate first(2025, 12, 1);
     for (int i = 0; i < count; ++i)
-        points += std::to_string(600 + i % 50) + "|" + std::to_string(10 + i % 18) + "." +
-                  std::to_string(10 + i % 3) + ".2026|";
+        points += std::to_string(600 + i % 50) + "|" +
+                  first.addDays(i).toString(QStringLiteral("dd.MM.yyyy")).toStdString() + "|";
     return points;
+}
+
+QDate DateOf(qreal x) {
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(x)).date();
+}
+
+// The labels under a chart as drawn, in the view's coordinates, left to right.
+QList<QRectF> LabelsBelow(QChartView* view) {
+    QList<QRectF> labels;
+    const qreal bottom = view->chart()->plotArea().bottom();
+    for (QGraphicsItem* item : view->scene()->items()) {
+        const auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (text && text->isVisible() && !text->toPlainText().isEmpty() &&
+            text->sceneBoundingRect().top() >= bottom)
+            labels << view->mapFromScene(text->sceneBoundingRect()).boundingRect();
+    }
+    std::sort(labels.begin(), labels.end(),
+              [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    return labels;
 }
 
 // Empty when the labels under the chart stand clear of each other, else the two that touch.
@@ -118,7 +148,8 @@ class FormStatisticTest : public QObject {
     }
 
     void pointListsFillTheCharts() {
-        QCOMPARE(ParseChartPoints("800|01.12.2026|").size(), 0u);
+        QCOMPARE(ParseChartPoints("800|01.12.2026|").size(), 1u);
+        QCOMPARE(ParseChartPoints("800|").size(), 0u);
         const auto points = ParseChartPoints("x|a|900|b|700|c");  // the last has no "|"
         QCOMPARE(points.size(), 2u);
         QCOMPARE(points[0].Value, 0);
@@ -126,15 +157,6 @@ class FormStatisticTest : public QObject {
         QCOMPARE(points[1].Label, QStringLiteral("b"));
 
         TFormStatistic form;
-        form.FillSeries(form.Series1, "800|01.12.2026|900|02.12.2026|");
-        QCOMPARE(form.Series1->count(), 2);
-        QCOMPARE(form.Series1->at(1), QPointF(1, 900));
-        QCOMPARE(AxisX(form.Chart1)->categoriesLabels(),
-                 QStringList({QStringLiteral("01.12.2026"), QStringLiteral("02.12.2026")}));
-        form.FillSeries(form.Series1, "800|01.12.2026|");
-        QCOMPARE(form.Series1->count(), 0);
-        QVERIFY(AxisX(form.Chart1)->categoriesLabels().isEmpty());
-
         StatisticTexts texts;
         texts.SessionPoints = "500|1|600|2|";
         form.Fill(texts);
@@ -149,34 +171,110 @@ class FormStatisticTest : public QObject {
         QVERIFY(axisY->min() <= 500 && axisY->max() > 600);
     }
 
-    void longDiariesThinTheLabels() {
+    void theDiaryChartsSpaceTheDaysByDateAndShowASingleOne() {
         TFormStatistic form;
+        // The first day of use: its point shows, inside both axes (it used to leave the
+        // chart empty, with axes from 0 to 100).
+        form.FillSeries(form.Series1, "800|07.12.2026|");
+        QCOMPARE(form.Series1->count(), 1);
+        const QPointF day = form.Series1->at(0);
+        QCOMPARE(DateOf(day.x()), QDate(2026, 12, 7));
+        QDateTimeAxis* dates = DateAxis(form.Chart1);
+        QVERIFY(dates->min().toMSecsSinceEpoch() < day.x());
+        QVERIFY(dates->max().toMSecsSinceEpoch() > day.x());
+        QVERIFY(ValueAxis(form.Chart1)->min() < 800 && ValueAxis(form.Chart1)->max() > 800);
+
+        // Five days without reading lie five times as far apart as two days in a row.
+        form.FillSeries(form.Series2, "800|01.12.2026|900|02.12.2026|700|07.12.2026|");
+        QCOMPARE(form.Series2->count(), 3);
+        const QList<QPointF> xy = form.Series2->points();
+        QCOMPARE(DateOf(xy[0].x()), QDate(2026, 12, 1));
+        QCOMPARE(DateOf(xy[2].x()), QDate(2026, 12, 7));
+        QCOMPARE(xy[2].x() - xy[1].x(), 5 * (xy[1].x() - xy[0].x()));
+        QCOMPARE(xy[2].y(), 700.0);
+        QVERIFY(DateAxis(form.Chart2)->max().toMSecsSinceEpoch() >= xy[2].x());
+        // A label that is no date has no place on the axis: its point is left out.
+        form.FillSeries(form.Series2, "800|01.12.2026|900|вчера|700|07.12.2026|");
+        QCOMPARE(form.Series2->count(), 2);
+    }
+
+    void singlePointsShowAndLabelsShowWholeAndApart() {
+        TFormStatistic form;
+        form.FillSeries(form.Series1, "800|07.12.2026|");
         form.FillSeries(form.Series2, Days(400));
-        QCOMPARE(form.Series2->count(), 400);
+        form.FillSeries(form.Series3, "500|99998|600|99999|700|100000|");
         form.show();
-        form.PageControl1->setCurrentIndex(6);
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCategoryAxis* axis = AxisX(form.Chart2);
-        QTRY_COMPARE(Overprinted(form.Chart2, form.Series2), QString());
+        // A single day is drawn (a line of one point draws nothing), under its date.
+        form.PageControl1->setCurrentIndex(5);
+        QTRY_COMPARE(LabelsBelow(form.Chart1).size(), 3);
+        const QColor olive(128, 128, 0);
+        const QImage drawn = form.Chart1->grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                ink += drawn.pixelColor(x, y) == olive;
+        QVERIFY(ink > 10);
+
+        // The last label stands whole inside the window; a date used to be cut in half.
+        form.FillSeries(form.Series1, "800|01.12.2026|900|02.12.2026|700|07.12.2026|");
+        const auto whole = [](QChartView* view) {
+            const QList<QRectF> labels = LabelsBelow(view);
+            return labels.size() >= 2 && labels.front().left() >= 0 &&
+                   labels.back().right() <= view->viewport()->width();
+        };
+        QTRY_VERIFY(whole(form.Chart1));
+        form.PageControl1->setCurrentIndex(7);
+        QTRY_VERIFY(whole(form.Chart3));
+
+        // A year of days: as many labels as fit without touching, more in a wider window.
+        form.PageControl1->setCurrentIndex(6);
+        const auto apart = [&] {
+            const QList<QRectF> l = LabelsBelow(form.Chart2);
+            for (int i = 1; i < l.size(); ++i)
+                if (l[i].left() < l[i - 1].right()) return false;
+            return l.size() > 2 && l.back().right() <= form.Chart2->viewport()->width();
+        };
+        QTRY_VERIFY(apart());
+        const qsizetype narrow = LabelsBelow(form.Chart2).size();
+        form.resize(1400, 385);
+        QTRY_VERIFY(LabelsBelow(form.Chart2).size() > narrow);
+        QTRY_VERIFY(apart());
+    }
+
+    void longSessionsThinThePageLabels() {
+        TFormStatistic form;
+        std::string pages;
+        for (int i = 1; i <= 400; ++i)
+            pages += std::to_string(600 + i % 50) + "|" + std::to_string(i) + "|";
+        form.FillSeries(form.Series3, pages);
+        QCOMPARE(form.Series3->count(), 400);
+        form.show();
+        form.PageControl1->setCurrentIndex(7);
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCategoryAxis* axis = AxisX(form.Chart3);
+        QTRY_COMPARE(Overprinted(form.Chart3, form.Series3), QString());
         const int narrow = axis->count();
         QVERIFY(narrow > 2 && narrow < 40);
 
         // A wider window has room for more of them, still apart.
         form.resize(1400, 385);
         QTRY_VERIFY(axis->count() > narrow);
-        QTRY_COMPARE(Overprinted(form.Chart2, form.Series2), QString());
+        QTRY_COMPARE(Overprinted(form.Chart3, form.Series3), QString());
     }
 
     void fillReplacesEverything() {
         TFormStatistic form;
         StatisticTexts texts;
         texts.Report1 = "a\r\nb\r\n";
-        texts.SpeedPoints = "1|x|2|y|3|z|";
+        texts.SpeedPoints = "1|01.12.2026|2|02.12.2026|3|03.12.2026|";
+        form.Fill(texts);
+        texts.SessionPoints = "1|1|2|2|";
         form.Fill(texts);
         form.Fill({});
         QCOMPARE(form.ListBox1->count(), 0);
         QCOMPARE(form.Series1->count(), 0);
-        QVERIFY(AxisX(form.Chart1)->categoriesLabels().isEmpty());
+        QVERIFY(AxisX(form.Chart3)->categoriesLabels().isEmpty());
     }
 };
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "book/cp1251.h"
-#include "book/text_loader.h"
-#include "settings/program_settings.h"
 #include "stats/statistics_reports.h"
 #include "support/test_support.h"
 
@@ -34,9 +32,6 @@ TEST(Diary, TwoDaysOfReadingAndTheMerge) {
 }
 
 TEST(Diary, DamagedRecordsReadAsTheirValidFields) {
-    std::string record = "no bars";
-    EXPECT_EQ(CutField(record), "");
-    EXPECT_EQ(record, "no bars");
     for (const char* rest : {"", "|", "abc|12|", "-5|12|", "3000000000|12|", "12|", "1 2|3|"})
         EXPECT_LE(MergeStatistics(rest, {100, 50}).Speed, 100) << rest;
     EXPECT_EQ(MergeStatistics("abc|600|", {100, 50}).Rest, "100|50|");
@@ -113,21 +108,14 @@ TEST(Reports, TodayGlobalAndByDate) {
 }
 
 TEST(Reports, TheOpenBookAndItsSession) {
-    ReportInputs in;
-    in.Session = {4400, 880};
-    in.SessionTime = 5.0 / 1440;
-    in.SessionPages = 8;
-    in.LastPageSpeed = 910;
-    in.SessionSpeedPoints = "850|1|910|2|";
-    in.TotalLetters = 63000;
-    in.LettersBefore = 6300;
-    in.LettersToRead = 56700;
-    in.PageNumber = 12;
-    in.TextSpeed = 630;
-    in.TimeLeft = 90.0 / 1440;
-    in.PagesLeft = 100;
-    in.BookAuthor = Cp("Пушкин А. С.");
-    in.BookTitle = Cp("Евгений Онегин");
+    // Five minutes read of a session, an hour and a half left of the book.
+    // clang-format off
+    const ReportInputs in{
+        .Session = {4400, 880}, .SessionTime = 5.0 / 1440, .SessionPages = 8, .LastPageSpeed = 910,
+        .SessionSpeedPoints = "850|1|910|2|", .TotalLetters = 63000, .LettersBefore = 6300,
+        .LettersToRead = 56700, .PageNumber = 12, .TextSpeed = 630, .TimeLeft = 90.0 / 1440,
+        .PagesLeft = 100, .BookAuthor = Cp("Пушкин А. С."), .BookTitle = Cp("Евгений Онегин")};
+    // clang-format on
     const StatisticTexts t = BuildReadingStatistics(in, {}, kDay2);
     const auto r1 = Lines(t.Report1);
     ASSERT_EQ(r1.size(), 13u);
@@ -150,24 +138,6 @@ TEST(Reports, TheOpenBookAndItsSession) {
                 EXPECT_TRUE(cp.size() > 33 && cp[32] == ' ' && cp[33] != ' ') << line;
             }
         }
-}
-
-TEST(Diary, RecordingGoesThroughTheStore) {
-    test::TempDir dir;
-    const std::string ini = (dir.Path() / "lectorix.ini").string();
-    ProgramSettings settings;
-    settings.SetStore({ini, false});
-    RecordReadingStatistics(settings, kDay1, {3000, 600});
-    RecordReadingStatistics(settings, kDay2, {1000, 500});
-    // A second copy of the program sees both days.
-    ProgramSettings other;
-    other.SetStore({ini, false});
-    const Diary d = RestoreDiary(other);
-    EXPECT_EQ(d.Global, "4000|571|");
-    ASSERT_EQ(d.Days.size(), 2u);
-    EXPECT_NE(ReadFileBytes(ini).find(Cp("[Статистика чтения.ListBoxDataStatistic_Items]\r\n"
-                                         "Count=2\r\nItem0=07.12.2026|1000|500|\r\n")),
-              std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <iconv.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -51,6 +53,19 @@ std::string SharedDataPath(const std::string& relative) {
     if (const char* env = std::getenv("LECTORIX_SHARED_TESTDATA")) root = env;
     const std::string path = root + "/" + relative;
     return std::filesystem::exists(path) ? path : std::string();
+}
+
+std::string Recode(const std::string& text, const char* to, const char* from) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv: ") + to);
+    std::string out(text.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size(), outLeft = out.size();
+    char* o = out.data();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 std::string Cp(std::string_view utf8) {

@@ -47,6 +47,9 @@ std::string Cp(std::string_view utf8);
 // And back, for messages of failed expectations.
 std::string Utf(std::string_view cp1251);
 
+// `text` as other editors save it (KOI8-R, UTF-16LE...), recoded by iconv from `from`.
+std::string Recode(const std::string& text, const char* to, const char* from = "UTF-8");
+
 // A short Russian story of `paragraphs` equal paragraphs, in CP1251 with CR LF: a page of the
 // default layout holds about three of them.
 std::string Story(int paragraphs);

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -162,21 +163,35 @@ TEST_F(TimerTest, DisablingHoldsBackTicksOnEitherThreadUntilEnabled) {
 
 TEST_F(TimerTest, MeanPeriodIsTheIntervalHoweverLongTheTicksTakeAndAStallBringsNoBurst) {
     // 10.5 ms sleeps 10 and 20 ms; each tick costs 4 ms. Sleeping relative to the tick's end
-    // would stretch a cycle of 100 ticks by 400 ms.
-    TQvlThreadTimer t;
-    t.SetInterval(10.5);
-    t.SetInSynchronize(false);
-    t.SetOnTimer([&] {
-        const int n = Record();
-        if (n == 101) std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        if (n == 105) t.SetEnabled(false);
-        for (const auto end = Clock::now() + std::chrono::milliseconds(4); Clock::now() < end;) {
+    // would stretch a cycle of 100 ticks by 400 ms. A machine busy with other work can only
+    // stretch a cycle too, so a run that comes close enough passes; three chances.
+    double cycle = 0, afterStall = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        {
+            const std::lock_guard lock(mutex);
+            times.clear();
+            threads.clear();
+            count = 0;
         }
-    });
-    ASSERT_TRUE(WaitFor([&] { return count >= 105; }));
-    EXPECT_NEAR(Gap(1, 101), 1085, 36);
+        TQvlThreadTimer t;
+        t.SetInterval(10.5);
+        t.SetInSynchronize(false);
+        t.SetOnTimer([&] {
+            const int n = Record();
+            if (n == 101) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (n == 105) t.SetEnabled(false);
+            for (const auto end = Clock::now() + std::chrono::milliseconds(4);
+                 Clock::now() < end;) {
+            }
+        });
+        ASSERT_TRUE(WaitFor([&] { return count >= 105; }));
+        cycle = Gap(1, 101);
+        afterStall = Gap(102, 105);
+        if (std::abs(cycle - 1085) <= 36) break;
+    }
+    EXPECT_NEAR(cycle, 1085, 36);
     // After the stall, 10 ms sleeps from afresh; the 30 deadlines missed would take 4 ms each.
-    EXPECT_GE(Gap(102, 105), 20);
+    EXPECT_GE(afterStall, 20);
 }
 
 TEST_F(TimerTest, DestroyedBeforeItStartedWhileRunningOrWhileATickWaits) {

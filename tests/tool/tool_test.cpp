@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "book/text_loader.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -35,6 +36,8 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
         {"stats", "--ini", (dir.Path() / "missing.ini").string()},
         {"stats", "--csv=yes"},
         {"stats", file},
+        {"pages", "--line-paragraphs", "yes", file}, {"convert", file},
+        {"convert", file, file},  // the book read would be lost
     };
     // clang-format on
     for (const auto& args : bad) {
@@ -46,7 +49,7 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
 
 TEST(Tool, HelpCountWrapPagesAndFormatPrintUtf8WithLfEnds) {
     EXPECT_EQ(Tool({"--help"}).status, 0);
-    for (const std::string cmd : {"count", "wrap", "pages", "book", "format", "stats"}) {
+    for (const std::string cmd : {"count", "wrap", "pages", "book", "format", "convert", "stats"}) {
         const ToolRun r = Tool({cmd, "--help"});
         EXPECT_TRUE(r.status == 0 && r.out.starts_with("Usage: lectorix-tool " + cmd)) << cmd;
     }
@@ -84,10 +87,72 @@ TEST(Tool, Utf8AndCp1251CopiesOfAStoryGiveTheSamePagesBackToPageOne) {
     const std::string story = test::DataPath("texts/chekhov_khameleon.");
     const std::string out = Tool({"pages", "--back", "100000", story + "utf8.txt"}).out;
     EXPECT_TRUE(out == Tool({"pages", "--back", "100000", story + "cp1251.txt"}).out);
-    EXPECT_NE(out.find("|  Антон Чехов ХАМЕЛЕОН |"), std::string::npos);
+    EXPECT_NE(out.find("|  Антон Чехов |\n|  ХАМЕЛЕОН |"), std::string::npos);
     // After the last page come the pages back, the last of them page 1.
     ASSERT_NE(out.find("\nback "), std::string::npos);
     EXPECT_EQ(out.rfind("\nback "), out.rfind("\nback 1 start "));
+}
+
+TEST(Tool, EveryLineOfAStoryOneParagraphALineStartsAParagraphUnlessTurnedOff) {
+    const std::string story = test::DataPath("texts/chekhov_khameleon.utf8.txt");
+    const std::string pages = Tool({"pages", story}).out;
+    EXPECT_TRUE(
+        pages.starts_with("page 1 start 0 next 444 letters 356 lines 25 empty 0\n"
+                          "|  Антон Чехов |\n|  ХАМЕЛЕОН |\n|  Через       базарную |\n"))
+        << pages.substr(0, 300);
+    // The title, the author, each line of speech: 31 lines, 31 paragraph starts.
+    size_t starts = 0;
+    for (size_t at = pages.find("\n|  "); at != std::string::npos; at = pages.find("\n|  ", at + 1))
+        starts += pages.compare(at + 4, 2, "  ") != 0;
+    EXPECT_EQ(starts, 31u);
+    EXPECT_EQ(Tool({"pages", "--line-paragraphs=on", story}).out, pages);
+    // Off, the story reads as it always did: one paragraph.
+    EXPECT_EQ(Tool({"pages", "--line-paragraphs", "off", story}).out,
+              test::DataFile("texts/chekhov_khameleon.indent_pages.txt"));
+}
+
+TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
+    test::TempDir dir;
+    const std::string fb2 = dir.Write(
+        "book.fb2",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<FictionBook><description><title-info>"
+        "<author><first-name>Антон</first-name><last-name>Чехов</last-name></author>"
+        "<book-title>Рассказы</book-title></title-info></description><body>"
+        "<section><title><p>Хамелеон</p></title><p>Через базарную площадь…</p></section>"
+        "<section><title><p>Толстый и тонкий</p></title><p>На вокзале встретились.</p>"
+        "<section><title><p>II</p></title><p>Толстый только что пообедал.</p></section>"
+        "</section></body></FictionBook>\n");
+    const std::string lxb = (dir.Path() / "book.lxb").string();
+    const ToolRun converted = Tool({"convert", fb2, lxb});
+    EXPECT_TRUE(converted.status == 0 && converted.out.empty() && converted.err.empty())
+        << converted.err;
+    const std::string bytes = ReadFileBytes(lxb);
+    EXPECT_NE(bytes.find(test::Cp("   Толстый и тонкий\r\n")), std::string::npos);
+    EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
+    // Reopened, the file is the same book with the same pages.
+    const std::string listing = Tool({"book", lxb}).out;
+    EXPECT_NE(listing.find("\nentries 3\n"), std::string::npos) << listing;
+    EXPECT_EQ(listing, Tool({"book", fb2}).out);
+    EXPECT_EQ(Tool({"pages", "--chars", "16", lxb}).out, Tool({"pages", "--chars", "16", fb2}).out);
+
+    // A book without text, a plain text, a book that lost its end and a folder to write to: one
+    // line naming the file and why, status 1, and nothing written.
+    const std::string empty = dir.Write("empty.fb2", "<FictionBook><body></body></FictionBook>");
+    const std::string text = dir.Write("story.txt", "Хамелеон\nЧерез базарную площадь.\n");
+    const std::string out = (dir.Path() / "out.lxb").string();
+    const std::string cut = dir.Write("cut.lxb", bytes.substr(0, bytes.size() - 20));
+    for (const auto& [args, says] :
+         {std::pair(std::vector<std::string>{"convert", empty, out}, empty + "\""),
+          std::pair(std::vector<std::string>{"convert", text, out}, text + "\" не книга"),
+          std::pair(std::vector<std::string>{"convert", cut, out}, cut + "\" — книга, у"),
+          std::pair(std::vector<std::string>{"convert", fb2, dir.Path().string()},
+                    dir.Path().string())}) {
+        const ToolRun r = Tool(args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(r.out.empty() && r.err.find('\n') == r.err.size() - 1) << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {

@@ -1,0 +1,103 @@
+// What the program sets up before its first window: Qt's own dialogs speak Russian and show
+// their columns, and both font names of the settings give monospaced pages of one size.
+#include "gui/app_setup.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+#include "gui/dialogs.h"
+#include "support/test_support.h"
+
+namespace lectorix {
+
+class AppSetupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        QVERIFY2(InstallQtTranslations(*QCoreApplication::instance()),
+                 "qtbase_ru.qm is missing: the setup must install qt6-translations-l10n");
+        InstallReadingFontSubstitutes();
+    }
+
+    void standardButtonsAndFileDialogsSpeakRussian() {
+        QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        QCOMPARE(box.button(QDialogButtonBox::Yes)->text().remove(QLatin1Char('&')),
+                 QStringLiteral("Да"));
+
+        test::TempDir dir;
+        const QString folder = QString::fromStdString(dir.Path().string());
+        QDir(folder).mkdir(QStringLiteral("Книги"));
+        dir.Write("Анна Каренина.txt", "Все счастливые семьи похожи друг на друга.");
+        QFileDialog dialog(nullptr, QStringLiteral("Открыть"), folder);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setViewMode(QFileDialog::Detail);
+        FitFileDialog(dialog, nullptr);
+        dialog.show();
+        auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+        QVERIFY(lookIn);
+        QVERIFY2(!lookIn->text().contains(QLatin1String("Look")), qPrintable(lookIn->text()));
+
+        auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(list);
+        QTRY_COMPARE(list->model()->rowCount(list->rootIndex()), 2);
+        QStringList kinds;
+        for (int r = 0; r < 2; ++r)
+            kinds << list->model()->index(r, 2, list->rootIndex()).data().toString();
+        QVERIFY2(kinds.contains(QStringLiteral("Папка")), qPrintable(kinds.join(", ")));
+
+        // Every column shows its texts whole and fits the view.
+        QHeaderView* header = list->header();
+        int right = 0;
+        for (int c = 0; c < header->count(); ++c) {
+            if (header->isSectionHidden(c)) continue;
+            QVERIFY2(
+                header->sectionSize(c) >=
+                    static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c),
+                qPrintable(QStringLiteral("column %1: %2 < %3")
+                               .arg(c)
+                               .arg(header->sectionSize(c))
+                               .arg(static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c))));
+            right = std::max(right, header->sectionViewportPosition(c) + header->sectionSize(c));
+        }
+        QVERIFY(right <= list->viewport()->width());
+    }
+
+    void bothFontNamesGiveMonospacedPagesOfOneSize() {
+        struct Face {
+            QString family;
+            int advance;
+            int height;
+        };
+        QList<Face> faces;
+        for (const QString& name :
+             {QStringLiteral("Courier New"), QStringLiteral("Lucida Console")}) {
+            QFont font(name, 20);
+            const QFontInfo info(font);
+            QVERIFY2(info.fixedPitch(), qPrintable(name + " -> " + info.family()));
+            if (!QFontDatabase::hasFamily(name))
+                QVERIFY2(ReadingFontFaces(name).contains(info.family()),
+                         qPrintable(name + " -> " + info.family()));
+            const QFontMetrics m(font);
+            faces.push_back({info.family(), m.horizontalAdvance(QStringLiteral("Ж")), m.height()});
+        }
+        QCOMPARE(faces[0].advance, faces[1].advance);
+        QVERIFY(std::abs(faces[0].height - faces[1].height) * 10 <= faces[0].height);
+    }
+};
+
+}  // namespace lectorix
+
+QTEST_MAIN(lectorix::AppSetupTest)
+#include "app_setup_test.moc"
