@@ -64,25 +64,6 @@ TEST(PageJumps, APageByNumberIsThePageTheKeysReach) {
     }
 }
 
-TEST(PageJumps, TheFirstPageKeyGoesToTheStartOfTheTextOrOfTheChapter) {
-    Reader plain(test::Story(60));
-    const auto first = plain.engine.Page;
-    plain.Turn(5);
-    GoToFirstPage(plain.engine);
-    EXPECT_EQ(plain.engine.Page.PageNumber, 1);
-    EXPECT_EQ(plain.engine.Page.PageStart, first.PageStart);
-    EXPECT_EQ(plain.engine.Page.TextPos, first.TextPos);
-    EXPECT_EQ(plain.engine.Text.LettersBefore, 0);
-
-    // The second page of chapter 3 (pages 7 to 9) goes back to page 7, its heading on top.
-    Reader book(Book(4));
-    book.Turn(7);
-    ASSERT_EQ(book.engine.Page.PageNumber, 8);
-    GoToFirstPage(book.engine);
-    EXPECT_EQ(book.engine.Page.PageNumber, 7);
-    EXPECT_EQ(test::Utf(book.engine.Memo.Lines.at(0)).find("Глава 3"), 3u);
-}
-
 TEST(PageJumps, EveryPageOfABookKnowsItsChapter) {
     // Read forwards, a chapter's first page starts at the line break before its heading; entered
     // from the contents, at the heading itself.
