@@ -40,7 +40,9 @@ constexpr int kPanelCollapsed = 10;
 constexpr int kHelpReading = help_context::kReading;
 
 const char* const kOpenFilter =
-    "Поддерживаемые форматы (TXT, RTF, LXB,RAR, LXZ)|*.TXT;*.RTF;*.LXB;*.RAR; *.LXZ|"
+    // The first filter is the one the dialog opens with: every kind the program reads.
+    "Поддерживаемые форматы (TXT, RTF, LXB,RAR, LXZ)|*.TXT;*.RTF;*.LXB;*.RAR; *.LXZ;"
+    "*.FB2;*.FB2.ZIP;*.EPUB;*.ZIP;*.7Z;*.TAR;*.TGZ;*.TBZ2;*.TXZ;*.GZ;*.BZ2;*.XZ|"
     "Формат скорочтения|*.LXB|Текстовый документ|*.TXT|RTF формат|*.RTF|RAR|*.RAR|"
     "Формат скорочтения нормальное сжатие|*.LXZ|"
     "Книги FB2 и EPUB|*.FB2;*.FB2.ZIP;*.EPUB|"
@@ -529,8 +531,10 @@ void TFormBook::FollowContents() {
     QTreeWidgetItem* item = contentsItems_[static_cast<size_t>(entry)];
     // Scrolled only when the chapter changes, so a user browsing the tree is left alone.
     if (TreeView1->currentItem() == item && item->isSelected()) return;
+    const bool inView = TreeView1->viewport()->rect().contains(TreeView1->visualItemRect(item));
     TreeView1->setCurrentItem(item);
-    TreeView1->scrollToItem(item);
+    // An entry that comes into view stands mid-panel, with its neighbours around it.
+    if (!inView) TreeView1->scrollToItem(item, QAbstractItemView::PositionAtCenter);
 }
 
 void TFormBook::Jump(const std::function<void()>& walk) {

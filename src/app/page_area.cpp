@@ -43,7 +43,7 @@ void PageArea::paintEvent(QPaintEvent* event) {
         const QRect box = SpeedRect();
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 0, 0, 170));
+        p.setBrush(QColor(40, 40, 40));  // opaque: the page number under it must not show through
         p.drawRoundedRect(box, 6, 6);
         p.setPen(Qt::white);
         p.setFont(SpeedFont());

@@ -169,6 +169,9 @@ void SetUpInput(QInputDialog& box, const QString& title, const QString& label,
     box.setLabelText(label);
     box.setOkButtonText(accept);
     box.setCancelButtonText(QStringLiteral("Отмена"));
+    // Wide enough for its title, which a window manager would otherwise cut short.
+    box.setMinimumWidth(box.fontMetrics().horizontalAdvance(title + QStringLiteral(" — Lectorix")) +
+                        120);
 }
 }  // namespace
 

@@ -278,6 +278,11 @@ void TFormStatistic::FillSeries(QLineSeries* series, std::string_view cp1251) {
         lastDay = xy.isEmpty() ? day : std::max(lastDay, day);
         xy.append(QPointF(static_cast<qreal>(DayTime(day).toMSecsSinceEpoch()), point.Value));
     }
+    // The line runs from day to day: today's figure comes first in the text, the diary's
+    // days after it.
+    if (plot->Dates)
+        std::stable_sort(xy.begin(), xy.end(),
+                         [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
     series->replace(xy);
     // A line of one point draws nothing: that point is marked instead.
     series->setPointsVisible(xy.size() == 1);

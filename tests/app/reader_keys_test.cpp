@@ -207,6 +207,10 @@ class ReaderKeysTest : public QObject {
         // Ctrl+O opens, Ctrl+V pastes.
         Press(form, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(script.filters.size(), 1);
+        // The filter it opens with shows books and archives too, not only the older kinds.
+        const QString first = script.filters.front().section(QStringLiteral(";;"), 0, 0);
+        for (const char* mask : {"*.fb2", "*.fb2.zip", "*.epub", "*.zip", "*.txt", "*.lxb"})
+            QVERIFY2(first.contains(QLatin1String(mask)), mask);
         QGuiApplication::clipboard()->setText(QStringLiteral("Вставленный текст."));
         Press(form, Qt::Key_V, Qt::ControlModifier);
         QVERIFY(FromCp1251(e.MemoSource.Text()).startsWith(QStringLiteral("Вставленный")));

@@ -193,6 +193,10 @@ class FormStatisticTest : public QObject {
         QCOMPARE(xy[2].x() - xy[1].x(), 5 * (xy[1].x() - xy[0].x()));
         QCOMPARE(xy[2].y(), 700.0);
         QVERIFY(DateAxis(form.Chart2)->max().toMSecsSinceEpoch() >= xy[2].x());
+        // Today's figure comes first in the text: the line still runs from day to day.
+        form.FillSeries(form.Series2, "0|08.12.2026|800|01.12.2026|900|02.12.2026|");
+        QCOMPARE(DateOf(form.Series2->at(0).x()), QDate(2026, 12, 1));
+        QCOMPARE(DateOf(form.Series2->at(2).x()), QDate(2026, 12, 8));
         // A label that is no date has no place on the axis: its point is left out.
         form.FillSeries(form.Series2, "800|01.12.2026|900|вчера|700|07.12.2026|");
         QCOMPARE(form.Series2->count(), 2);
