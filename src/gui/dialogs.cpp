@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -169,9 +170,12 @@ void SetUpInput(QInputDialog& box, const QString& title, const QString& label,
     box.setLabelText(label);
     box.setOkButtonText(accept);
     box.setCancelButtonText(QStringLiteral("Отмена"));
-    // Wide enough for its title, which a window manager would otherwise cut short.
-    box.setMinimumWidth(box.fontMetrics().horizontalAdvance(title + QStringLiteral(" — Lectorix")) +
-                        120);
+    // Wide enough for its title, which a window manager would otherwise cut short; the box
+    // sizes itself to its layout, so the width goes to the label.
+    if (auto* text = box.findChild<QLabel*>())
+        text->setMinimumWidth(
+            box.fontMetrics().horizontalAdvance(title + QStringLiteral(" — Lectorix")) * 6 / 5 +
+            120);  // a bold title, the frame's icon and buttons
 }
 }  // namespace
 
