@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStringList>
 #include <QTranslator>
 
 namespace lectorix {
@@ -23,6 +24,8 @@ bool InstallQtTranslations(QCoreApplication& app) {
     return QCoreApplication::installTranslator(translator);
 }
 
+namespace {
+// The installed faces each offered name falls back to, best first.
 QStringList ReadingFontFaces(const QString& family) {
     // Liberation Mono is drawn to Courier New's metrics; DejaVu Sans Mono has Lucida Console's
     // open shapes and the same advance (0.6 em), so both names give pages of one size.
@@ -33,6 +36,8 @@ QStringList ReadingFontFaces(const QString& family) {
         return {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono")};
     return {};
 }
+
+}  // namespace
 
 void InstallReadingFontSubstitutes() {
     for (const QString& family :

@@ -2,9 +2,6 @@
 // the faces behind the font names the settings offer.
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
 class QCoreApplication;
 
 namespace lectorix {
@@ -14,10 +11,10 @@ namespace lectorix {
 // Returns false when Qt's translations are not installed; the program then goes on in English.
 bool InstallQtTranslations(QCoreApplication& app);
 
-// The installed faces each offered font name falls back to, best first. "Courier New" and
-// "Lucida Console" come from another system; here they stand for free monospaced faces of the
-// same width per letter, so a page keeps its size whichever name is chosen.
-QStringList ReadingFontFaces(const QString& family);
+// "Courier New" and "Lucida Console", the names the settings offer, come from another system;
+// where they are not installed they stand for free monospaced faces of the same width per
+// letter and nearly the same line height, so a page keeps its size whichever name is chosen.
+// Left to fontconfig, "Lucida Console" could become a face with lines a sixth taller.
 void InstallReadingFontSubstitutes();
 
 }  // namespace lectorix

@@ -16,6 +16,7 @@
 #include <QTreeView>
 
 #include "gui/dialogs.h"
+#include "reader/page_painter.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -81,19 +82,26 @@ class AppSetupTest : public QObject {
             int height;
         };
         QList<Face> faces;
-        for (const QString& name :
-             {QStringLiteral("Courier New"), QStringLiteral("Lucida Console")}) {
-            QFont font(name, 20);
-            const QFontInfo info(font);
-            QVERIFY2(info.fixedPitch(), qPrintable(name + " -> " + info.family()));
-            if (!QFontDatabase::hasFamily(name))
-                QVERIFY2(ReadingFontFaces(name).contains(info.family()),
-                         qPrintable(name + " -> " + info.family()));
-            const QFontMetrics m(font);
-            faces.push_back({info.family(), m.horizontalAdvance(QStringLiteral("Ж")), m.height()});
+        // As the page takes them, plain and bold.
+        for (const bool bold : {false, true}) {
+            for (const QString& name :
+                 {QStringLiteral("Courier New"), QStringLiteral("Lucida Console")}) {
+                const QFont font = ReadingFont(name, 20, bold);
+                const QFontInfo info(font);
+                QVERIFY2(info.fixedPitch(), qPrintable(name + " -> " + info.family()));
+                const QFontMetrics m(font);
+                faces.push_back(
+                    {info.family(), m.horizontalAdvance(QStringLiteral("Ж")), m.height()});
+            }
         }
-        QCOMPARE(faces[0].advance, faces[1].advance);
-        QVERIFY(std::abs(faces[0].height - faces[1].height) * 10 <= faces[0].height);
+        for (qsizetype i = 1; i < faces.size(); ++i) {
+            QCOMPARE(faces[i].advance, faces[0].advance);
+            QVERIFY2(std::abs(faces[i].height - faces[0].height) * 10 <= faces[0].height,
+                     qPrintable(QStringLiteral("%1: %2 against %3 pixels a line")
+                                    .arg(faces[i].family)
+                                    .arg(faces[i].height)
+                                    .arg(faces[0].height)));
+        }
     }
 };
 
