@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -167,28 +168,36 @@ unsigned char* PutUtf8Before(unsigned char* end, char32_t cp) {
 
 }  // namespace
 
-bool Utf8ToCp1251InPlace(std::string& text) {
-    auto* p = reinterpret_cast<unsigned char*>(text.data());
-    const size_t n = text.size();
-    size_t i = SkipAscii(p, 0, n);
-    if (i >= n) return false;
-    // One pass: a CP1251 byte never takes more room than its UTF-8 sequence, so the output
-    // trails the input. Characters that became '?' are noted, so that bytes found not to be
-    // UTF-8 after all can be put back exactly as they were.
-    const auto& fromUnicode = GetTables().fromUnicode;
+namespace {
+
+// One stretch of a buffer converted in its own bytes: the input [begin, end) becomes the output
+// [begin, out). Characters that became '?' are noted, so that bytes found not to be UTF-8 after
+// all can be put back exactly as they were.
+struct InPlaceRange {
+    size_t begin = 0, end = 0, out = 0;
+    size_t changed = 0;  // the first byte past the ASCII the stretch starts with
     std::vector<std::pair<size_t, char32_t>> replaced;
-    const size_t first = i;
+};
+
+// Rebuilds the input bytes before `upTo` from the output, back to front: a CP1251 byte never
+// takes more room than its UTF-8 sequence, so the output always trails the input.
+void RestoreRange(unsigned char* p, const InPlaceRange& r, size_t upTo) {
+    unsigned char* end = p + upTo;
+    auto note = r.replaced.rbegin();
+    for (size_t j = r.out; j-- > r.changed;) {
+        char32_t c = Cp1251ToUnicode(p[j]);
+        if (note != r.replaced.rend() && note->first == j) c = (note++)->second;
+        end = PutUtf8Before(end, c);
+    }
+}
+
+// Converts one stretch; when it is not well-formed, puts its bytes back and returns false.
+bool ConvertRange(unsigned char* p, InPlaceRange& r) {
+    const auto& fromUnicode = GetTables().fromUnicode;
+    const size_t n = r.end;
+    size_t i = SkipAscii(p, r.begin, n);
+    r.changed = i;
     size_t o = i;
-    auto restore = [&] {
-        // Not UTF-8: rebuild the bytes before `i` from the output, back to front.
-        unsigned char* end = p + i;
-        auto note = replaced.rbegin();
-        for (size_t j = o; j-- > first;) {
-            char32_t c = Cp1251ToUnicode(p[j]);
-            if (note != replaced.rend() && note->first == j) c = (note++)->second;
-            end = PutUtf8Before(end, c);
-        }
-    };
     while (i < n) {
         // ASCII and two-byte sequences (Cyrillic, most of what CP1251 holds) without a branch
         // between them: Russian text changes from one to the other at every blank.
@@ -200,7 +209,7 @@ bool Utf8ToCp1251InPlace(std::string& text) {
                 const unsigned cp = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
                 unsigned char b = ascii ? static_cast<unsigned char>(b0) : fromUnicode[cp];
                 if (b == 0 && !ascii) {
-                    replaced.emplace_back(o, cp);
+                    r.replaced.emplace_back(o, cp);
                     b = '?';
                 }
                 p[o++] = b;
@@ -211,15 +220,50 @@ bool Utf8ToCp1251InPlace(std::string& text) {
         char32_t cp = 0;
         const int len = DecodeUtf8(p + i, n - i, cp);
         if (len == 0) {
-            restore();
+            r.out = o;
+            RestoreRange(p, r, i);
             return false;
         }
         const unsigned char b = cp < 0x10000 ? fromUnicode[cp] : 0;
-        if (b == 0 && cp != 0) replaced.emplace_back(o, cp);
+        if (b == 0 && cp != 0) r.replaced.emplace_back(o, cp);
         p[o++] = b == 0 && cp != 0 ? '?' : b;
         i += static_cast<size_t>(len);
     }
-    text.resize(o);
+    r.out = o;
+    return true;
+}
+
+}  // namespace
+
+bool Utf8ToCp1251InPlace(std::string& text, size_t splitAtLeast) {
+    auto* p = reinterpret_cast<unsigned char*>(text.data());
+    const size_t n = text.size();
+    const size_t first = SkipAscii(p, 0, n);
+    if (first >= n) return false;
+    // A large text is converted in two halves side by side, split at the start of a character
+    // (a byte that continues none), then the second half's output is moved up to the first's.
+    size_t mid = first + (n - first) / 2;
+    while (mid < n && (p[mid] & 0xC0) == 0x80)
+        ++mid;
+    if (n - first < splitAtLeast || mid >= n) {
+        InPlaceRange whole{first, n, first, first, {}};
+        if (!ConvertRange(p, whole)) return false;
+        text.resize(whole.out);
+        return true;
+    }
+    InPlaceRange head{first, mid, first, first, {}}, tail{mid, n, mid, mid, {}};
+    bool headDone = false;
+    std::thread helper([&] { headDone = ConvertRange(p, head); });
+    const bool tailDone = ConvertRange(p, tail);
+    helper.join();
+    if (!headDone || !tailDone) {
+        // Not UTF-8 after all: the half that was converted is put back too.
+        if (headDone) RestoreRange(p, head, head.end);
+        if (tailDone) RestoreRange(p, tail, tail.end);
+        return false;
+    }
+    std::memmove(p + head.out, p + tail.begin, tail.out - tail.begin);
+    text.resize(head.out + (tail.out - tail.begin));
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -67,8 +68,10 @@ std::string Utf8ToCp1251(std::string_view utf8);
 bool TryUtf8ToCp1251(std::string_view utf8, std::string& out);
 
 // Converts `text` to CP1251 in its own bytes when it is well-formed UTF-8 holding a byte of 0x80
-// or above, and returns true; leaves it as it is otherwise.
-bool Utf8ToCp1251InPlace(std::string& text);
+// or above, and returns true; leaves it as it is otherwise. A text of `splitAtLeast` bytes or
+// more is converted on two threads.
+inline constexpr size_t kSplitConversionAt = size_t{8} << 20;
+bool Utf8ToCp1251InPlace(std::string& text, size_t splitAtLeast = kSplitConversionAt);
 
 // Converts CP1251 to UTF-8 for printing and drawing.
 std::string Cp1251ToUtf8(std::string_view text);

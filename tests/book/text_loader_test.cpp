@@ -62,8 +62,8 @@ TEST(DecodeText, Utf8WithCyrillicBecomesCp1251AndAnythingElseStaysAsItIs) {
 }
 
 TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
-    // Mixes of one- to four-byte characters, the code page's and others; half of them end in
-    // a byte no UTF-8 holds, so the converted part must be put back byte for byte.
+    // Mixes of one- to four-byte characters, the code page's and others; then with a byte no
+    // UTF-8 holds, so the converted part must be put back byte for byte.
     const char* pieces[] = {"a", " ", "ж", "Ё", "€", "日", "😀", "?", "\xC2\xA0"};
     std::uint32_t seed = 7;
     for (int round = 0; round < 200; ++round) {
@@ -73,7 +73,17 @@ TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
             s += pieces[(seed >> 16) % std::size(pieces)];
         }
         EXPECT_EQ(DecodeText(s), Utf8ToCp1251(s)) << s;
-        s += round % 2 ? "\xC0" : "\xE0\x80";
+        // Large texts go in two halves on two threads: forced here for any length.
+        std::string halves = s;
+        Utf8ToCp1251InPlace(halves, 1);
+        EXPECT_EQ(halves, Utf8ToCp1251(s)) << s;
+        const std::string bad = round % 2 ? "\xC0" : "\xE0\x80";
+        for (const std::string& broken : {s + bad, bad + s}) {  // in the second half, the first
+            halves = broken;
+            EXPECT_FALSE(Utf8ToCp1251InPlace(halves, 1));
+            EXPECT_EQ(halves, broken);
+        }
+        s += bad;
         EXPECT_EQ(DecodeText(s), s);
     }
 }
