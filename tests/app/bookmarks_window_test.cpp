@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QTest>
-#include <cstdio>
 #include <filesystem>
 #include <tuple>
 
@@ -37,13 +36,6 @@ std::string NovelBook() {
     std::string book = BuildBookStructure(raw, header);
     ComputeBookLineCounts(book);
     return book;
-}
-
-void Zip(const std::string& path, const std::string& name, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    const std::string zip = test::Zip({{name, bytes}});
-    std::fwrite(zip.data(), 1, zip.size(), f);
-    std::fclose(f);
 }
 
 // Everything a bookmark promises to bring back.
@@ -135,8 +127,10 @@ class BookmarksWindowTest : public QObject {
         test::CaughtWarnings warnings;
         TFormBook form;
         ConnectBookmarks(form, settings);
-        const std::string zip = (dir_.Path() / "story.zip").string();
-        Zip(zip, "story.txt", "Хамелеон\nЧерез базарную площадь идет полицейский надзиратель.\n");
+        const std::string zip = dir_.Write(
+            "story.zip",
+            test::Zip({{"story.txt",
+                        "Хамелеон\nЧерез базарную площадь идет полицейский надзиратель.\n"}}));
         QVERIFY(form.LoadOpenedFile(QString::fromStdString(zip)));
         QCOMPARE(FromCp1251(form.Engine().MemoSource.Text()).left(8), QStringLiteral("Хамелеон"));
         const std::string text = form.Engine().MemoSource.Text();

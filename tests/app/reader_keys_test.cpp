@@ -226,31 +226,34 @@ class ReaderKeysTest : public QObject {
     void findingAndGoingToAPageOfTheNovel() {
         test::ScriptedDialogs script;
         test::CaughtWarnings warnings;
-        TFormBook form, keys;
+        TFormBook form;
         ShowActive(form);
-        const std::string novel = Novel();
-        form.OpenText(novel);
-        keys.OpenText(novel);
+        form.OpenText(Novel());
         ReadingEngine& e = form.Engine();
-        // The letter counts' captions come first, so they cannot cover the status lines.
-        QTRY_VERIFY(e.Page.TotalLetters >= 0 && keys.Engine().Page.TotalLetters >= 0);
-        // Page 300 as the page key reaches it, and a phrase from its middle.
-        for (int i = 1; i < 300; ++i)
-            keys.ActionPageNext->trigger();
-        const ReadingEngine& k = keys.Engine();
-        const long long middle = (k.Page.PageStart + k.Page.TextPos) / 2;
-        const std::string& text = k.MemoSource.Text();
-        const size_t from = text.find(' ', static_cast<size_t>(middle)) + 1;
-        const QString phrase = FromCp1251(text.substr(from, 30)).simplified().section(' ', 0, 2);
+        // The letter count's caption comes first, so it cannot cover the status lines.
+        QTRY_VERIFY(e.Page.TotalLetters >= 0);
+        // Pages 100 and 300 as the page key reaches them, and a phrase from the middle of 300.
+        std::vector<std::string> page100;
+        for (int i = 1; i < 300; ++i) {
+            if (i == 100) page100 = e.Memo.Lines;
+            form.ActionPageNext->trigger();
+        }
+        const auto booked = [&] {
+            return std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Text.LettersBefore,
+                                   form.windowTitle());
+        };
+        const auto page300 = booked();
+        const size_t from = e.MemoSource.Text().find(
+            ' ', static_cast<size_t>(e.Page.PageStart + e.Page.TextPos) / 2);
+        const QString phrase =
+            FromCp1251(e.MemoSource.Text().substr(from + 1, 30)).simplified().section(' ', 0, 2);
+        Press(form, Qt::Key_Home);
 
         // Ctrl+F, in capitals: the page that holds it, booked as the keys book it.
         script.inputs = {phrase.toUpper()};
         Press(form, Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(script.prompts.value(0), QStringLiteral("Поиск: Найти текст (от этой страницы):"));
-        QCOMPARE(e.Page.PageNumber, 300);
-        QCOMPARE(e.Page.PageStart, k.Page.PageStart);
-        QCOMPARE(e.Text.LettersBefore, k.Text.LettersBefore);
-        QCOMPARE(form.windowTitle(), keys.windowTitle());
+        QCOMPARE(booked(), page300);
         QVERIFY(warnings.told.isEmpty());
         // A text that does not occur again: a message, and the page stays.
         script.inputs = {QStringLiteral("Такого слова в романе нет")};
@@ -260,13 +263,11 @@ class ReaderKeysTest : public QObject {
         QCOMPARE(e.Page.PageNumber, 300);
 
         // Ctrl+G to page 100, back from 300.
-        for (int i = 300; i > 100; --i)
-            keys.ActionPageBack->trigger();
         script.inputs = {QStringLiteral("100")};
         Press(form, Qt::Key_G, Qt::ControlModifier);
         QCOMPARE(script.prompts.last(), QStringLiteral("Переход к странице: Номер страницы:"));
         QCOMPARE(e.Page.PageNumber, 100);
-        QCOMPARE(e.Memo.Lines, k.Memo.Lines);
+        QCOMPARE(e.Memo.Lines, page100);
     }
 
     void fullScreenAndBackKeepsThePage() {

@@ -28,8 +28,6 @@ constexpr DiaryDate kToday{7, 12, 2026};
 class ReadingStatisticsTest : public QObject {
     Q_OBJECT
 
-    static std::string Story(int paragraphs) { return test::Story(paragraphs); }
-
     // The main window on a store of the test's own, reading a short text fast on fake time.
     struct Program {
         test::TempDir dir;
@@ -44,7 +42,7 @@ class ReadingStatisticsTest : public QObject {
             ConnectReadingStatistics(*form, settings, [] { return kToday; });
             form->show();
             QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-            form->OpenText(Story(6));  // two short pages
+            form->OpenText(test::Story(6));  // two short pages
             ReadingEngine& e = form->Engine();
             e.Settings.SpeedCpm = 600000;
             e.Settings.PageStartDelayMs = 0;
@@ -105,7 +103,7 @@ class ReadingStatisticsTest : public QObject {
         Program p;
         ReadingEngine& e = p.form->Engine();
         e.Settings.SpeedCpm = 1500;
-        p.form->OpenText(Story(60));
+        p.form->OpenText(test::Story(60));
         QTRY_VERIFY(e.Page.TotalLetters > 0);
         p.form->ActionRun->trigger();
         QVERIFY(p.ticks.TickUntil([&] { return e.Session.SessionPages >= 3; }));
@@ -131,7 +129,7 @@ class ReadingStatisticsTest : public QObject {
             Program p;
             ReadingEngine& e = p.form->Engine();
             // Pages of a second or so, and many of them: the signal comes mid-reading.
-            p.form->OpenText(Story(60));
+            p.form->OpenText(test::Story(60));
             e.Settings.SpeedCpm = 20000;
             e.Engine.SpeedChangedByUser = true;
             e.RecomputeInterval();

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <sstream>
 #include <tuple>
 
 #include "book/book_trailer.h"
@@ -57,16 +58,12 @@ std::string SampleMarkdown() {
 }
 
 // The expected contents: the title first, then every heading of the markdown with its level.
-std::vector<std::pair<std::string, int>> SampleContents() {
+std::vector<std::pair<std::string, int>> SampleContents(const std::string& markdown) {
     std::vector<std::pair<std::string, int>> out = {{"Евгений Онегин", 1}};
-    for (int part = 1; part <= 3; ++part) {
-        out.emplace_back("Часть " + std::to_string(part), 1);
-        for (int ch = 1; ch <= 2; ++ch) {
-            out.emplace_back("Глава " + std::to_string(part) + "." + std::to_string(ch), 2);
-            for (int s = 1; s <= 2; ++s)
-                out.emplace_back("Раздел " + std::to_string(s), 3);
-        }
-    }
+    std::istringstream lines(markdown);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with('#'))
+            out.emplace_back(line.substr(line.find(' ') + 1), static_cast<int>(line.find(' ')));
     return out;
 }
 
@@ -113,7 +110,7 @@ void CheckPages(std::string text, int chars, int lines) {
 TEST(ConvertedBooks, PandocsFb2AndEpubGiveTheContentsTheHeaderAndThePages) {
     const test::TempDir dir;
     const std::string md = SampleMarkdown();
-    const auto expected = SampleContents();
+    const auto expected = SampleContents(md);
     for (const std::string format : {"fb2", "epub2", "epub3"}) {
         SCOPED_TRACE(format);
         const std::string bytes = Pandoc(dir, md, format);
@@ -131,10 +128,10 @@ TEST(ConvertedBooks, PandocsFb2AndEpubGiveTheContentsTheHeaderAndThePages) {
             got.emplace_back(test::Utf(n.Text), n.Level);
         EXPECT_EQ(got, expected);
         EXPECT_EQ(book.ContentsEntries[0].Pos, 0);
-        EXPECT_EQ(test::Utf(book.Header.BookTitle), "Евгений Онегин");
-        EXPECT_EQ(test::Utf(book.Header.BookAuthor), "Александр Пушкин");
-        EXPECT_EQ(test::Utf(book.Header.BookAuthorFirstName), "Александр");
-        EXPECT_EQ(test::Utf(book.Header.BookAuthorLastName), "Пушкин");
+        const BookHeader& h = book.Header;
+        EXPECT_EQ(test::Utf(h.BookTitle + "|" + h.BookAuthor + "|" + h.BookAuthorFirstName + "|" +
+                            h.BookAuthorLastName),
+                  "Евгений Онегин|Александр Пушкин|Александр|Пушкин");
         // Headings stand on lines of their own with three blanks; nothing else has them.
         for (int i = 1; i < book.ContentsCount; ++i)
             EXPECT_EQ(copy.substr(static_cast<size_t>(book.ContentsEntries[i].Pos),
@@ -143,6 +140,13 @@ TEST(ConvertedBooks, PandocsFb2AndEpubGiveTheContentsTheHeaderAndThePages) {
         for (const int chars : {16, 22, 40, 80})
             CheckPages(text, chars, 25);
     }
+}
+
+// Every field of a book's header, in UTF-8, after one another.
+std::string HeaderFields(const BookHeader& h) {
+    return test::Utf(h.BookTitle + "/" + h.BookAuthor + "/" + h.BookAuthorFirstName + "/" +
+                     h.BookAuthorLastName + "/" + h.BookGenre + "/" + h.BookSubgenre + "/" +
+                     h.BookId + "/" + h.BookCopyright + "/" + h.BookSource);
 }
 
 // A hand-made book in windows-1251 with everything that is not text.
@@ -204,14 +208,9 @@ TEST(ConvertedBooks, AHandMadeFb2KeepsItsTextAndLeavesTheRest) {
         {"Глава 1", 2, at("Глава 1")},
         {"Примечания", 1, at("Примечания")}};
     EXPECT_EQ(entries, want);
-    const BookHeader& h = book.Header;
-    EXPECT_EQ(test::Utf(h.BookAuthor), "Лев Николаевич Толстой");
-    EXPECT_EQ(test::Utf(h.BookAuthorFirstName + "/" + h.BookAuthorLastName), "Лев/Толстой");
-    EXPECT_EQ(test::Utf(h.BookTitle), "Проба | пера");
-    EXPECT_EQ(h.BookGenre + "/" + h.BookSubgenre, "prose_classic/prose_rus");
-    EXPECT_EQ(h.BookId, "ID-42");
-    EXPECT_EQ(test::Utf(h.BookCopyright), "Издательство");
-    EXPECT_EQ(h.BookSource, "http://example.org/book");
+    EXPECT_EQ(HeaderFields(book.Header),
+              "Проба | пера/Лев Николаевич Толстой/Лев/Толстой/prose_classic/prose_rus/ID-42/"
+              "Издательство/http://example.org/book");
     for (const int chars : {16, 40})
         CheckPages(Fb2ToBook(HandMadeFb2()), chars, 4);
 }
@@ -307,19 +306,14 @@ TEST(ConvertedBooks, EpubWithoutNavigationTakesItsHeadingsAndForgivesBrokenXhtml
               "   Часть\xC2\xA0"
               "1\r\n  Один\r\n  два\r\n  Три\r\n   Глава\r\n  пункт\r\n"
               "  строка 1\r\n  строка 2\r\n  Мелкий\r\n   Раздел\r\n  а б");
-    std::vector<std::pair<std::string, int>> entries;
+    std::string entries;
     for (const ContentsNode& n : book.Nodes)
-        entries.emplace_back(test::Utf(n.Text), n.Level);
-    EXPECT_EQ(entries, (std::vector<std::pair<std::string, int>>{{"Часть\xC2\xA0"
-                                                                  "1",
-                                                                  1},
-                                                                 {"Глава", 2},
-                                                                 {"Раздел", 3}}));
-    const BookHeader& h = book.Header;
-    EXPECT_EQ(test::Utf(h.BookTitle + "|" + h.BookAuthor + "|" + h.BookAuthorFirstName + "|" +
-                        h.BookAuthorLastName + "|" + h.BookGenre + "|" + h.BookSubgenre + "|" +
-                        h.BookId + "|" + h.BookCopyright + "|" + h.BookSource),
-              "Книга|Лев Толстой|Лев|Толстой|Роман|Классика|urn:1|Общественное достояние|Изд");
+        entries += test::Utf(n.Text) + "/" + std::to_string(n.Level) + " ";
+    EXPECT_EQ(entries,
+              "Часть\xC2\xA0"
+              "1/1 Глава/2 Раздел/3 ");
+    EXPECT_EQ(HeaderFields(book.Header),
+              "Книга/Лев Толстой/Лев/Толстой/Роман/Классика/urn:1/Общественное достояние/Изд");
 }
 
 TEST(ConvertedBooks, BrokenEpubGivesWhatCouldBeReadOrAMessage) {

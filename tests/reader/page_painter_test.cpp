@@ -191,6 +191,7 @@ class PagePainterTest : public QObject {
                       ToCp1251(QStringLiteral("  Текст абзаца")),
                       ToCp1251(QStringLiteral("дальше"))};
         page.BookMode = true;
+        s.ShowCenterLine = false;  // the shutter image's own
         PagePainter p = Prepared();
         const QImage& t = p.TextImage();
         QVERIFY(Count(t, LineCells(p, 0, 0, 22), Reddish) > 10);
@@ -211,17 +212,9 @@ class PagePainterTest : public QObject {
         QVERIFY(Count(t, number, Reddish) > 5);
         QCOMPARE(Count(t, number.translated(-3 * p.CharWidth, 0), Reddish), 0);
         QCOMPARE(Count(t, number.translated(3 * p.CharWidth, 0), Reddish), 0);
-    }
 
-    void titleLinesKeepTheirShapeUnderTheShutters() {
-        // A justified heading: the shutter image drew it as it stands, so the heading changed
+        // Under the shutters the justified heading used to be drawn as it stands, so it changed
         // its letters' places and its colour whenever a shutter edge passed over it.
-        memo.Lines = {ToCp1251(QStringLiteral("   Глава   первая")),
-                      ToCp1251(QStringLiteral("  Текст абзаца")),
-                      ToCp1251(QStringLiteral("дальше"))};
-        page.BookMode = true;
-        s.ShowCenterLine = false;  // the shutter image's own
-        PagePainter p = Prepared();
         const auto inked = [&](const QImage& image, const QColor& ground, int line) {
             QString cells;
             for (int column = 0; column < s.CharsPerLine; ++column)
@@ -233,12 +226,12 @@ class PagePainterTest : public QObject {
         };
         for (int line = 0; line < 3; ++line)
             QCOMPARE(inked(p.ShutterImage(), PageColors::Shutter, line),
-                     inked(p.TextImage(), PageColors::Page, line));
+                     inked(t, PageColors::Page, line));
         // Dimmed like the rest of the text, but still in the title's own colour.
-        const QRect heading = LineCells(p, 0, 0, 22);
         const auto is = [](const QColor& colour) {
             return [colour](QColor c) { return c == colour; };
         };
+        const QRect heading = LineCells(p, 0, 0, 22);
         QVERIFY(Count(p.ShutterImage(), heading, is(PageColors::ShutterTitle)) > 10);
         QCOMPARE(Count(p.ShutterImage(), heading, is(PageColors::ShutterText)), 0);
         QVERIFY(Count(p.ShutterImage(), LineCells(p, 2, 0, 6), is(PageColors::ShutterText)) > 10);
