@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,7 +21,8 @@ namespace lectorix {
 bool IsBinaryData(std::string_view bytes) {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return false;
     if (std::memchr(bytes.data(), 0, bytes.size())) return true;
-    // A table and four independent sums: a large text costs a fraction of its decoding here.
+    // Control bytes are rare in a text: eight bytes at a time are tested for any byte below
+    // 0x20 or equal to 0x7F, and only those eight are then counted one by one.
     static constexpr auto kControl = [] {
         std::array<unsigned char, 256> t{};
         for (int c = 0; c < 0x20; ++c)
@@ -28,15 +30,21 @@ bool IsBinaryData(std::string_view bytes) {
         t[0x7F] = 1;
         return t;
     }();
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
     size_t sums[4] = {};
     size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        sums[0] += kControl[p[i]];
-        sums[1] += kControl[p[i + 1]];
-        sums[2] += kControl[p[i + 2]];
-        sums[3] += kControl[p[i + 3]];
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const std::uint64_t del = w ^ (kOnes * 0x7F);
+        if ((((w - kOnes * 0x20) & ~w) | ((del - kOnes) & ~del)) & kHigh) {
+            sums[0] += kControl[p[i]] + kControl[p[i + 4]];
+            sums[1] += kControl[p[i + 1]] + kControl[p[i + 5]];
+            sums[2] += kControl[p[i + 2]] + kControl[p[i + 6]];
+            sums[3] += kControl[p[i + 3]] + kControl[p[i + 7]];
+        }
     }
     for (; i < n; ++i)
         sums[0] += kControl[p[i]];

@@ -137,6 +137,16 @@ TEST(LoadTextFile, BinaryFilesAreRefusedAsNoTextAndTextsWithControlsAreNot) {
             EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
         }
     }
+    // The limit is one control byte in ten, wherever they fall among the eight bytes tested at
+    // once.
+    for (int shift = 0; shift < 8; ++shift) {
+        std::string s(200, 'a');
+        for (int k = 0; k < 20; ++k)
+            s[static_cast<size_t>(shift + 9 * k)] = k % 2 ? '\x7F' : '\x01';
+        EXPECT_FALSE(IsBinaryData(s)) << shift;
+        s[199 - static_cast<size_t>(shift)] = '\x1F';
+        EXPECT_TRUE(IsBinaryData(s)) << shift;
+    }
     if (std::filesystem::exists("/bin/ls")) {
         EXPECT_THROW(LoadTextFile("/bin/ls"), NotTextError);
     }
