@@ -578,9 +578,22 @@ void TFormBook::ActionFindExecute() {
     findText_ = *text;
     bool found = false;
     Jump([&] { found = finder_.FindNext(engine_, ToCp1251(text->simplified())); });
-    if (!found)
+    if (!found) {
         ShowWarning(this,
                     QStringLiteral("Текст «%1» дальше не встречается.").arg(text->simplified()));
+        return;
+    }
+    ShowFound(painter_.MatchRects(engine_.Memo, engine_.Page.BookMode, finder_.Needle(),
+                                  finder_.MatchOnPage(engine_)));
+}
+
+void TFormBook::ShowFound(std::vector<QRect> rects) {
+    const QPoint origin = area_->PageOrigin();
+    for (const QRect& r : found_)
+        area_->update(r.adjusted(-2, -2, 2, 2).translated(origin));
+    found_ = std::move(rects);
+    for (const QRect& r : found_)
+        area_->update(r.adjusted(-2, -2, 2, 2).translated(origin));
 }
 
 void TFormBook::ActionFullScreenExecute() {
@@ -847,12 +860,14 @@ void TFormBook::SetActionChecked(ReaderAction action, bool checked) {
 
 void TFormBook::PreparePageLines() {
     if (paintHeld_) return;
+    if (!found_.empty()) ShowFound({});  // a new page, or the page laid out again
     painter_.PreparePageLines(engine_.Memo, engine_.Page, engine_.Settings);
     FollowContents();
 }
 
 void TFormBook::PaintPage(bool full) {
     if (paintHeld_) return;
+    if (!found_.empty() && engine_.Engine.IsRunning && !engine_.Engine.IsPaused) ShowFound({});
     const auto changed = painter_.Compose(full, engine_.Engine, engine_.Settings);
     const QPoint origin = area_->PageOrigin();
     for (const QRect& r : changed)

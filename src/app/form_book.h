@@ -93,6 +93,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     // The speed set last, as the page shows it for two seconds after a change ("1500 зн/мин");
     // empty when it is not shown.
     QString SpeedShown() const;
+    // Where the text found last stands on the page (page coordinates), while that page is on
+    // screen and nothing moves; empty otherwise.
+    const std::vector<QRect>& FoundShown() const { return found_; }
     // Closes as "Выход" does but asks nothing: the session is ending (a termination signal).
     void CloseWithoutQuestion();
 
@@ -172,6 +175,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     bool TreeView1Key(QKeyEvent* event);
     bool IsReaderKey(const QKeyEvent* event) const;
     // Runs a walk over many pages painting only the page it ends on.
+    // Marks where the text found stands on the page; nothing given clears the mark.
+    void ShowFound(std::vector<QRect> rects);
     void Jump(const std::function<void()>& walk);
     void ShowSpeed();
     void UpdateSpeedHints();
@@ -191,6 +196,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     std::vector<QTreeWidgetItem*> contentsItems_;       // item i shows contents entry i
     TextFinder finder_;
     QString findText_;
+    std::vector<QRect> found_;
     bool paintHeld_ = false;
     QString heldCaption_;
     bool maximizedBeforeFullScreen_ = false;

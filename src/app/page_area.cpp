@@ -38,6 +38,16 @@ void PageArea::paintEvent(QPaintEvent* event) {
         }
         painter.DrawComposed(p, origin, r.translated(-origin));
     }
+    // The text found: tinted as a marker pen would (black letters stay black) and framed.
+    for (const QRect& r : form_.FoundShown()) {
+        const QRect at = r.translated(origin);
+        p.setCompositionMode(QPainter::CompositionMode_Multiply);
+        p.fillRect(at, QColor(255, 236, 120));
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setPen(QPen(PageColors::Title, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(at.adjusted(-1, -1, 0, 0));
+    }
     const QString speed = form_.SpeedShown();
     if (!speed.isEmpty()) {
         const QRect box = SpeedRect();

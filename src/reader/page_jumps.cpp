@@ -125,4 +125,14 @@ bool TextFinder::FindNext(ReadingEngine& engine, std::string_view needle) {
     return true;
 }
 
+int TextFinder::MatchOnPage(const ReadingEngine& engine) const {
+    const PageState& p = engine.Page;
+    if (match_ < p.PageStart || match_ >= p.TextPos) return -1;
+    int before = 0;
+    for (long long at = FindText(engine.MemoSource.Text(), needle_, p.PageStart);
+         at >= 0 && at < match_; at = FindText(engine.MemoSource.Text(), needle_, at + 1))
+        ++before;
+    return before;
+}
+
 }  // namespace lectorix

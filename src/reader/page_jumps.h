@@ -39,6 +39,11 @@ class TextFinder {
     bool FindNext(ReadingEngine& engine, std::string_view needle);
     // Where the last match starts in the text; -1 before any.
     long long Match() const { return match_; }
+    // The text last found, in CP1251.
+    const std::string& Needle() const { return needle_; }
+    // Which match on the page on screen the last one is (0 for the first match from the page's
+    // start), or -1 when it is not on that page.
+    int MatchOnPage(const ReadingEngine& engine) const;
 
   private:
     std::string needle_;

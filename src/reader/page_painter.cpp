@@ -8,13 +8,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "book/text_search.h"
 #include "gui/text_codec.h"
 
 namespace lectorix {
 namespace {
 
 // The line as drawn: a title line has its runs of blanks collapsed, except its opening indent.
-QString TitleLine(const std::string& line) {
+// A title line as it is shown: runs of blanks inside it closed up to one.
+std::string CollapsedTitle(const std::string& line) {
     std::string out;
     size_t i = 0;
     if (line.starts_with("   ")) {
@@ -33,7 +35,11 @@ QString TitleLine(const std::string& line) {
         inRun = false;
         out.push_back(line[i]);
     }
-    return FromCp1251(out);
+    return out;
+}
+
+QString TitleLine(const std::string& line) {
+    return FromCp1251(CollapsedTitle(line));
 }
 
 // Walks the page's lines the way the page marks them: a line of exactly two leading blanks
@@ -170,6 +176,19 @@ void PagePainter::DrawLines(QImage& image, const QColor& color, const QColor& ti
             }
         }
     });
+}
+
+std::vector<QRect> PagePainter::MatchRects(const PageMemo& memo, bool bookMode,
+                                           std::string_view needle, int occurrence) const {
+    std::vector<std::string> shown;
+    ForEachLine(memo, bookMode, [&](int, const std::string& line, bool title, bool) {
+        shown.push_back(title ? CollapsedTitle(line) : line);
+    });
+    std::vector<QRect> rects;
+    for (const LineSpan& span : MatchOnLines(shown, needle, occurrence))
+        rects.emplace_back(LeftMargin + span.Column * CharWidth, TopMargin + span.Line * LineHeight,
+                           span.Length * CharWidth, LineHeight);
+    return rects;
 }
 
 void PagePainter::DrawHiddenLetters(QImage& image, const PageMemo& memo, const PageState& page,

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <string_view>
 #include <vector>
 
 #include "book/page_builder.h"
@@ -67,6 +68,11 @@ class PagePainter {
     const QImage& Composed() const { return compose_; }
     // Draws the part `pageRect` of the composed page with the page's corner at `origin`.
     void DrawComposed(QPainter& painter, QPoint origin, const QRect& pageRect) const;
+
+    // Where a found text stands on the page: a rectangle for each line it covers, empty when the
+    // page does not show match number `occurrence` of `needle` (CP1251).
+    std::vector<QRect> MatchRects(const PageMemo& memo, bool bookMode, std::string_view needle,
+                                  int occurrence) const;
 
     const QImage& TextImage() const { return text_; }
     const QImage& HiddenImage() const { return hidden_; }

@@ -172,7 +172,15 @@ std::string HeaderValue(const std::string& value) {
     return IsValidUtf8(value) ? Utf8ToCp1251(value) : value;
 }
 
+// Writing over the file read would lose it: the text or the book it came from.
+void RefuseWritingOverInput(const ParsedArgs& a) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a.Files[0], a.Files[1], error))
+        throw UsageError{"IN and OUT are the same file: '" + a.Files[1] + "'"};
+}
+
 int Format(const ParsedArgs& a, std::ostream& /*out*/) {
+    RefuseWritingOverInput(a);
     BookHeader h;
     for (const HeaderField& f : kHeaderFields)
         h.*f.Value = HeaderValue(a.Text(f.Option));
@@ -190,11 +198,8 @@ FileFailure OneLineFailure(std::string message) {
 }
 
 int Convert(const ParsedArgs& a, std::ostream& /*out*/) {
+    RefuseWritingOverInput(a);
     const std::string& in = a.Files[0];
-    std::error_code error;
-    // Writing over the book read would lose it.
-    if (std::filesystem::equivalent(in, a.Files[1], error))
-        throw UsageError{"IN and OUT are the same file: '" + a.Files[1] + "'"};
     std::string book;
     try {
         book = LoadDocument(in);

@@ -255,6 +255,21 @@ class ReaderKeysTest : public QObject {
         QCOMPARE(script.prompts.value(0), QStringLiteral("Поиск: Найти текст (от этой страницы):"));
         QCOMPARE(booked(), page300);
         QVERIFY(warnings.told.isEmpty());
+        // The phrase is marked where the page shows it, until the page changes.
+        const PagePainter& painter = form.Painter();
+        QString marked;
+        for (const QRect& r : form.FoundShown()) {
+            QCOMPARE(r.height(), painter.LineHeight);
+            const auto line = static_cast<size_t>((r.y() - painter.TopMargin) / painter.LineHeight);
+            marked += FromCp1251(e.Memo.Lines.at(line))
+                          .mid((r.x() - painter.LeftMargin) / painter.CharWidth,
+                               r.width() / painter.CharWidth) +
+                      ' ';
+        }
+        QCOMPARE(marked.simplified().toUpper(), phrase.toUpper());
+        Press(form, Qt::Key_Right);
+        QVERIFY(form.FoundShown().empty());
+        Press(form, Qt::Key_Left);
         // A text that does not occur again: a message, and the page stays.
         script.inputs = {QStringLiteral("Такого слова в романе нет")};
         Press(form, Qt::Key_F, Qt::ControlModifier);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -25,6 +28,22 @@ TEST(FindText, IgnoresLetterCaseAndTheWidthOfWhiteSpace) {
     EXPECT_EQ(FindText(text, " \r\n", 0), -1);
     EXPECT_EQ(FindText(text, Cp("ёлка"), 100), -1);
     EXPECT_EQ(FindText(text, Cp("ёлка"), -5), -1);
+}
+
+TEST(FindText, MatchOnLinesGivesTheColumnsOfEachLineTheMatchCovers) {
+    // Justified lines: blanks stretched, one at each line's end.
+    const std::vector<std::string> lines = {Cp("  Ёлка   и    ель "), Cp("и  сосна,   ёлка "),
+                                            Cp("и   ель. ")};
+    EXPECT_EQ(FindTextMatch(lines[0], Cp("ёлка и"), 0).End, 10);
+    EXPECT_EQ(MatchOnLines(lines, Cp("ёлка"), 0), (std::vector<LineSpan>{{0, 2, 4}}));
+    EXPECT_EQ(MatchOnLines(lines, Cp("ЁЛКА"), 1), (std::vector<LineSpan>{{1, 12, 4}}));
+    // Across a line end: a span on each line, the blanks between them on neither.
+    EXPECT_EQ(MatchOnLines(lines, Cp("ёлка и ель"), 1),
+              (std::vector<LineSpan>{{1, 12, 4}, {2, 0, 7}}));
+    EXPECT_EQ(MatchOnLines(lines, Cp("ель и сосна"), 0),
+              (std::vector<LineSpan>{{0, 14, 3}, {1, 0, 8}}));
+    EXPECT_TRUE(MatchOnLines(lines, Cp("ёлка"), 2).empty());
+    EXPECT_TRUE(MatchOnLines({}, Cp("ёлка"), 0).empty());
 }
 
 }  // namespace

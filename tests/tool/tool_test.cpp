@@ -35,7 +35,7 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
         {"count", dir.Path().string()}, {"format", "--titel", "x", file, file + ".lxb"},
         {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"stats", file},
         {"pages", "--line-paragraphs", "yes", file}, {"convert", file},
-        {"convert", file, file},  // the book read would be lost
+        {"convert", file, file}, {"format", file, file},  // the file read would be lost
     };
     // clang-format on
     for (const auto& args : bad) {
