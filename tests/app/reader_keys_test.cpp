@@ -15,7 +15,6 @@
 #include "app/form_book.h"
 #include "book/chapter_cursor.h"
 #include "book/text_loader.h"
-#include "formatter/book_writer.h"
 #include "gui/text_codec.h"
 #include "support/hand_ticks.h"
 #include "support/scripted_dialogs.h"
@@ -24,16 +23,6 @@
 
 namespace lectorix {
 namespace {
-
-// A book of `chapters` chapters of three pages each at the default layout.
-std::string Book(int chapters) {
-    std::string raw;
-    for (int c = 1; c <= chapters; ++c)
-        raw += "\r\n" + test::Cp("Глава ") + std::to_string(c) + "\r\n" + test::Story(12);
-    std::string book = BuildBookStructure(raw, BookHeader{});
-    ComputeBookLineCounts(book);
-    return book;
-}
 
 // The novel when the shared texts are there, else a long text of the same kind.
 std::string Novel() {
@@ -117,7 +106,7 @@ class ReaderKeysTest : public QObject {
         TFormBook form(nullptr, {}, clock);
         test::HandTicks ticks(form, clock);
         ShowActive(form);
-        form.OpenText(Book(60));
+        form.OpenText(test::StoryBook(60));
         ReadingEngine& e = form.Engine();
         QTreeWidget* tree = form.TreeView1;
         const auto current = [tree] { return tree->currentItem()->data(0, Qt::UserRole).toInt(); };

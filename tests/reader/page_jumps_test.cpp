@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "book/chapter_cursor.h"
-#include "formatter/book_writer.h"
 #include "reader/reading_engine.h"
 #include "support/fake_clock.h"
 #include "support/recording_view.h"
@@ -17,15 +16,6 @@ namespace {
 using test::Cp;
 
 // Chapters of three pages at the default layout.
-std::string Book(int chapters) {
-    std::string raw;
-    for (int c = 1; c <= chapters; ++c)
-        raw += "\r\n" + Cp("Глава ") + std::to_string(c) + "\r\n" + test::Story(12);
-    std::string book = BuildBookStructure(raw, BookHeader{});
-    ComputeBookLineCounts(book);
-    return book;
-}
-
 struct Reader {
     test::RecordingView view;
     test::FakeClock clock;
@@ -44,7 +34,8 @@ struct Reader {
 };
 
 TEST(PageJumps, APageByNumberIsThePageTheKeysReach) {
-    for (const auto& [text, book] : {std::pair{test::Story(120), false}, {Book(8), true}}) {
+    for (const auto& [text, book] :
+         {std::pair{test::Story(120), false}, {test::StoryBook(8), true}}) {
         SCOPED_TRACE(book ? "book" : "plain text");
         Reader keys(text), jumps(text);
         keys.Turn(15);
@@ -65,7 +56,7 @@ TEST(PageJumps, APageByNumberIsThePageTheKeysReach) {
 TEST(PageJumps, EveryPageOfABookKnowsItsChapter) {
     // Read forwards, a chapter's first page starts at the line break before its heading; entered
     // from the contents, at the heading itself.
-    Reader r(Book(5));
+    Reader r(test::StoryBook(5));
     const BookContents& book = r.engine.Book;
     for (int page = 1; page <= r.engine.Text.TotalPages; ++page) {
         const int entry = ContentsEntryAt(book, r.engine.Page.PageStart);
@@ -119,12 +110,12 @@ TEST(PageJumps, FindingGoesOnFromThePageOnScreen) {
 }
 
 TEST(PageJumps, FindingInABookEntersTheChapterThatHoldsTheText) {
-    Reader r(Book(6));
+    Reader r(test::StoryBook(6));
     TextFinder finder;
     ASSERT_TRUE(finder.FindNext(r.engine, Cp("глава 5")));
     EXPECT_EQ(r.engine.Page.PageNumber, 13);
     EXPECT_EQ(ContentsEntryAt(r.engine.Book, r.engine.Page.PageStart), 4);
-    Reader keys(Book(6));
+    Reader keys(test::StoryBook(6));
     keys.Turn(12);
     EXPECT_EQ(r.State(), keys.State());
 }

@@ -12,6 +12,7 @@
 
 #include "book/cp1251.h"
 #include "book/text_loader.h"
+#include "formatter/book_writer.h"
 
 namespace lectorix::test {
 
@@ -83,6 +84,15 @@ std::string Story(int paragraphs) {
     for (int i = 0; i < paragraphs; ++i)
         text += paragraph;
     return text;
+}
+
+std::string StoryBook(int chapters) {
+    std::string raw;
+    for (int c = 1; c <= chapters; ++c)
+        raw += "\r\n" + Cp("Глава ") + std::to_string(c) + "\r\n" + Story(12);
+    std::string book = BuildBookStructure(raw, BookHeader{});
+    ComputeBookLineCounts(book);
+    return book;
 }
 
 std::string Archive(const std::vector<std::pair<std::string, std::string>>& files,

@@ -54,4 +54,8 @@ std::string Recode(const std::string& text, const char* to, const char* from = "
 // default layout holds about three of them.
 std::string Story(int paragraphs);
 
+// A book with line counts of `chapters` chapters ("Глава 1"...) of Story(12) each: three pages
+// a chapter at the default layout.
+std::string StoryBook(int chapters);
+
 }  // namespace lectorix::test
