@@ -130,6 +130,10 @@ class PagePainterTest : public QObject {
         e.ShutterPos = p.LineHeight * 14;
         p.Compose(true, e, s);
         QCOMPARE(p.Composed().pixelColor(15, 60), PageColors::Page);
+        e.IsPaused = true;
+        p.Compose(true, e, s);
+        QCOMPARE(p.Composed().pixelColor(15, 60), PageColors::Page);
+        e.IsPaused = false;
         e.IsStopped = true;
         p.Compose(true, e, s);
         QCOMPARE(Count(p.Composed(), LineCells(p, 10, 0, 22), Dark), 0);  // an empty page
