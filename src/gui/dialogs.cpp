@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTreeView>
 #include <QtGlobal>
 
@@ -26,6 +27,24 @@ DialogScript*& Script() {
     static DialogScript* script = nullptr;
     return script;
 }
+// A message box that stands in the middle of its owner's window also while that window is
+// maximized (or full screen) but not yet given its size: a question at start-up comes before
+// the window system has answered, and the box would sit over the window's first, small frame.
+class OwnedMessageBox : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        if (event->spontaneous()) return;
+        const std::optional<QRect> area = OwnerArea(parentWidget());
+        if (!area) return;
+        QRect frame = frameGeometry();
+        frame.moveCenter(area->center());
+        move(frame.topLeft());
+    }
+};
 QString NextFileName(const QString& filter) {
     DialogScript& s = *Script();
     s.filters << filter;
@@ -41,7 +60,19 @@ void ShowWarning(QWidget* parent, const QString& text) {
         Handler()(text);
         return;
     }
-    QMessageBox::warning(parent, QStringLiteral("Lectorix"), text);
+    OwnedMessageBox box(QMessageBox::Warning, QStringLiteral("Lectorix"), text, QMessageBox::Ok,
+                        parent);
+    box.exec();
+}
+
+std::optional<QRect> OwnerArea(const QWidget* parent) {
+    const QWidget* owner = parent ? parent->window() : nullptr;
+    if (!owner) return std::nullopt;
+    const QScreen* screen = owner->screen();
+    if (!screen) return std::nullopt;
+    if (owner->windowState() & Qt::WindowFullScreen) return screen->geometry();
+    if (owner->windowState() & Qt::WindowMaximized) return screen->availableGeometry();
+    return std::nullopt;
 }
 
 bool ReportUserError(QWidget* parent, const std::function<void()>& action) {
@@ -72,7 +103,7 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
     }
     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
     if (withCancel) buttons |= QMessageBox::Cancel;
-    QMessageBox box(QMessageBox::Question, title, text, buttons, parent);
+    OwnedMessageBox box(QMessageBox::Question, title, text, buttons, parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
     if (withCancel) box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));

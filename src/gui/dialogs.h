@@ -2,6 +2,7 @@
 // instead of being blocked by a modal window.
 #pragma once
 
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,11 @@ void ShowWarning(QWidget* parent, const QString& text);
 // over `parent`, or written to the log when `parent` is null (no window is left to say it in).
 // Returns false when the action threw.
 bool ReportUserError(QWidget* parent, const std::function<void()>& action);
+
+// The room a box over `parent` is centred on when the owner's own frame cannot be trusted: the
+// screen's work area for a maximized window, the whole screen for a full-screen one, nothing
+// (the owner's frame, as usual) otherwise.
+std::optional<QRect> OwnerArea(const QWidget* parent);
 
 using WarningHandler = std::function<void(const QString&)>;
 void SetWarningHandler(WarningHandler handler);
