@@ -65,6 +65,15 @@ void ShowWarning(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+int TitleWidth(const QWidget& window, const QString& title) {
+    // The frame shows the program's name after the title, as the window system formats it.
+    QString shown = title;
+    const QString program = QGuiApplication::applicationDisplayName();
+    if (!program.isEmpty() && title != program) shown += QStringLiteral(" — ") + program;
+    // The frame's font is bold and often larger; the icon and the buttons take the rest.
+    return window.fontMetrics().horizontalAdvance(shown) * 6 / 5 + 120;
+}
+
 std::optional<QRect> OwnerArea(const QWidget* parent) {
     const QWidget* owner = parent ? parent->window() : nullptr;
     if (!owner) return std::nullopt;
@@ -203,10 +212,7 @@ void SetUpInput(QInputDialog& box, const QString& title, const QString& label,
     box.setCancelButtonText(QStringLiteral("Отмена"));
     // Wide enough for its title, which a window manager would otherwise cut short; the box
     // sizes itself to its layout, so the width goes to the label.
-    if (auto* text = box.findChild<QLabel*>())
-        text->setMinimumWidth(
-            box.fontMetrics().horizontalAdvance(title + QStringLiteral(" — Lectorix")) * 6 / 5 +
-            120);  // a bold title, the frame's icon and buttons
+    if (auto* text = box.findChild<QLabel*>()) text->setMinimumWidth(TitleWidth(box, title));
 }
 }  // namespace
 

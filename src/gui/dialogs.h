@@ -24,6 +24,9 @@ void ShowWarning(QWidget* parent, const QString& text);
 // Returns false when the action threw.
 bool ReportUserError(QWidget* parent, const std::function<void()>& action);
 
+// How wide a window must be for the window manager to show `title` whole in its frame.
+int TitleWidth(const QWidget& window, const QString& title);
+
 // The room a box over `parent` is centred on when the owner's own frame cannot be trusted: the
 // screen's work area for a maximized window, the whole screen for a full-screen one, nothing
 // (the owner's frame, as usual) otherwise.

@@ -1,29 +1,41 @@
 #include "gui/form_rar.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProgressBar>
 #include <QScreen>
+#include <algorithm>
 
-#include <QElapsedTimer>
+#include "gui/dialogs.h"
 
 namespace lectorix {
 namespace {
 
 constexpr double kPumpEveryMs = 30;  // often enough to look alive, rare enough to cost nothing
+constexpr int kWidth = 176;
+constexpr int kHeight = 68;
+constexpr int kBarMargin = 8;
 
 }  // namespace
 
 TFormRAR::TFormRAR(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("FormRAR"));
-    setFixedSize(176, 68);
     setModal(true);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setGeometry(8, 22, 160, 20);
+    SetCaption(QString());
+}
+
+void TFormRAR::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+    // The small window would show "Загр..." of its caption.
+    const int width = std::max(kWidth, TitleWidth(*this, caption));
+    setFixedSize(width, kHeight);
+    ProgressBar1->setGeometry(kBarMargin, 22, width - 2 * kBarMargin, 20);
 }
 
 ProgressWindow::ProgressWindow(QWidget* parent, MsClock clock)
@@ -43,9 +55,10 @@ void ProgressWindow::ShowProgressWindow(int maximum, const QString& caption) {
     maximum_ = maximum > 0 ? maximum : 100;
     caption_ = caption;
     if (form_) {
-        form_->setWindowTitle(caption_);
+        form_->SetCaption(caption_);
         form_->ProgressBar1->setRange(0, maximum_);
         form_->ProgressBar1->setValue(0);
+        Centre();
     }
     if (!active_) started_ = lastPump_ = clock_();
     active_ = true;
@@ -57,15 +70,10 @@ void ProgressWindow::SetProgress(int position) {
     if (!form_) {
         if (now - started_ < kShowAfterMs) return;
         form_ = std::make_unique<TFormRAR>(parent_);
-        form_->setWindowTitle(caption_);
+        form_->SetCaption(caption_);
         form_->ProgressBar1->setRange(0, maximum_);
         form_->show();
-        // Centred on the screen the program is on, once the frame is known.
-        if (QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen()) {
-            QRect r = form_->frameGeometry();
-            r.moveCenter(screen->availableGeometry().center());
-            form_->move(r.topLeft());
-        }
+        Centre();
     }
     form_->ProgressBar1->setValue(std::clamp(position, 0, maximum_));
     form_->ProgressBar1->repaint();
@@ -73,6 +81,15 @@ void ProgressWindow::SetProgress(int position) {
         lastPump_ = now;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
+}
+
+// Centred on the screen the program is on, once the frame is known.
+void ProgressWindow::Centre() {
+    QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen();
+    if (!screen || !form_) return;
+    QRect r = form_->frameGeometry();
+    r.moveCenter(screen->availableGeometry().center());
+    form_->move(r.topLeft());
 }
 
 void ProgressWindow::CloseProgressWindow() {

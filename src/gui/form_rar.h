@@ -15,6 +15,8 @@ class TFormRAR : public QDialog {
     Q_OBJECT
   public:
     explicit TFormRAR(QWidget* parent = nullptr);
+    // The caption, and a window wide enough that the frame shows it whole.
+    void SetCaption(const QString& caption);
     QProgressBar* ProgressBar1;
 };
 
@@ -41,6 +43,8 @@ class ProgressWindow {
     TFormRAR* Window() const { return form_.get(); }
 
   private:
+    void Centre();
+
     QWidget* parent_;
     MsClock clock_;
     std::unique_ptr<TFormRAR> form_;
