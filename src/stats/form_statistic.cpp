@@ -333,14 +333,15 @@ void TFormStatistic::LayOutDates(Plot& plot, bool force) {
         if (step < plot.Step && DayStep(days, axisWidth, labelWidth * 1.1) >= plot.Step) return;
     }
     plot.Step = static_cast<int>(step);
-    // Ticks fall on days: the axis runs whole steps from the first day. A single day gets a
-    // day either side, so that its point stands in the middle.
-    qint64 first = plot.FirstDay, intervals = (days + step - 1) / step;
+    // Ticks fall on days: the axis runs whole steps back from the last day (today), so it ends
+    // there rather than on a date still to come. A single day gets a day either side, so that
+    // its point stands in the middle.
+    qint64 last = plot.LastDay, intervals = (days + step - 1) / step;
     if (days == 0) {
-        first -= 1;
+        last += 1;
         intervals = 2;
     }
-    plot.Dates->setRange(DayTime(first), DayTime(first + intervals * step));
+    plot.Dates->setRange(DayTime(last - intervals * step), DayTime(last));
     plot.Dates->setTickCount(static_cast<int>(intervals) + 1);
 }
 

@@ -184,6 +184,11 @@ class FormStatisticTest : public QObject {
         form.FillSeries(form.Series2, "0|08.12.2026|800|01.12.2026|900|02.12.2026|");
         QCOMPARE(DateOf(form.Series2->at(0).x()), QDate(2026, 12, 1));
         QCOMPARE(DateOf(form.Series2->at(2).x()), QDate(2026, 12, 8));
+        // The axis ends on the last day (today), whole steps back from it; it used to run on
+        // to a date still to come.
+        form.FillSeries(form.Series2, Days(38));
+        QCOMPARE(DateAxis(form.Chart2)->max().date(), QDate(2026, 1, 7));
+        QVERIFY(DateAxis(form.Chart2)->min().date() <= QDate(2025, 12, 1));
         // A label that is no date has no place on the axis: its point is left out.
         form.FillSeries(form.Series2, "800|01.12.2026|900|вчера|700|07.12.2026|");
         QCOMPARE(form.Series2->count(), 2);
