@@ -74,6 +74,20 @@ QString PageTitle(const char* file) {
     return m.hasMatch() ? m.captured(1).simplified() : QLatin1String(file);
 }
 
+int TopicsWidth(const QTreeWidget& topics) {
+    int widest = 0;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(&topics)); *it; ++it) {
+        int depth = 1;  // the top level has its branch mark too
+        for (const QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent())
+            ++depth;
+        widest = std::max(widest, depth * topics.indentation() +
+                                      topics.fontMetrics().horizontalAdvance((*it)->text(0)));
+    }
+    // The item's own margins, the frame, and room for a scroll bar on a low screen.
+    return widest + 12 + 2 * topics.frameWidth() +
+           topics.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+}
+
 QPointer<THelpWindow>& Instance() {
     static QPointer<THelpWindow> window;
     return window;
@@ -126,6 +140,9 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(split, 1);
 
     BuildTopics();
+    // The list as wide as its longest title, so that none is cut short.
+    const int list = std::max(320, TopicsWidth(*topics_));
+    split->setSizes({list, 1000 - list});
 
     connect(back_, &QToolButton::clicked, browser_, &QTextBrowser::backward);
     connect(forward_, &QToolButton::clicked, browser_, &QTextBrowser::forward);

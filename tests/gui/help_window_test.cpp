@@ -114,7 +114,14 @@ class HelpWindowTest : public QObject {
         QWidget owner;
         THelpWindow* help = Open(&owner, 0);
         QSet<QUrl> listed;
-        for (QTreeWidgetItemIterator it(help->Topics()); *it; ++it) {
+        QTreeWidget* topics = help->Topics();
+        QVERIFY(QTest::qWaitForWindowExposed(help));
+        for (QTreeWidgetItemIterator it(topics); *it; ++it) {
+            // Every title shows whole; the longest was cut to "...ориентир цен...".
+            QVERIFY2(topics->visualItemRect(*it).left() +
+                             topics->fontMetrics().horizontalAdvance((*it)->text(0)) <
+                         topics->viewport()->width(),
+                     qPrintable((*it)->text(0)));
             const QUrl url((*it)->data(0, Qt::UserRole).toString());
             QVERIFY2(QFile::exists(ResourcePath(url)), qPrintable(url.toString()));
             QCOMPARE((*it)->text(0), Read(url).title);
