@@ -59,6 +59,14 @@ const char* const kSaveFilter = "Текстовый документ|*.txt";
 
 const QList<QKeySequence> kEnter = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
 
+// The busy pointer while a text is read and laid out: a large one takes a second.
+struct BusyPointer {
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 // How long the page shows a new speed.
 constexpr double kSpeedShownMs = 2000;
 constexpr double kMsPerDay = 86400000.0;
@@ -738,6 +746,7 @@ void TFormBook::FormActivate() {
 
 bool TFormBook::LoadOpenedFile(const QString& path) {
     const bool loaded = ReportUserError(this, [&] {
+        const BusyPointer busy;  // gone before a message about the file is shown
         std::string text = Seams.LoadDocument ? Seams.LoadDocument(path)
                                               : LoadTextFile(QFile::encodeName(path).toStdString());
         engine_.OpenNewText(std::move(text));
