@@ -59,6 +59,14 @@ const char* const kSaveFilter = "Текстовый документ|*.txt";
 
 const QList<QKeySequence> kEnter = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
 
+// The busy pointer while a text is read and laid out: a large one takes a second.
+struct BusyPointer {
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 // How long the page shows a new speed.
 constexpr double kSpeedShownMs = 2000;
 constexpr double kMsPerDay = 86400000.0;
@@ -200,6 +208,9 @@ void TFormBook::CreateActions() {
                                LX_ICONS("go-jump"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, true);
     ActionFind = AddAction("Найти...", "Найти текст от этой страницы", LX_ICONS("edit-find"),
                            {QKeySequence(Qt::CTRL | Qt::Key_F)}, true);
+    ActionFindNext =
+        AddAction("Найти далее", "Найти тот же текст дальше",
+                  LX_ICONS("go-down-search", "edit-find"), {QKeySequence(Qt::Key_F3)}, true);
     ActionFullScreen = AddAction("Во весь экран", "Во весь экран, без меню и панелей",
                                  LX_ICONS("view-fullscreen"), {QKeySequence(Qt::Key_F11)}, true);
     ActionFullScreen->setCheckable(true);
@@ -225,6 +236,7 @@ void TFormBook::CreateActions() {
     on(ActionPageFirst, [this] { ActionPageFirstExecute(); });
     on(ActionGoToPage, [this] { ActionGoToPageExecute(); });
     on(ActionFind, [this] { ActionFindExecute(); });
+    on(ActionFindNext, [this] { ActionFindNextExecute(); });
     on(ActionFullScreen, [this] { ActionFullScreenExecute(); });
     // A window that has not been plugged in yet says so.
     auto viaSeam = [this, on](QAction* a, std::function<void()> Windows::*seam, bool pause) {
@@ -264,7 +276,7 @@ void TFormBook::CreateMenus() {
     reading->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
     reading->addSeparator();
     reading->addActions({ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage});
-    reading->addAction(ActionFind);
+    reading->addActions({ActionFind, ActionFindNext});
     reading->addSeparator();
     reading->addActions({ActionSpeedNext, ActionSpeedBeack});
     reading->addSeparator();
@@ -295,8 +307,8 @@ void TFormBook::CreateMenus() {
     PopupMenuPage = new QMenu(this);
     PopupMenuPage->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
     PopupMenuPage->addSeparator();
-    PopupMenuPage->addActions(
-        {ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage, ActionFind});
+    PopupMenuPage->addActions({ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage,
+                               ActionFind, ActionFindNext});
     PopupMenuPage->addSeparator();
     PopupMenuPage->addActions({ActionSpeedNext, ActionSpeedBeack});
     PopupMenuPage->addSeparator();
@@ -576,11 +588,24 @@ void TFormBook::ActionFindExecute() {
                 findText_, QStringLiteral("Найти"));
     if (!text || text->trimmed().isEmpty()) return;
     findText_ = *text;
+    Find();
+}
+
+void TFormBook::ActionFindNextExecute() {
+    if (findText_.trimmed().isEmpty()) {
+        ActionFindExecute();
+        return;
+    }
+    engine_.PauseIfReading();
+    Find();
+}
+
+void TFormBook::Find() {
+    const QString text = findText_.simplified();
     bool found = false;
-    Jump([&] { found = finder_.FindNext(engine_, ToCp1251(text->simplified())); });
+    Jump([&] { found = finder_.FindNext(engine_, ToCp1251(text)); });
     if (!found) {
-        ShowWarning(this,
-                    QStringLiteral("Текст «%1» дальше не встречается.").arg(text->simplified()));
+        ShowWarning(this, QStringLiteral("Текст «%1» дальше не встречается.").arg(text));
         return;
     }
     ShowFound(painter_.MatchRects(engine_.Memo, engine_.Page.BookMode, finder_.Needle(),
@@ -721,6 +746,7 @@ void TFormBook::FormActivate() {
 
 bool TFormBook::LoadOpenedFile(const QString& path) {
     const bool loaded = ReportUserError(this, [&] {
+        const BusyPointer busy;  // gone before a message about the file is shown
         std::string text = Seams.LoadDocument ? Seams.LoadDocument(path)
                                               : LoadTextFile(QFile::encodeName(path).toStdString());
         engine_.OpenNewText(std::move(text));

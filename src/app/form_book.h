@@ -85,6 +85,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     void ActionPageFirstExecute();
     void ActionGoToPageExecute();
     void ActionFindExecute();
+    // The text found last, looked for again from the page on screen; the question when none.
+    void ActionFindNextExecute();
     void ActionFullScreenExecute();
     void ActionSpeedBeackExecute();
     void ActionSpeedNextExecute();
@@ -119,7 +121,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     QAction *ActionWords = nullptr, *ActionUserProperties = nullptr, *ActionCPUTest = nullptr;
     QAction *ActionStatistic = nullptr, *ActionHelp = nullptr, *ActionAbout = nullptr;
     QAction* ActionClose = nullptr;
-    QAction *ActionPageFirst = nullptr, *ActionGoToPage = nullptr, *ActionFind = nullptr;
+    QAction *ActionPageFirst = nullptr, *ActionGoToPage = nullptr, *ActionFind = nullptr,
+            *ActionFindNext = nullptr;
     QAction* ActionFullScreen = nullptr;
     QMenu* Zakladka = nullptr;       // the bookmark menu
     QMenu* PopupMenuPage = nullptr;  // the page's right-click menu
@@ -175,6 +178,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     bool TreeView1Key(QKeyEvent* event);
     bool IsReaderKey(const QKeyEvent* event) const;
     // Runs a walk over many pages painting only the page it ends on.
+    // Looks for `findText_` from the page on screen on: its page with the text marked, or a
+    // message.
+    void Find();
     // Marks where the text found stands on the page; nothing given clears the mark.
     void ShowFound(std::vector<QRect> rects);
     void Jump(const std::function<void()>& walk);

@@ -1,11 +1,17 @@
 #include "book/cp1251.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define LECTORIX_SIXTEEN_AT_ONCE 1
+#endif
 
 namespace lectorix {
 namespace {
@@ -191,6 +197,108 @@ void RestoreRange(unsigned char* p, const InPlaceRange& r, size_t upTo) {
     }
 }
 
+#ifdef LECTORIX_SIXTEEN_AT_ONCE
+
+// For each set of kept bytes among eight, their positions in order: the byte shuffle that packs
+// them to the front.
+constexpr auto kPackEight = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned keep = 0; keep < 256; ++keep) {
+        std::uint64_t order = 0;
+        unsigned made = 0;
+        for (unsigned k = 0; k < 8; ++k)
+            if (keep & (1u << k)) order |= static_cast<std::uint64_t>(k) << (8 * made++);
+        for (; made < 8; ++made)
+            order |= std::uint64_t{0x80} << (8 * made);  // a zero byte
+        table[keep] = order;
+    }
+    return table;
+}();
+
+// Converts the sixteen bytes at `i` (fifteen when the last one starts a character) when they
+// hold only ASCII and well-formed two-byte characters that CP1251 has, writing them at `o`;
+// returns false, changing nothing, for anything else. Russian text is ASCII and two-byte
+// letters; a character at a time, each one waits for the one before it to say where it starts.
+__attribute__((target("ssse3"))) bool ConvertSixteen(
+    unsigned char* p, size_t& i, size_t& o, const std::array<unsigned char, 0x10000>& fromUnicode) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    if (high == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + o), v);
+        i += 16;
+        o += 16;
+        return true;
+    }
+    // As signed bytes: 80..BF continue a character, C2..DF start a two-byte one.
+    const __m128i cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
+    const __m128i lead =
+        _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32)));
+    const unsigned contMask = static_cast<unsigned>(_mm_movemask_epi8(cont));
+    const unsigned leadMask = static_cast<unsigned>(_mm_movemask_epi8(lead));
+    // Nothing else above ASCII, every lead followed by a continuation and every continuation
+    // led; a lead in the last byte is left for the next block.
+    if ((contMask | leadMask) != high || contMask != ((leadMask << 1) & 0xFFFF)) return false;
+    const unsigned leadLast = leadMask >> 15;
+
+    // А..я: D0 90..BF and D1 80..8F become C0..FF by adding 30 or 70 to the second byte.
+    const __m128i next = _mm_srli_si128(v, 1);
+    const __m128i d0 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xD0)));
+    const __m128i d1 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xD1)));
+    const __m128i nextFrom90 = _mm_cmpgt_epi8(next, _mm_set1_epi8(static_cast<char>(0x8F)));
+    const __m128i letters =
+        _mm_or_si128(_mm_and_si128(d0, nextFrom90), _mm_andnot_si128(nextFrom90, d1));
+    const __m128i shiftBy = _mm_or_si128(_mm_and_si128(d0, _mm_set1_epi8(0x30)),
+                                         _mm_and_si128(d1, _mm_set1_epi8(0x70)));
+    __m128i out = _mm_or_si128(_mm_andnot_si128(lead, v),
+                               _mm_and_si128(letters, _mm_add_epi8(next, shiftBy)));
+    // Other two-byte characters (Ё, ё, « », the no-break space...) through the table.
+    unsigned others =
+        leadMask & ~static_cast<unsigned>(_mm_movemask_epi8(letters)) & (0xFFFFu >> leadLast);
+    if (others != 0) {
+        alignas(16) unsigned char bytes[16];
+        alignas(16) unsigned char made[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(bytes), v);
+        _mm_store_si128(reinterpret_cast<__m128i*>(made), out);
+        for (; others != 0; others &= others - 1) {
+            const int k = std::countr_zero(others);
+            const unsigned cp = ((bytes[k] & 0x1Fu) << 6) | (bytes[k + 1] & 0x3Fu);
+            if (fromUnicode[cp] == 0) return false;  // becomes '?', which the long way notes
+            made[k] = fromUnicode[cp];
+        }
+        out = _mm_load_si128(reinterpret_cast<const __m128i*>(made));
+    }
+    // Continuations dropped: each half packed by a shuffle, then stored where the output stands.
+    const unsigned keep = ~contMask & (0xFFFFu >> leadLast);
+    const unsigned keepLow = keep & 0xFF, keepHigh = keep >> 8;
+    const __m128i low =
+        _mm_shuffle_epi8(out, _mm_cvtsi64_si128(static_cast<long long>(kPackEight[keepLow])));
+    const __m128i highHalf = _mm_shuffle_epi8(
+        _mm_srli_si128(out, 8), _mm_cvtsi64_si128(static_cast<long long>(kPackEight[keepHigh])));
+    const size_t madeLow = static_cast<size_t>(std::popcount(keepLow));
+    const size_t madeHigh = static_cast<size_t>(std::popcount(keepHigh));
+    const size_t used = 16 - leadLast;
+    // The output never passes the input, so eight bytes stored touch only bytes already read,
+    // unless nothing has shrunk yet and the lead left over would be written over.
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + o), low);
+    if (o + madeLow + 8 <= i + used) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p + o + madeLow), highHalf);
+    } else {
+        alignas(16) unsigned char rest[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(rest), highHalf);
+        std::memcpy(p + o + madeLow, rest, madeHigh);
+    }
+    i += used;
+    o += madeLow + madeHigh;
+    return true;
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+#endif
+
 // Converts one stretch; when it is not well-formed, puts its bytes back and returns false.
 bool ConvertRange(unsigned char* p, InPlaceRange& r) {
     const auto& fromUnicode = GetTables().fromUnicode;
@@ -198,7 +306,13 @@ bool ConvertRange(unsigned char* p, InPlaceRange& r) {
     size_t i = SkipAscii(p, r.begin, n);
     r.changed = i;
     size_t o = i;
+#ifdef LECTORIX_SIXTEEN_AT_ONCE
+    const bool sixteen = HasSsse3();
+#endif
     while (i < n) {
+#ifdef LECTORIX_SIXTEEN_AT_ONCE
+        if (sixteen && i + 16 <= n && ConvertSixteen(p, i, o, fromUnicode)) continue;
+#endif
         // ASCII and two-byte sequences (Cyrillic, most of what CP1251 holds) without a branch
         // between them: Russian text changes from one to the other at every blank.
         if (i + 1 < n) {

@@ -383,6 +383,7 @@ class FormBookTest : public QObject {
         QCOMPARE(told.size(), 2);
         QVERIFY(told.last().contains(QStringLiteral("/nonexistent/книга.txt")));
         QVERIFY(form.Engine().MemoSource.Text() == before);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);  // the busy pointer is gone
 
         // A program or a run of NUL bytes is no text: refused, the open text kept.
         test::TempDir dir;

@@ -259,6 +259,12 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Right);
         QVERIFY(form.FoundShown().empty());
         Press(form, Qt::Key_Left);
+        // F3 looks for it again without asking, after the match: the phrase occurs once.
+        Press(form, Qt::Key_F3);
+        QCOMPARE(script.prompts.size(), 1);
+        QCOMPARE(warnings.told.size(), 1);
+        QCOMPARE(e.Page.PageStart, std::get<1>(page300));
+        warnings.told.clear();
         // A text that does not occur again: a message, and the page stays.
         script.inputs = {QStringLiteral("Такого слова в романе нет")};
         Press(form, Qt::Key_F, Qt::ControlModifier);

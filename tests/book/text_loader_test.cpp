@@ -64,7 +64,10 @@ TEST(DecodeText, Utf8WithCyrillicBecomesCp1251AndAnythingElseStaysAsItIs) {
 TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
     // Mixes of one- to four-byte characters, the code page's and others; then with a byte no
     // UTF-8 holds, so the converted part must be put back byte for byte.
-    const char* pieces[] = {"a", " ", "ж", "Ё", "€", "日", "😀", "?", "\xC2\xA0"};
+    // А п р я end the ranges of letters converted sixteen bytes at a time; ё, é and the
+    // no-break space take the table among them, é has no code and becomes '?'.
+    const char* pieces[] = {
+        "a", " ", "ж", "Ё", "€", "日", "😀", "?", "\xC2\xA0", "ё", "é", "Апря", "ascii, a long run"};
     std::uint32_t seed = 7;
     for (int round = 0; round < 200; ++round) {
         std::string s;
@@ -83,8 +86,9 @@ TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
             EXPECT_FALSE(Utf8ToCp1251InPlace(halves, 1));
             EXPECT_EQ(halves, broken);
         }
+        // Read as a single-byte text (CP1251, or KOI8-R when its letters say so).
         s += bad;
-        EXPECT_EQ(DecodeText(s), s);
+        EXPECT_EQ(DecodeText(s).size(), s.size()) << s;
     }
 }
 
