@@ -67,6 +67,9 @@ struct BusyPointer {
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
+// Steps of the progress window of a long jump.
+constexpr int kJumpSteps = 1000;
+
 // How long the page shows a new speed.
 constexpr double kSpeedShownMs = 2000;
 constexpr double kMsPerDay = 86400000.0;
@@ -549,7 +552,8 @@ void TFormBook::FollowContents() {
     if (!inView) TreeView1->scrollToItem(item, QAbstractItemView::PositionAtCenter);
 }
 
-void TFormBook::Jump(const std::function<void()>& walk) {
+void TFormBook::Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption) {
+    const BusyPointer busy;
     paintHeld_ = true;
     heldCaption_.clear();
     struct Release {
@@ -561,11 +565,20 @@ void TFormBook::Jump(const std::function<void()>& walk) {
             form.PaintPage(true);
         }
     } release{*this};
-    walk();
+    // A jump far into a long text walks many thousands of pages: the window shows how far.
+    ProgressWindow window(this);
+    window.ShowProgressWindow(kJumpSteps, caption);
+    int shown = -1;
+    walk([&](double share) {
+        const int step = static_cast<int>(share * kJumpSteps);
+        if (step == shown) return;
+        shown = step;
+        window.SetProgress(step);
+    });
 }
 
 void TFormBook::ActionPageFirstExecute() {
-    Jump([this] { GoToFirstPage(engine_); });
+    Jump([this](const JumpProgress&) { GoToFirstPage(engine_); }, ActionPageFirst->text());
 }
 
 void TFormBook::ActionGoToPageExecute() {
@@ -578,7 +591,8 @@ void TFormBook::ActionGoToPageExecute() {
         AskNumber(this, QStringLiteral("Переход к странице"), label,
                   std::max(1, engine_.Page.PageNumber), 1, last, QStringLiteral("Перейти"));
     if (!number) return;
-    Jump([this, n = *number] { GoToPage(engine_, n); });
+    Jump([this, n = *number](const JumpProgress& progress) { GoToPage(engine_, n, progress); },
+         QStringLiteral("Переход к странице"));
 }
 
 void TFormBook::ActionFindExecute() {
@@ -603,7 +617,11 @@ void TFormBook::ActionFindNextExecute() {
 void TFormBook::Find() {
     const QString text = findText_.simplified();
     bool found = false;
-    Jump([&] { found = finder_.FindNext(engine_, ToCp1251(text)); });
+    Jump(
+        [&](const JumpProgress& progress) {
+            found = finder_.FindNext(engine_, ToCp1251(text), progress);
+        },
+        QStringLiteral("Поиск"));
     if (!found) {
         ShowWarning(this, QStringLiteral("Текст «%1» дальше не встречается.").arg(text));
         return;

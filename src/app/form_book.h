@@ -177,13 +177,14 @@ class TFormBook : public QMainWindow, public ReaderView {
     void FollowContents();
     bool TreeView1Key(QKeyEvent* event);
     bool IsReaderKey(const QKeyEvent* event) const;
-    // Runs a walk over many pages painting only the page it ends on.
     // Looks for `findText_` from the page on screen on: its page with the text marked, or a
     // message.
     void Find();
     // Marks where the text found stands on the page; nothing given clears the mark.
     void ShowFound(std::vector<QRect> rects);
-    void Jump(const std::function<void()>& walk);
+    // Runs a walk over many pages painting only the page it ends on, with the busy pointer and,
+    // when it takes long, a progress window under `caption`.
+    void Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption);
     void ShowSpeed();
     void UpdateSpeedHints();
     int AvailablePageHeight() const;

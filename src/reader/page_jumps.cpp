@@ -25,7 +25,7 @@ int EntryOfPageNumber(const BookContents& book, int number) {
 }  // namespace
 
 int PagesAhead(const ReadingEngine& engine, const std::function<bool(const PageState&)>& arrived,
-               bool orLast) {
+               bool orLast, const std::function<void(const PageState&)>& passed) {
     PageState page = engine.Page;
     BookChapterCursor cursor(engine.Cursor);
     PageMemo memo;
@@ -42,14 +42,31 @@ int PagesAhead(const ReadingEngine& engine, const std::function<bool(const PageS
         if (page.TextPos <= before.TextPos && page.PageStart <= before.PageStart)
             return orLast ? steps : -1;  // a page that does not move on would never arrive
         ++steps;
+        if (passed) passed(page);
     }
     return steps;
 }
 
-void TurnPages(ReadingEngine& engine, int count) {
-    for (int i = 0; i < count; ++i)
+void TurnPages(ReadingEngine& engine, int count, const JumpProgress& progress) {
+    for (int i = 0; i < count; ++i) {
         engine.ActionPageNextExecute();
+        if (progress) progress(static_cast<double>(i + 1) / count);
+    }
 }
+
+namespace {
+
+// The first half of a jump's progress while its pages are found, the second while they turn.
+JumpProgress FirstHalf(const JumpProgress& progress) {
+    if (!progress) return {};
+    return [&progress](double share) { progress(std::clamp(share, 0.0, 1.0) / 2); };
+}
+JumpProgress SecondHalf(const JumpProgress& progress) {
+    if (!progress) return {};
+    return [&progress](double share) { progress(0.5 + share / 2); };
+}
+
+}  // namespace
 
 void GoToFirstPage(ReadingEngine& engine) {
     PageState& p = engine.Page;
@@ -79,7 +96,7 @@ void GoToFirstPage(ReadingEngine& engine) {
     e.SpeedBonus = bonus;
 }
 
-void GoToPage(ReadingEngine& engine, int number) {
+void GoToPage(ReadingEngine& engine, int number, const JumpProgress& progress) {
     PageState& p = engine.Page;
     number = std::max(1, number);
     if (p.BookMode) {
@@ -91,12 +108,19 @@ void GoToPage(ReadingEngine& engine, int number) {
         GoToFirstPage(engine);
     }
     engine.PauseIfReading();
-    TurnPages(engine,
-              PagesAhead(
-                  engine, [number](const PageState& s) { return s.PageNumber >= number; }, true));
+    const int from = p.PageNumber;
+    const JumpProgress finding = FirstHalf(progress);
+    const int ahead = PagesAhead(
+        engine, [number](const PageState& s) { return s.PageNumber >= number; }, true,
+        [&](const PageState& s) {
+            if (finding)
+                finding(static_cast<double>(s.PageNumber - from) / std::max(1, number - from));
+        });
+    TurnPages(engine, ahead, SecondHalf(progress));
 }
 
-bool TextFinder::FindNext(ReadingEngine& engine, std::string_view needle) {
+bool TextFinder::FindNext(ReadingEngine& engine, std::string_view needle,
+                          const JumpProgress& progress) {
     const PageState& p = engine.Page;
     const bool onMatchPage = match_ >= p.PageStart && match_ < p.TextPos;
     const long long from = needle == needle_ && onMatchPage ? match_ + 1 : p.PageStart;
@@ -116,10 +140,15 @@ bool TextFinder::FindNext(ReadingEngine& engine, std::string_view needle) {
             if (e.Pos <= at) engine.GoToContentsEntry(entry);
         }
     }
-    const int ahead = PagesAhead(engine, holds, false);
+    const long long start = p.PageStart;
+    const JumpProgress finding = FirstHalf(progress);
+    const int ahead = PagesAhead(engine, holds, false, [&](const PageState& s) {
+        if (finding)
+            finding(static_cast<double>(s.PageStart - start) / static_cast<double>(at - start + 1));
+    });
     if (ahead < 0) return false;
     engine.PauseIfReading();
-    TurnPages(engine, ahead);
+    TurnPages(engine, ahead, SecondHalf(progress));
     needle_ = needle;
     match_ = at;
     return true;

@@ -14,14 +14,18 @@ namespace lectorix {
 
 class ReadingEngine;
 
+// Told how far a long jump has come: a share from 0 to 1, rising.
+using JumpProgress = std::function<void(double share)>;
+
 // Pages forward from the page on screen to the first page for which `arrived` holds (0 when the
 // page on screen does), found on copies of the reader's state, so nothing changes. When no
 // further page is left before arriving: the pages to the last page if `orLast`, else -1.
+// `passed` is told of every page on the way.
 int PagesAhead(const ReadingEngine& engine, const std::function<bool(const PageState&)>& arrived,
-               bool orLast);
+               bool orLast, const std::function<void(const PageState&)>& passed = {});
 
-// Turns `count` pages forward as the page key does.
-void TurnPages(ReadingEngine& engine, int count);
+// Turns `count` pages forward as the page key does; `progress` is told the share turned.
+void TurnPages(ReadingEngine& engine, int count, const JumpProgress& progress = {});
 
 // The first page of the text; in a book, the first page of the chapter on screen.
 void GoToFirstPage(ReadingEngine& engine);
@@ -29,14 +33,16 @@ void GoToFirstPage(ReadingEngine& engine);
 // Page `number` of the text or the book; a number past the end gives the last page, below 1 the
 // first. A book is entered at the chapter that holds the page, so its earlier chapters are not
 // turned through.
-void GoToPage(ReadingEngine& engine, int number);
+// Finding the pages is the first half of `progress`, turning them the second.
+void GoToPage(ReadingEngine& engine, int number, const JumpProgress& progress = {});
 
 // Looks for a text from the page on screen on and shows the page that holds it.
 class TextFinder {
   public:
     // `needle` in CP1251. Searching the same text again on the page of the last match goes on
     // after that match. Returns false, changing nothing, when the text does not occur again.
-    bool FindNext(ReadingEngine& engine, std::string_view needle);
+    bool FindNext(ReadingEngine& engine, std::string_view needle,
+                  const JumpProgress& progress = {});
     // Where the last match starts in the text; -1 before any.
     long long Match() const { return match_; }
     // The text last found, in CP1251.

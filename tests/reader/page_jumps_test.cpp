@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "book/chapter_cursor.h"
 #include "reader/reading_engine.h"
 #include "support/fake_clock.h"
@@ -46,10 +49,16 @@ TEST(PageJumps, APageByNumberIsThePageTheKeysReach) {
         again.Turn(6);
         GoToPage(jumps.engine, 7);
         EXPECT_EQ(jumps.State(), again.State());
-        // Past the end: the last page.
-        GoToPage(jumps.engine, 100000);
+        // Past the end: the last page. The progress rises to the whole, never back, whether the
+        // pages run out before the number or not.
+        std::vector<double> shares;
+        GoToPage(jumps.engine, 100000, [&](double share) { shares.push_back(share); });
         EXPECT_TRUE(book ? jumps.engine.Page.PageNumber == jumps.engine.Text.TotalPages
                          : jumps.engine.Page.TextEnded);
+        ASSERT_FALSE(shares.empty());
+        EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+        EXPECT_GE(shares.front(), 0.0);
+        EXPECT_DOUBLE_EQ(shares.back(), 1.0);
     }
 }
 
@@ -86,7 +95,11 @@ TEST(PageJumps, FindingGoesOnFromThePageOnScreen) {
     EXPECT_GT(finder.Match(), 0);
 
     // The third, a phrase across a line break, in capitals: its page as the keys reach it.
-    ASSERT_TRUE(finder.FindNext(r.engine, Cp("лукоморья   дуб зелёный")));
+    std::vector<double> shares;
+    ASSERT_TRUE(finder.FindNext(r.engine, Cp("лукоморья   дуб зелёный"),
+                                [&](double share) { shares.push_back(share); }));
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_TRUE(!shares.empty() && shares.front() >= 0 && shares.back() == 1.0);
     const int page = r.engine.Page.PageNumber;
     EXPECT_GT(page, 5);
     EXPECT_LE(r.engine.Page.PageStart, finder.Match());
