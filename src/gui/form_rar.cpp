@@ -49,7 +49,9 @@ ProgressWindow::MsClock ProgressWindow::SteadyMs() {
     };
 }
 
-ProgressWindow::~ProgressWindow() = default;
+ProgressWindow::~ProgressWindow() {
+    CloseProgressWindow();
+}
 
 void ProgressWindow::ShowProgressWindow(int maximum, const QString& caption) {
     maximum_ = maximum > 0 ? maximum : 100;
@@ -93,8 +95,13 @@ void ProgressWindow::Centre() {
 }
 
 void ProgressWindow::CloseProgressWindow() {
+    // The keyboard goes back to the window that waited: closing the window that had it leaves
+    // it with nobody on some platforms, and the reader's keys would do nothing.
+    const bool hadKeyboard = form_ && form_->isActiveWindow();
     form_.reset();
     active_ = false;
+    if (hadKeyboard && parent_ && parent_->window()->isVisible())
+        parent_->window()->activateWindow();
 }
 
 }  // namespace lectorix

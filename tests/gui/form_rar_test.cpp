@@ -2,6 +2,7 @@
 // once a load lasts, and gone when the load ends.
 #include "gui/form_rar.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QProgressBar>
@@ -57,6 +58,25 @@ class FormRarTest : public QObject {
         QCOMPARE(form->ProgressBar1->value(), 40);
         progress.CloseProgressWindow();
         QVERIFY(!progress.Window());
+    }
+
+    void theWindowThatWaitedHasTheKeyboardAgainAfterwards() {
+        // Without it no window had the keyboard after a long jump, and the reader's keys did
+        // nothing until a click.
+        QWidget owner;
+        owner.show();
+        QApplication::setActiveWindow(&owner);
+        QVERIFY(QTest::qWaitForWindowActive(&owner));
+        double ms = 0;
+        {
+            ProgressWindow progress(&owner, [&ms] { return ms; });
+            progress.ShowProgressWindow(10, QStringLiteral("Переход к странице"));
+            ms += ProgressWindow::kShowAfterMs;
+            progress.SetProgress(5);
+            QVERIFY(progress.Window());
+            QTRY_VERIFY(progress.Window()->isActiveWindow());
+        }
+        QTRY_VERIFY(owner.isActiveWindow());
     }
 };
 
