@@ -566,7 +566,7 @@ void TFormBook::Jump(const std::function<void(const JumpProgress&)>& walk, const
         }
     } release{*this};
     // A jump far into a long text walks many thousands of pages: the window shows how far.
-    ProgressWindow window(this);
+    ProgressWindow window(this, ProgressClock());
     window.ShowProgressWindow(kJumpSteps, caption);
     int shown = -1;
     walk([&](double share) {
@@ -575,6 +575,10 @@ void TFormBook::Jump(const std::function<void(const JumpProgress&)>& walk, const
         shown = step;
         window.SetProgress(step);
     });
+}
+
+ProgressWindow::MsClock TFormBook::ProgressClock() {
+    return [this] { return clock_.Now() * kMsPerDay; };
 }
 
 void TFormBook::ActionPageFirstExecute() {
@@ -870,7 +874,7 @@ void TFormBook::closeEvent(QCloseEvent* event) {
 
 void TFormBook::ContentsLoading(int done, int total) {
     if (!contentsProgress_) {
-        contentsProgress_ = std::make_unique<ProgressWindow>(this);
+        contentsProgress_ = std::make_unique<ProgressWindow>(this, ProgressClock());
         contentsProgress_->ShowProgressWindow(total, QStringLiteral("Загрузка содержания"));
     }
     contentsProgress_->SetProgress(done);

@@ -177,6 +177,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     void FollowContents();
     bool TreeView1Key(QKeyEvent* event);
     bool IsReaderKey(const QKeyEvent* event) const;
+    // The window's clock in milliseconds, for its progress windows: tests hand in a clock that
+    // does not run, so no progress window depends on how fast the machine is.
+    ProgressWindow::MsClock ProgressClock();
     // Looks for `findText_` from the page on screen on: its page with the text marked, or a
     // message.
     void Find();
