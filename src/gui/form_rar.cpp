@@ -69,6 +69,7 @@ void ProgressWindow::ShowProgressWindow(int maximum, const QString& caption) {
 void ProgressWindow::SetProgress(int position) {
     if (!active_) return;
     const double now = clock_();
+    const bool appearing = !form_;
     if (!form_) {
         if (now - started_ < kShowAfterMs) return;
         form_ = std::make_unique<TFormRAR>(parent_);
@@ -78,9 +79,11 @@ void ProgressWindow::SetProgress(int position) {
         Centre();
     }
     form_->ProgressBar1->setValue(std::clamp(position, 0, maximum_));
-    form_->ProgressBar1->repaint();
-    if (now - lastPump_ >= kPumpEveryMs) {
+    // Drawn and shown as often as the screen needs it, not at every step: a book of a hundred
+    // thousand chapters reports each one.
+    if (appearing || now - lastPump_ >= kPumpEveryMs) {
         lastPump_ = now;
+        form_->ProgressBar1->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 }
