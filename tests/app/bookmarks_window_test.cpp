@@ -108,9 +108,9 @@ class BookmarksWindowTest : public QObject {
         QVERIFY(settings.RestoreBookmarks().empty());
     }
 
-    void aPastedTextHasNoBookmark() {
+    void aPastedTextHasNoBookmarkAndArchivesOpenOrKeepTheOpenText() {
         ProgramSettings settings;
-        settings.SetStore({(dir_.Path() / "pasted.ini").string(), false});
+        settings.SetStore({(dir_.Path() / "other.ini").string(), false});
         test::CaughtWarnings warnings;
         TFormBook form;
         ConnectBookmarks(form, settings);
@@ -119,14 +119,8 @@ class BookmarksWindowTest : public QObject {
         QCOMPARE(warnings.told,
                  QStringList{QStringLiteral("Текст вставлен из буфера обмена или отсутствует.")});
         QVERIFY(settings.RestoreBookmarks().empty());
-    }
+        warnings.told.clear();
 
-    void archivesOpenAsTheirTextAndDamagedOnesKeepTheOpenText() {
-        ProgramSettings settings;
-        settings.SetStore({(dir_.Path() / "zip.ini").string(), false});
-        test::CaughtWarnings warnings;
-        TFormBook form;
-        ConnectBookmarks(form, settings);
         const std::string zip = dir_.Write(
             "story.zip",
             test::Zip({{"story.txt",
@@ -134,7 +128,7 @@ class BookmarksWindowTest : public QObject {
         QVERIFY(form.LoadOpenedFile(QString::fromStdString(zip)));
         QCOMPARE(FromCp1251(form.Engine().MemoSource.Text()).left(8), QStringLiteral("Хамелеон"));
         const std::string text = form.Engine().MemoSource.Text();
-
+        // A cut archive is named in the message, and the open text and its name stay.
         const std::string bytes = ReadFileBytes(zip);
         const std::string cut = dir_.Write("cut.zip", bytes.substr(0, bytes.size() / 2));
         QVERIFY(!form.LoadOpenedFile(QString::fromStdString(cut)));

@@ -1,10 +1,9 @@
-// Drives the reading window headless through its keys.
+// The reading window headless: starting up, opening, pasting, saving, closing, the contents.
 #include "app/form_book.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QPaintEvent>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -22,32 +21,12 @@
 
 namespace lectorix {
 
-// Records the rectangles of every paint of a widget.
-class PaintRecorder : public QObject {
-  public:
-    QList<QRect> rects;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
-                rects << r;
-        return false;
-    }
-};
-
 class FormBookTest : public QObject {
     Q_OBJECT
-
-  private:
-    static void Key(TFormBook& form, Qt::Key key) { QTest::keyClick(form.Area(), key); }
 
   private slots:
     void theActionsAtStart() {
         TFormBook form;
-        // The first page has none before it; what needs a running or stopped reading waits.
-        for (QAction* a : {form.ActionSave, form.ActionPause, form.ActionStep, form.ActionStop,
-                           form.ActionPageBack})
-            QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
-        QVERIFY(form.ActionRun->isEnabled());
         // Every button has a picture, from the desktop's theme or the fallback one.
         for (QAction* a : form.ActionList1())
             QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
@@ -205,59 +184,6 @@ class FormBookTest : public QObject {
                  stored.c_str());
         QVERIFY2(form.windowTitle().startsWith(QStringLiteral("Тест быстродействия: ")),
                  qPrintable(form.windowTitle()));
-    }
-
-    void keysDriveTheReaderAndTicksRepaintThinStrips() {
-        test::FakeClock clock;
-        TFormBook form(nullptr, {}, clock);
-        test::HandTicks ticks(form, clock);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.OpenText(test::Story(30));
-        ReadingEngine& e = form.Engine();
-        e.Settings.PageStartDelayMs = 0;
-        e.Engine.PageDelayTicks = 1;
-
-        // Enter starts: the start action gives way to stop.
-        Key(form, Qt::Key_Return);
-        QVERIFY(!form.Action(ReaderAction::Run)->isEnabled());
-        const int start = e.Engine.ShutterPos;
-        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > start + 2; }));
-
-        // A tick repaints only the thin strips a one-pixel step changes.
-        PaintRecorder recorder;
-        form.Area()->installEventFilter(&recorder);
-        const int from = e.Engine.ShutterPos;
-        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > from + 15; }));
-        form.Area()->removeEventFilter(&recorder);
-        QVERIFY(!recorder.rects.isEmpty());
-        for (const QRect& r : recorder.rects)
-            QVERIFY2(r.height() <= 7, qPrintable(QStringLiteral("%1 rows").arg(r.height())));
-
-        // Esc pauses; the shutter stands; Enter resumes where it stood.
-        Key(form, Qt::Key_Escape);
-        QVERIFY(e.Engine.IsPaused);
-        const int paused = e.Engine.ShutterPos;
-        QVERIFY(!ticks.Tick());  // the clock is off
-        Key(form, Qt::Key_Return);
-        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > paused; }));
-        QVERIFY(e.Engine.ShutterPos < paused + 100);
-
-        // Enter while reading stops.
-        Key(form, Qt::Key_Return);
-        QVERIFY(e.Engine.IsStopped);
-
-        // Right and Left turn pages and leave the reader idle.
-        Key(form, Qt::Key_Right);
-        QCOMPARE(e.Page.PageNumber, 2);
-        QVERIFY(!e.Reading());
-        Key(form, Qt::Key_Left);
-        QCOMPARE(e.Page.PageNumber, 1);
-
-        // Down lowers the speed by 50 (Up is checked with the speed shown on the page).
-        const int speed = e.Settings.SpeedCpm;
-        Key(form, Qt::Key_Down);
-        QCOMPARE(e.Settings.SpeedCpm, speed - 50);
     }
 
     void theWelcomeBookOpensWithItsContents() {

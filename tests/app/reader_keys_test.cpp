@@ -1,11 +1,12 @@
-// The reader's keys whatever had the focus (a menu, the contents tree), the page keys and the
-// wheel, finding and going to a page, full screen, the speed shown on the page, the page's menu.
+// The reader's keys whatever had the focus (a menu, the contents tree), a tick's repaint, the
+// page keys and the wheel, finding, going to a page, full screen, the speed shown, the page menu.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -35,6 +36,18 @@ void Wheel(QWidget* area, int delta) {
     QApplication::sendEvent(area, &wheel);
 }
 
+// Records the rectangles of every paint of a widget.
+class PaintRecorder : public QObject {
+  public:
+    QList<QRect> rects;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+                rects << r;
+        return false;
+    }
+};
+
 }  // namespace
 
 class ReaderKeysTest : public QObject {
@@ -53,7 +66,7 @@ class ReaderKeysTest : public QObject {
     }
 
   private slots:
-    void theFirstEscAfterAMenuPauses() {
+    void theReadingKeysAndTheFirstEscAfterAMenu() {
         test::FakeClock clock;
         TFormBook form(nullptr, {}, clock);
         test::HandTicks ticks(form, clock);
@@ -80,11 +93,29 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Return);
         QVERIFY(e.Reading());
         QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > 40; }));
+        // A tick repaints only the thin strips a one-pixel step changes.
+        PaintRecorder recorder;
+        form.Area()->installEventFilter(&recorder);
+        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > 55; }));
+        form.Area()->removeEventFilter(&recorder);
+        QVERIFY(!recorder.rects.isEmpty());
+        for (const QRect& r : recorder.rects)
+            QVERIFY2(r.height() <= 7, qPrintable(QStringLiteral("%1 rows").arg(r.height())));
         Press(form, Qt::Key_Escape);
         QVERIFY(e.Engine.IsPaused);
         Press(form, Qt::Key_Return);
         QVERIFY(e.Reading());  // resumed, not stopped
         QCOMPARE(QApplication::focusWidget(), form.Area());
+        // Enter while reading stops; Right and Left turn pages; Down lowers the speed by 50.
+        Press(form, Qt::Key_Return);
+        QVERIFY(e.Engine.IsStopped);
+        Press(form, Qt::Key_Right);
+        QVERIFY(e.Page.PageNumber == 2 && !e.Reading());
+        Press(form, Qt::Key_Left);
+        QCOMPARE(e.Page.PageNumber, 1);
+        const int speed = e.Settings.SpeedCpm;
+        Press(form, Qt::Key_Down);
+        QCOMPARE(e.Settings.SpeedCpm, speed - 50);
 
         // Nothing but the page and the contents can take the keyboard (a button that could
         // would take Space).
