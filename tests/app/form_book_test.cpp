@@ -150,12 +150,6 @@ class FormBookTest : public QObject {
         QCOMPARE(form.Panel1->width(), 10);
         QTest::mouseMove(form.Panel1, QPoint(5, 100));
         QTRY_COMPARE(form.Panel1->width(), 250);
-        // Starting to read collapses it as well.
-        form.OpenText(test::Story(30));
-        form.Engine().Engine.PageDelayTicks = 1000000;
-        form.ActionRun->trigger();
-        QCOMPARE(form.Panel1->width(), 10);
-        form.ActionPause->trigger();
     }
 
     void theCpuTestRunsItsFiveLapsAndShowsTheFigure() {

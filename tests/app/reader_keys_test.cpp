@@ -153,8 +153,9 @@ class ReaderKeysTest : public QObject {
         QVERIFY(seen());
         Press(form, Qt::Key_Escape);
 
-        // Tab reaches the tree (opening the collapsed panel); its arrows move in it, not the
-        // speed; Enter jumps to the entry, and the next Enter reads.
+        // Reading collapsed the panel; Tab reaches the tree and opens it; its arrows move in it,
+        // not the speed; Enter jumps to the entry, and the next Enter reads.
+        QCOMPARE(form.Panel1->width(), 10);
         const int speed = e.Settings.SpeedCpm;
         Press(form, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), tree);
