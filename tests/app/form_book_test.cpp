@@ -25,16 +25,6 @@ class FormBookTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void theActionsAtStart() {
-        TFormBook form;
-        // Every button has a picture, from the desktop's theme or the fallback one.
-        for (QAction* a : form.ActionList1())
-            QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QVERIFY(!form.ActionConvert->isVisible());  // shown only with the access code
-    }
-
     void theFirstActivationOpensTheRightText() {
         test::ScriptedDialogs script;
         test::TempDir dir;
@@ -140,18 +130,6 @@ class FormBookTest : public QObject {
         QVERIFY(pasted.Engine().MemoSource.Text() == fromFile.Engine().MemoSource.Text());
     }
 
-    void theContentsPanelCollapsesAndComesBackUnderThePointer() {
-        TFormBook form;
-        form.resize(1000, 700);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(form.Panel1->width(), 250);
-        QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
-        QCOMPARE(form.Panel1->width(), 10);
-        QTest::mouseMove(form.Panel1, QPoint(5, 100));
-        QTRY_COMPARE(form.Panel1->width(), 250);
-    }
-
     void theCpuTestRunsItsFiveLapsAndShowsTheFigure() {
         test::FakeClock clock;
         TFormBook form(nullptr, {}, clock);
@@ -180,13 +158,22 @@ class FormBookTest : public QObject {
                  qPrintable(form.windowTitle()));
     }
 
-    void theWelcomeBookOpensWithItsContents() {
+    void theWelcomeBookOpensWithItsContentsPanel() {
         TFormBook form;
+        // Every button has a picture, from the desktop's theme or the fallback one.
+        for (QAction* a : form.ActionList1())
+            QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
+        form.resize(1000, 700);
         form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.OpenText(WelcomeText());
         ReadingEngine& e = form.Engine();
-        QVERIFY(e.Page.BookMode);
+        QTRY_VERIFY(e.Page.BookMode);
+        QVERIFY(!form.ActionConvert->isVisible());  // shown only with the access code
+        // The contents panel collapses and comes back under the pointer.
+        QCOMPARE(form.Panel1->width(), 250);
+        QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(form.Panel1->width(), 10);
+        QTest::mouseMove(form.Panel1, QPoint(5, 100));
+        QTRY_COMPARE(form.Panel1->width(), 250);
         QTreeWidget* tree = form.TreeView1;
         QCOMPARE(tree->topLevelItemCount(), e.Book.ContentsCount);
         // A click on each entry shows its section on the entry's page.
