@@ -74,7 +74,6 @@ class UserSettingsWindowTest : public QObject {
         const int width = p.form.Painter().PageWidth;
         p.Properties([](TFormUserSetting& d) { d.RxSpinEditCountLetter->setValue(30); }, true);
         QCOMPARE(e.Settings.CharsPerLine, 30);
-        QCOMPARE(e.Settings.SpeedCpm, 1500);
         QVERIFY(p.form.Painter().PageWidth > width);
         const std::string saved = ReadFileBytes(ini);
         QVERIFY(saved.find("RxSpinEditCountLetter_Value=30\r\n") != std::string::npos);
