@@ -8,14 +8,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "app/user_settings_window.h"
-#include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "gui/dialogs.h"
 #include "gui/text_codec.h"
-#include "settings/form_user_setting.h"
-#include "settings/program_settings.h"
-#include "support/hand_ticks.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
 
@@ -30,8 +25,7 @@ class FormBookTest : public QObject {
         test::TempDir dir;
         const QString story = QString::fromStdString(dir.Write("сказка.txt", test::Story(3)));
         const QString missing = QStringLiteral("/nonexistent/book.lxb");
-        // A missing file is ignored; with bookmarks the user is asked and No opens the welcome
-        // book; an existing file wins.
+        // A missing file is ignored; with bookmarks No opens the welcome book; a file wins.
         for (const auto& [bookmarks, file] : {std::pair{0, missing}, {2, missing}, {0, story}}) {
             TFormBook form;
             int opened = -1;
@@ -126,34 +120,6 @@ class FormBookTest : public QObject {
         pasted.ActionPasteExecute();
         QCOMPARE(warnings.told.size(), 1);
         QVERIFY(pasted.Engine().MemoSource.Text() == fromFile.Engine().MemoSource.Text());
-    }
-
-    void theCpuTestRunsItsFiveLapsAndShowsTheFigure() {
-        test::FakeClock clock;
-        TFormBook form(nullptr, {}, clock);
-        test::HandTicks ticks(form, clock);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.OpenText(test::Story(30));
-        // The letter count's caption comes first, so it cannot cover the test's figure.
-        QTRY_VERIFY(form.windowTitle().contains(QStringLiteral("Всего знаков")));
-        // The figure lands in the store beside whatever else the store holds.
-        test::TempDir dir;
-        const std::string ini = dir.Write("lectorix.ini", "[UserSetting]\r\nAccess=\r\n");
-        ProgramSettings settings;
-        settings.SetStore({ini, false});
-        TFormUserSetting dialog(&form);
-        ConnectUserSettings(form, dialog, settings);
-        form.ActionCPUTest->trigger();
-        // Five laps of the page's travel on the window's own clock.
-        QCOMPARE(ticks.RunCpuTest(0.05), 5 * form.Engine().CpuTestLaps);
-        const std::string stored = ReadFileBytes(ini);
-        QVERIFY(stored.starts_with("[UserSetting]\r\nAccess=\r\n"));
-        QVERIFY2(stored.find("PopravkaSpeed=" + ShortestDecimal(form.Engine().StepOverhead) +
-                             "\r\n") != std::string::npos,
-                 stored.c_str());
-        QVERIFY2(form.windowTitle().startsWith(QStringLiteral("Тест быстродействия: ")),
-                 qPrintable(form.windowTitle()));
     }
 
     void theWelcomeBookOpensWithItsContentsPanel() {

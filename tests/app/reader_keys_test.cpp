@@ -53,8 +53,7 @@ class PaintRecorder : public QObject {
 class ReaderKeysTest : public QObject {
     Q_OBJECT
 
-    // A key as the keyboard gives it: to the window, where the focus and the short-cuts decide
-    // who gets it.
+    // A key as the keyboard gives it: to the window, where focus and short-cuts decide.
     static void Press(TFormBook& form, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
         QTest::keyClick(form.windowHandle(), key, mods);
     }
@@ -75,9 +74,8 @@ class ReaderKeysTest : public QObject {
         ReadingEngine& e = form.Engine();
         e.Settings.PageStartDelayMs = 0;
         e.Engine.PageDelayTicks = 1;
-        // "Текст" clicked open and closed with Esc: its title stays lit and the menu bar keeps
-        // the keyboard. (The headless platform activates a menu's window, which a desktop does
-        // not: the window is active again before and after.)
+        // "Текст" opened and closed with Esc: the menu bar keeps the keyboard. (Headless, a menu's
+        // window is activated, which a desktop does not do: the window is activated again.)
         QMenuBar* bar = form.menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
         QTRY_VERIFY(QApplication::activePopupWidget());
@@ -117,8 +115,7 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Down);
         QCOMPARE(e.Settings.SpeedCpm, speed - 50);
 
-        // Nothing but the page and the contents can take the keyboard (a button that could
-        // would take Space).
+        // Only the page and the contents take the keyboard (a button would take Space).
         for (QWidget* w : form.findChildren<QWidget*>())
             if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
                 QVERIFY2(w == form.Area() || w == form.TreeView1, w->metaObject()->className());
@@ -192,8 +189,7 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_PageUp);
         QCOMPARE(e.Page.PageNumber, 2);
 
-        // F11 and back keep the page; full screen hides the menus and tool bars and fits the
-        // page to the area it has now.
+        // F11 and back keep the page; full screen hides menus and tool bars, fits the page.
         const auto shown = [&] {
             return std::tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines);
         };
@@ -292,8 +288,7 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Right);
         QVERIFY(form.FoundShown().empty());
         Press(form, Qt::Key_Left);
-        // F3 looks for it again without asking, after the match: the phrase occurs once, so
-        // a message says so and the page stays.
+        // F3 searches on without asking: the phrase occurs once, so a message; the page stays.
         Press(form, Qt::Key_F3);
         QCOMPARE(script.prompts.size(), 1);
         QVERIFY(warnings.told.size() == 1 && warnings.told[0].contains("не встречается"));

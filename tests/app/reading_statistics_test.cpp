@@ -90,9 +90,9 @@ class ReadingStatisticsTest : public QObject {
         QVERIFY2(today.starts_with("07.12.2026|") && today != "07.12.2026|0|0|", today.c_str());
         QCOMPARE(e.Session.SessionChars, 0);
 
-        // Three pages of a longer text: the action shows this session, and never says no pages
-        // are left while letters are (a plain text estimates them from its sixth page; they
-        // used to show as 0).
+        // Three pages of a longer text: the action shows this session, and pages left, which a
+        // plain text estimates from its sixth page, never as 0 while letters are left, as it once
+        // did.
         e.Settings.SpeedCpm = 1500;
         p.form->OpenText(test::Story(60));
         QTRY_VERIFY(e.Page.TotalLetters > 0);

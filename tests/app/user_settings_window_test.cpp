@@ -1,4 +1,5 @@
-// The settings dialog in the program: OK and Cancel against the store and the reading window.
+// The settings in the program: the dialog's OK and Cancel, the CPU test's figure, against the
+// store and the reading window.
 #include "app/user_settings_window.h"
 
 #include <QAction>
@@ -8,9 +9,11 @@
 #include <QTest>
 
 #include "app/form_book.h"
+#include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
+#include "support/hand_ticks.h"
 #include "support/modal_window.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
@@ -25,10 +28,13 @@ struct Program {
     }
     std::string ini;
     ProgramSettings settings;
-    TFormBook form{nullptr, [this](ReadingEngine& e) {
+    test::FakeClock clock;
+    TFormBook form{nullptr,
+                   [this](ReadingEngine& e) {
                        settings.SetStore({ini, false});
                        settings.LoadUserSettings(e.Settings, e.StepOverhead);
-                   }};
+                   },
+                   clock};
     TFormUserSetting dialog{&form};
 
     // Opens "Свойства"; `edit` runs in the open dialog, then OK or Cancel closes it.
@@ -90,6 +96,28 @@ class UserSettingsWindowTest : public QObject {
         QVERIFY2(first.starts_with(test::Cp("  Хамелеон ")) &&
                      first.find(test::Cp(" Кто? ")) != std::string::npos,
                  test::Utf(first).c_str());
+    }
+
+    void theCpuTestsFigureIsStoredBesideTheRestAndShown() {
+        test::TempDir dir;
+        const std::string ini = dir.Write("lectorix.ini", "[UserSetting]\r\nAccess=\r\n");
+        Program p(ini);
+        test::HandTicks ticks(p.form, p.clock);
+        p.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p.form));
+        p.form.OpenText(test::Story(30));
+        // The letter count's caption comes first, so it cannot cover the test's figure.
+        QTRY_VERIFY(p.form.windowTitle().contains(QStringLiteral("Всего знаков")));
+        p.form.ActionCPUTest->trigger();
+        // Five laps of the page's travel on the window's own clock.
+        QCOMPARE(ticks.RunCpuTest(0.05), 5 * p.form.Engine().CpuTestLaps);
+        const std::string stored = ReadFileBytes(ini);
+        QVERIFY(stored.starts_with("[UserSetting]\r\nAccess=\r\n"));
+        QVERIFY2(stored.find("PopravkaSpeed=" + ShortestDecimal(p.form.Engine().StepOverhead) +
+                             "\r\n") != std::string::npos,
+                 stored.c_str());
+        QVERIFY2(p.form.windowTitle().startsWith(QStringLiteral("Тест быстродействия: ")),
+                 qPrintable(p.form.windowTitle()));
     }
 
     void aFailedSaveIsShownAndTheNewValuesStayInUse() {
