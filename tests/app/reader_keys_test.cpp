@@ -1,11 +1,12 @@
-// The reader's keys whatever had the focus (a menu, the contents tree), the page keys and the
-// wheel, finding and going to a page, full screen, the speed shown on the page, the page's menu.
+// The reader's keys whatever had the focus (a menu, the contents tree), a tick's repaint, the
+// page keys and the wheel, finding, going to a page, full screen, the speed shown, the page menu.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -13,13 +14,11 @@
 #include <QWindow>
 
 #include "app/form_book.h"
-#include "book/chapter_cursor.h"
 #include "book/text_loader.h"
 #include "gui/text_codec.h"
 #include "support/hand_ticks.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
-#include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
 namespace {
@@ -37,17 +36,24 @@ void Wheel(QWidget* area, int delta) {
     QApplication::sendEvent(area, &wheel);
 }
 
-int EntryOnScreen(const TFormBook& form) {
-    return ContentsEntryAt(form.Engine().Book, form.Engine().Page.PageStart);
-}
+// Records the rectangles of every paint of a widget.
+class PaintRecorder : public QObject {
+  public:
+    QList<QRect> rects;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+                rects << r;
+        return false;
+    }
+};
 
 }  // namespace
 
 class ReaderKeysTest : public QObject {
     Q_OBJECT
 
-    // A key as the keyboard gives it: to the window, where the focus and the short-cuts decide
-    // who gets it.
+    // A key as the keyboard gives it: to the window, where focus and short-cuts decide.
     static void Press(TFormBook& form, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
         QTest::keyClick(form.windowHandle(), key, mods);
     }
@@ -59,7 +65,7 @@ class ReaderKeysTest : public QObject {
     }
 
   private slots:
-    void theFirstEscAfterAMenuPauses() {
+    void theReadingKeysAndTheFirstEscAfterAMenu() {
         test::FakeClock clock;
         TFormBook form(nullptr, {}, clock);
         test::HandTicks ticks(form, clock);
@@ -68,9 +74,8 @@ class ReaderKeysTest : public QObject {
         ReadingEngine& e = form.Engine();
         e.Settings.PageStartDelayMs = 0;
         e.Engine.PageDelayTicks = 1;
-        // "Текст" clicked open and closed with Esc: its title stays lit and the menu bar keeps
-        // the keyboard. (The headless platform activates a menu's window, which a desktop does
-        // not: the window is active again before and after.)
+        // "Текст" opened and closed with Esc: the menu bar keeps the keyboard. (Headless, a menu's
+        // window is activated, which a desktop does not do: the window is activated again.)
         QMenuBar* bar = form.menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
         QTRY_VERIFY(QApplication::activePopupWidget());
@@ -86,19 +91,34 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Return);
         QVERIFY(e.Reading());
         QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > 40; }));
+        // A tick repaints only the thin strips a one-pixel step changes.
+        PaintRecorder recorder;
+        form.Area()->installEventFilter(&recorder);
+        QVERIFY(ticks.TickUntil([&] { return e.Engine.ShutterPos > 55; }));
+        form.Area()->removeEventFilter(&recorder);
+        QVERIFY(!recorder.rects.isEmpty());
+        for (const QRect& r : recorder.rects)
+            QVERIFY2(r.height() <= 7, qPrintable(QStringLiteral("%1 rows").arg(r.height())));
         Press(form, Qt::Key_Escape);
         QVERIFY(e.Engine.IsPaused);
         Press(form, Qt::Key_Return);
-        QVERIFY(e.Reading());
-        QVERIFY(!e.Engine.IsStopped);
+        QVERIFY(e.Reading());  // resumed, not stopped
         QCOMPARE(QApplication::focusWidget(), form.Area());
+        // Enter while reading stops; Right and Left turn pages; Down lowers the speed by 50.
+        Press(form, Qt::Key_Return);
+        QVERIFY(e.Engine.IsStopped);
+        Press(form, Qt::Key_Right);
+        QVERIFY(e.Page.PageNumber == 2 && !e.Reading());
+        Press(form, Qt::Key_Left);
+        QCOMPARE(e.Page.PageNumber, 1);
+        const int speed = e.Settings.SpeedCpm;
+        Press(form, Qt::Key_Down);
+        QCOMPARE(e.Settings.SpeedCpm, speed - 50);
 
-        // Nothing but the page and the contents can take the keyboard (a button that could
-        // would take Space).
+        // Only the page and the contents take the keyboard (a button would take Space).
         for (QWidget* w : form.findChildren<QWidget*>())
             if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
                 QVERIFY2(w == form.Area() || w == form.TreeView1, w->metaObject()->className());
-        form.ActionPause->trigger();
     }
 
     void theContentsFollowTheReadingAndTakeTheirKeys() {
@@ -114,11 +134,9 @@ class ReaderKeysTest : public QObject {
             const QRect item = tree->visualItemRect(tree->currentItem());
             return item.top() >= 0 && item.bottom() <= tree->viewport()->height();
         };
-        QCOMPARE(current(), 0);
         // Page keys into chapter 41: its entry is selected and scrolled into view.
         while (e.Page.PageNumber < 3 * 40 + 1 && form.ActionPageNext->isEnabled())
             Press(form, Qt::Key_PageDown);
-        QCOMPARE(EntryOnScreen(form), 40);
         QCOMPARE(current(), 40);
         QVERIFY(tree->currentItem()->isSelected());
         QVERIFY(seen());
@@ -132,8 +150,9 @@ class ReaderKeysTest : public QObject {
         QVERIFY(seen());
         Press(form, Qt::Key_Escape);
 
-        // Tab reaches the tree (opening the collapsed panel); its arrows move in it, not the
-        // speed; Enter jumps to the entry, and the next Enter reads.
+        // Reading collapsed the panel; Tab reaches the tree and opens it; its arrows move in it,
+        // not the speed; Enter jumps to the entry, and the next Enter reads.
+        QCOMPARE(form.Panel1->width(), 10);
         const int speed = e.Settings.SpeedCpm;
         Press(form, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), tree);
@@ -156,7 +175,7 @@ class ReaderKeysTest : public QObject {
         QCOMPARE(e.Page.PageNumber, e.Book.ContentsEntries[43].Page);
     }
 
-    void thePageKeysAndTheWheelTurnPages() {
+    void thePageKeysTheWheelAndFullScreen() {
         test::ScriptedDialogs script;
         TFormBook form;
         ShowActive(form);
@@ -167,24 +186,35 @@ class ReaderKeysTest : public QObject {
         QCOMPARE(e.Page.PageNumber, 2);
         QCOMPARE(e.Page.PageStart, firstEnd);
         Press(form, Qt::Key_PageDown);
-        Press(form, Qt::Key_PageDown);
         Press(form, Qt::Key_PageUp);
-        QCOMPARE(e.Page.PageNumber, 3);
+        QCOMPARE(e.Page.PageNumber, 2);
+
+        // F11 and back keep the page; full screen hides menus and tool bars, fits the page.
+        const auto shown = [&] {
+            return std::tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines);
+        };
+        const auto page = shown();
+        Press(form, Qt::Key_F11);
+        QVERIFY(form.isFullScreen());
+        QTRY_VERIFY(!form.menuBar()->isVisible());
+        QVERIFY(!form.ToolBar1->isVisible() && !form.ToolBar2->isVisible());
+        QCOMPARE(shown(), page);
+        QTRY_VERIFY(form.Painter().PageHeight + kPageTop <= form.Area()->height());
+        Press(form, Qt::Key_F11);
+        QVERIFY(!form.isFullScreen());
+        QTRY_VERIFY(form.menuBar()->isVisible());
+        QCOMPARE(shown(), page);
+
         Press(form, Qt::Key_Home);
-        QCOMPARE(e.Page.PageNumber, 1);
-        QCOMPARE(e.Page.PageStart, 0);
-        QCOMPARE(e.Page.TextPos, firstEnd);
-        QCOMPARE(e.Text.LettersBefore, 0);
+        QCOMPARE(
+            std::tuple(e.Page.PageNumber, e.Page.PageStart, e.Page.TextPos, e.Text.LettersBefore),
+            std::tuple(1, 0LL, firstEnd, 0LL));
 
         // A notch of the wheel turns a page; a touch pad's half notches add up to one.
-        Wheel(form.Area(), -120);
-        QCOMPARE(e.Page.PageNumber, 2);
-        Wheel(form.Area(), -60);
-        QCOMPARE(e.Page.PageNumber, 2);
-        Wheel(form.Area(), -60);
-        QCOMPARE(e.Page.PageNumber, 3);
-        Wheel(form.Area(), 240);
-        QCOMPARE(e.Page.PageNumber, 1);
+        for (const auto& [delta, page] : {std::pair{-120, 2}, {-60, 2}, {-60, 3}, {240, 1}}) {
+            Wheel(form.Area(), delta);
+            QCOMPARE(e.Page.PageNumber, page);
+        }
         // Not while reading.
         e.Engine.PageDelayTicks = 1000000;
         Press(form, Qt::Key_Return);
@@ -241,7 +271,6 @@ class ReaderKeysTest : public QObject {
         // Ctrl+F, in capitals: the page that holds it, booked as the keys book it.
         script.inputs = {phrase.toUpper()};
         Press(form, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(script.prompts.value(0), QStringLiteral("Поиск: Найти текст (от этой страницы):"));
         QCOMPARE(booked(), page300);
         QVERIFY(warnings.told.isEmpty());
         // The phrase is marked where the page shows it, until the page changes.
@@ -259,51 +288,20 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Right);
         QVERIFY(form.FoundShown().empty());
         Press(form, Qt::Key_Left);
-        // F3 looks for it again without asking, after the match: the phrase occurs once.
+        // F3 searches on without asking: the phrase occurs once, so a message; the page stays.
         Press(form, Qt::Key_F3);
         QCOMPARE(script.prompts.size(), 1);
-        QCOMPARE(warnings.told.size(), 1);
+        QVERIFY(warnings.told.size() == 1 && warnings.told[0].contains("не встречается"));
         QCOMPARE(e.Page.PageStart, std::get<1>(page300));
-        warnings.told.clear();
-        // A text that does not occur again: a message, and the page stays.
-        script.inputs = {QStringLiteral("Такого слова в романе нет")};
-        Press(form, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(warnings.told.size(), 1);
-        QVERIFY(warnings.told[0].contains(QStringLiteral("не встречается")));
-        QCOMPARE(e.Page.PageNumber, 300);
 
         // Ctrl+G to page 100, back from 300.
         script.inputs = {QStringLiteral("100")};
         Press(form, Qt::Key_G, Qt::ControlModifier);
-        QCOMPARE(script.prompts.last(), QStringLiteral("Переход к странице: Номер страницы:"));
         QCOMPARE(e.Page.PageNumber, 100);
         QCOMPARE(e.Memo.Lines, page100);
     }
 
-    void fullScreenAndBackKeepsThePage() {
-        TFormBook form;
-        ShowActive(form);
-        form.OpenText(test::Story(60));
-        ReadingEngine& e = form.Engine();
-        for (int i = 0; i < 4; ++i)
-            Press(form, Qt::Key_PageDown);
-        const auto page = std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines);
-        Press(form, Qt::Key_F11);
-        QVERIFY(form.isFullScreen());
-        QVERIFY(form.ActionFullScreen->isChecked());
-        QTRY_VERIFY(!form.menuBar()->isVisible());
-        QVERIFY(!form.ToolBar1->isVisible() && !form.ToolBar2->isVisible());
-        QCOMPARE(std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines), page);
-        // The page fits the area it has now.
-        QTRY_VERIFY(form.Painter().PageHeight + kPageTop <= form.Area()->height());
-        Press(form, Qt::Key_F11);
-        QVERIFY(!form.isFullScreen());
-        QTRY_VERIFY(form.menuBar()->isVisible());
-        QVERIFY(form.ToolBar1->isVisible());
-        QCOMPARE(std::make_tuple(e.Page.PageNumber, e.Page.PageStart, e.Memo.Lines), page);
-    }
-
-    void aNewSpeedShowsOnThePageForTwoSeconds() {
+    void aNewSpeedShowsOnThePageForTwoSecondsAndTheRightClickMenu() {
         test::FakeClock clock;
         TFormBook form(nullptr, {}, clock);
         ShowActive(form);
@@ -319,7 +317,6 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_Up);
         QCOMPARE(form.SpeedShown(), shown);
         QVERIFY(boxImage() != before);
-        QVERIFY(form.ActionSpeedNext->toolTip().contains(shown));
         QVERIFY(form.ActionSpeedBeack->toolTip().contains(shown));
         QCOMPARE(form.windowTitle(), caption);  // the status line keeps its text
         clock.AdvanceMs(1999);
@@ -327,19 +324,14 @@ class ReaderKeysTest : public QObject {
         clock.AdvanceMs(2);
         QVERIFY(form.SpeedShown().isEmpty());
         QCOMPARE(boxImage(), before);
-    }
 
-    void theRightClickOffersTheReadingActionsBookmarksAndSettings() {
-        TFormBook form;
-        ShowActive(form);
+        // The right click offers the reading actions, the bookmarks and the settings.
         const QPoint at = form.Area()->rect().center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, form.Area()->mapToGlobal(at));
         QApplication::sendEvent(form.Area(), &click);
         QTRY_VERIFY(form.PopupMenuPage->isVisible());
         const QList<QAction*> items = form.PopupMenuPage->actions();
-        for (QAction* a : {form.ActionRun, form.ActionPause, form.ActionStep, form.ActionStop,
-                           form.ActionPageBack, form.ActionPageNext, form.ActionFind,
-                           form.Zakladka->menuAction(), form.ActionUserProperties})
+        for (QAction* a : {form.ActionRun, form.Zakladka->menuAction(), form.ActionUserProperties})
             QVERIFY2(items.contains(a), qPrintable(a->text()));
         form.PopupMenuPage->close();
     }

