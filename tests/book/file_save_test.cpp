@@ -25,6 +25,15 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode;
 }
 
+std::string Refusal(const std::string& path, const std::string& bytes) {
+    try {
+        WriteFileBytes(path, bytes);
+    } catch (const UserError& e) {
+        return e.what();
+    }
+    return "(written)";
+}
+
 size_t EntriesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
@@ -72,19 +81,14 @@ TEST(WriteFileBytes, SavesThroughLinksAndKeepsTheMode) {
     // Links in a circle are refused with a reason.
     fs::create_symlink("b", dir.Path() / "a");
     fs::create_symlink("a", dir.Path() / "b");
-    EXPECT_THROW(WriteFileBytes((dir.Path() / "a").string(), "x"), UserError);
+    EXPECT_NE(Refusal((dir.Path() / "a").string(), "x"), "(written)");
 }
 
 TEST(WriteFileBytes, NeverReplacesWhatIsNotARegularFile) {
     TempDir dir;
     // A folder is refused and left as it was.
     fs::create_directory(dir.Path() / "folder");
-    try {
-        WriteFileBytes((dir.Path() / "folder").string(), "x");
-        FAIL() << "wrote over a folder";
-    } catch (const UserError& e) {
-        EXPECT_NE(std::string(e.what()).find("это папка"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(Refusal((dir.Path() / "folder").string(), "x").find("это папка"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(dir.Path() / "folder"));
 
     // A pipe gets the bytes and stays a pipe.
@@ -108,16 +112,11 @@ TEST(WriteFileBytes, NeverReplacesWhatIsNotARegularFile) {
     EXPECT_NO_THROW(WriteFileBytes(null, "gone"));
     EXPECT_TRUE(S_ISCHR(ModeOf(null)));
     // A full device says so, and stays the device it was.
-    try {
-        WriteFileBytes(full, "x");
-        FAIL() << "wrote to a full device";
-    } catch (const UserError& e) {
-        EXPECT_NE(std::string(e.what()).find("нет места на диске"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(Refusal(full, "x").find("нет места на диске"), std::string::npos);
     EXPECT_TRUE(S_ISCHR(ModeOf(full)));
     const std::string block = (dir.Path() / "block").string();
     ASSERT_EQ(::mknod(block.c_str(), S_IFBLK | 0600, makedev(7, 0)), 0);
-    EXPECT_THROW(WriteFileBytes(block, "x"), UserError);
+    EXPECT_NE(Refusal(block, "x"), "(written)");
     EXPECT_TRUE(S_ISBLK(ModeOf(block)));
 }
 
