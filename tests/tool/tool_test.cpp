@@ -32,10 +32,8 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
         {}, {"frobnicate", file}, {"count"}, {"wrap", file}, {"wrap", "--width", "0", file},
         {"pages", "--chars", "0", file}, {"pages", "--lines", "0", file},
         {"pages", "--repeats", "0", file}, {"pages", "--back", "-1", file}, {"format", file},
-        {"pages", file + ".gone"},
-        {"count", dir.Path().string()}, {"format", "--titel", "x", file, file + ".lxb"},
-        {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"stats", file},
-        {"pages", "--line-paragraphs", "yes", file}, {"convert", file},
+        {"pages", file + ".gone"}, {"count", dir.Path().string()}, {"stats", file},
+        {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"convert", file},
         {"convert", file, file}, {"format", file, file},  // the file read would be lost
     };
     // clang-format on
