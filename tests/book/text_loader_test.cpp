@@ -116,9 +116,7 @@ TEST(LoadTextFile, MissingFoldersAndBinaryFilesAreRefusedByNameAndTextsWithContr
                                     std::string("text\0with a NUL", 16),
                                     noise,
                                     noNul,
-                                    "\x7F"
-                                    "ELF\x02\x01\x01" +
-                                        std::string(20, '\x03'),
+                                    "\177ELF\x02\x01\x01" + std::string(20, '\x03'),
                                     std::string(50, '\x1B') + "[0m"};
     for (const std::string& bytes : binaries) {
         const std::string file = dir.Write("bin", bytes);
@@ -143,10 +141,7 @@ TEST(LoadTextFile, MissingFoldersAndBinaryFilesAreRefusedByNameAndTextsWithContr
     // Tabs, page breaks, the old end-of-file mark and the odd escape belong to texts; UTF-16
     // with its byte-order mark is left to the decoding.
     const std::string texts[] = {"a\tb\fc\vd\r\n\x1A", "\x1B[1mbold\x1B[0m and more words",
-                                 std::string("\xFF\xFE"
-                                             "a\0b\0",
-                                             6),
-                                 ""};
+                                 std::string("\xFF\xFEz\0b\0", 6), ""};
     for (const std::string& bytes : texts)
         EXPECT_NO_THROW(LoadTextFile(dir.Write("text", bytes))) << bytes;
 }
