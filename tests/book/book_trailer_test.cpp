@@ -36,8 +36,7 @@ TEST(ParseBookTrailer, ReadsTheBodyTheContentsTreeAndTheHeader) {
     ASSERT_EQ(book.ContentsCount, 1);
     EXPECT_EQ(book.ContentsEntries[1].Pos, 12);
     EXPECT_EQ(book.ContentsEntries[1].Letters, 3);
-    EXPECT_EQ(book.Nodes[0].Text, "A");
-    EXPECT_EQ(book.Nodes[0].Level, 2);
+    EXPECT_EQ(std::pair(book.Nodes[0].Text, book.Nodes[0].Level), std::pair(std::string("A"), 2));
     EXPECT_TRUE(book.BookTrailer.starts_with("\r\n<MENU>\r\n"));
     EXPECT_TRUE(book.BookTrailer.ends_with("<INFOTEXTEND>"));
     // A text without the end mark is no book, but loses its blank lines at the end as well.
@@ -129,30 +128,8 @@ TEST(ParseBookTrailer, ABookCutOffAnywhereInItsTrailerOpensAsItsBodyWithAWarning
         std::string text = plain;
         BookContents book;
         EXPECT_FALSE(ParseBookTrailer(text, book));
-        EXPECT_EQ(text, plain);
-        EXPECT_EQ(book.Warning, "");
+        EXPECT_TRUE(text == plain && book.Warning.empty()) << plain;
     }
-}
-
-TEST(ParseBookTrailer, ABookOfAHundredThousandEntriesOpensWithEveryPage) {
-    // Each chapter a heading and a line of 12 characters: two lines at every width.
-    std::string body, trailer;
-    const int n = 100000;
-    for (int i = 0; i < n; ++i) {
-        const std::string heading = "   H" + std::to_string(i) + "\r\n";
-        trailer += Entry("   H" + std::to_string(i), static_cast<int>(body.size()), 2 * i);
-        body += heading + "  chapter te\r\n";
-    }
-    body.resize(body.size() - 2);
-    std::string text = body + "\r\n<MENU>\r\n" + trailer +
-                       Entry("<INFOTEXTlen>", static_cast<int>(body.size()) + 2, 2 * n) +
-                       "<INFOTEXTEND>\r\n";
-    BookContents book;
-    ASSERT_TRUE(ParseBookTrailer(text, book));
-    EXPECT_EQ(text, body);
-    ASSERT_EQ(book.ContentsCount, n);
-    EXPECT_EQ(ComputeChapterPages(book, 22, 25), n);
-    EXPECT_EQ(book.ContentsEntries[n - 1].Page, n);
 }
 
 TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNextOnesPage) {
@@ -169,10 +146,8 @@ TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNext
         EXPECT_EQ(std::pair(b.ContentsEntries[i].Page, b.ContentsEntries[i].LastPageLines),
                   pageAndLastLines[i])
             << i;
-    EXPECT_EQ(b.Nodes[1].Text, "E1" + Cp("  стр.-3-"));
     // The chapter cursor steps over the empty chapter too.
-    const int chars = 22, lines = 25;
-    BookChapterCursor cursor(b, chars, lines);
+    BookChapterCursor cursor(b, 22, 25);
     cursor.EnterEntry(2);
     EXPECT_EQ(cursor.ChapterStart, 200);
     EXPECT_EQ(cursor.NextChapter, 4);

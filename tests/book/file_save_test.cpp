@@ -25,6 +25,15 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode;
 }
 
+std::string Refusal(const std::string& path, const std::string& bytes) {
+    try {
+        WriteFileBytes(path, bytes);
+    } catch (const UserError& e) {
+        return e.what();
+    }
+    return "(written)";
+}
+
 size_t EntriesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
@@ -41,8 +50,7 @@ TEST(WriteFileBytes, SavesThroughLinksAndKeepsTheMode) {
     fs::create_symlink(link, link2);
 
     WriteFileBytes(link2, "new");
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_TRUE(fs::is_symlink(link2));
+    EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(link2));
     EXPECT_EQ(ReadFileBytes(real), "new");
     EXPECT_EQ(ModeOf(real) & 07777, 0600u);  // a private file stays private
     ::chmod(real.c_str(), 0640);
@@ -54,37 +62,31 @@ TEST(WriteFileBytes, SavesThroughLinksAndKeepsTheMode) {
         WriteFileBytes(real, "theirs");
         struct stat info {};
         ASSERT_EQ(::stat(real.c_str(), &info), 0);
-        EXPECT_EQ(info.st_uid, 4321u);
-        EXPECT_EQ(info.st_gid, 4321u);
-        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_TRUE(info.st_uid == 4321 && info.st_gid == 4321 && (info.st_mode & 07777) == 0640);
     }
 
     // A link to a file not there yet creates that file, and a new file gets the usual mode.
     const std::string dangling = (dir.Path() / "dangling.ini").string();
+    const std::string later = (dir.Path() / "real/later.ini").string();
     fs::create_symlink("real/later.ini", dangling);
     WriteFileBytes(dangling, "x");
     EXPECT_TRUE(fs::is_symlink(dangling));
-    EXPECT_EQ(ReadFileBytes((dir.Path() / "real/later.ini").string()), "x");
+    EXPECT_EQ(ReadFileBytes(later), "x");
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    EXPECT_EQ(ModeOf((dir.Path() / "real/later.ini").string()) & 07777, 0666u & ~mask);
+    EXPECT_EQ(ModeOf(later) & 07777, 0666u & ~mask);
 
     // Links in a circle are refused with a reason.
     fs::create_symlink("b", dir.Path() / "a");
     fs::create_symlink("a", dir.Path() / "b");
-    EXPECT_THROW(WriteFileBytes((dir.Path() / "a").string(), "x"), UserError);
+    EXPECT_NE(Refusal((dir.Path() / "a").string(), "x"), "(written)");
 }
 
 TEST(WriteFileBytes, NeverReplacesWhatIsNotARegularFile) {
     TempDir dir;
     // A folder is refused and left as it was.
     fs::create_directory(dir.Path() / "folder");
-    try {
-        WriteFileBytes((dir.Path() / "folder").string(), "x");
-        FAIL() << "wrote over a folder";
-    } catch (const UserError& e) {
-        EXPECT_NE(std::string(e.what()).find("это папка"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(Refusal((dir.Path() / "folder").string(), "x").find("это папка"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(dir.Path() / "folder"));
 
     // A pipe gets the bytes and stays a pipe.
@@ -108,16 +110,11 @@ TEST(WriteFileBytes, NeverReplacesWhatIsNotARegularFile) {
     EXPECT_NO_THROW(WriteFileBytes(null, "gone"));
     EXPECT_TRUE(S_ISCHR(ModeOf(null)));
     // A full device says so, and stays the device it was.
-    try {
-        WriteFileBytes(full, "x");
-        FAIL() << "wrote to a full device";
-    } catch (const UserError& e) {
-        EXPECT_NE(std::string(e.what()).find("нет места на диске"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(Refusal(full, "x").find("нет места на диске"), std::string::npos);
     EXPECT_TRUE(S_ISCHR(ModeOf(full)));
     const std::string block = (dir.Path() / "block").string();
     ASSERT_EQ(::mknod(block.c_str(), S_IFBLK | 0600, makedev(7, 0)), 0);
-    EXPECT_THROW(WriteFileBytes(block, "x"), UserError);
+    EXPECT_NE(Refusal(block, "x"), "(written)");
     EXPECT_TRUE(S_ISBLK(ModeOf(block)));
 }
 

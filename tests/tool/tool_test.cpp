@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "book/text_loader.h"
 #include "support/test_support.h"
@@ -29,12 +30,10 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
     // clang-format off
     const std::vector<std::vector<std::string>> bad = {
         {}, {"frobnicate", file}, {"count"}, {"wrap", file}, {"wrap", "--width", "0", file},
-        {"pages", "--chars", "0", file}, {"pages", "--lines=-3", file},
+        {"pages", "--chars", "0", file}, {"pages", "--lines", "0", file},
         {"pages", "--repeats", "0", file}, {"pages", "--back", "-1", file}, {"format", file},
-        {"pages", "--chars", "1000001", file}, {"pages", file + ".gone"},
-        {"count", dir.Path().string()}, {"format", "--titel", "x", file, file + ".lxb"},
-        {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"stats", file},
-        {"pages", "--line-paragraphs", "yes", file}, {"convert", file},
+        {"pages", file + ".gone"}, {"count", dir.Path().string()}, {"stats", file},
+        {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"convert", file},
         {"convert", file, file}, {"format", file, file},  // the file read would be lost
     };
     // clang-format on
@@ -47,18 +46,11 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
 
 TEST(Tool, HelpCountWrapPagesAndFormatPrintUtf8WithLfEnds) {
     EXPECT_EQ(Tool({"--help"}).status, 0);
-    for (const std::string cmd : {"count", "wrap", "pages", "book", "format", "convert", "stats"}) {
-        const ToolRun r = Tool({cmd, "--help"});
-        EXPECT_TRUE(r.status == 0 && r.out.starts_with("Usage: lectorix-tool " + cmd)) << cmd;
-    }
+    EXPECT_TRUE(Tool({"format", "--help"}).out.starts_with("Usage: lectorix-tool format "));
     test::TempDir dir;
     const std::string file = dir.Write("t.txt", "Жили-были дед\r\nда баба.");
     EXPECT_EQ(Tool({"count", file}).out, "17\n");
     EXPECT_EQ(Tool({"wrap", "--width", "6", file}).out, "Жили-\nбыли \nдед\nда \nбаба.");
-    EXPECT_EQ(Tool({"wrap", "--width=30", file}).out, "Жили-были дед\nда баба.");
-    EXPECT_EQ(Tool({"pages", dir.Write("a.txt", "a b c")}).out,
-              "page 1 start 0 next 5 letters 3 lines 1 empty 24\n"
-              "|  a        b         c |\n");
     // Every page built is printed, repeats again; the CP1251 byte 0x98 has no character.
     EXPECT_EQ(Tool({"pages", "--repeats", "2", "--chars", "8", dir.Write("u.txt", "x\x98")}).out,
               "page 1 start 0 next 2 letters 2 lines 1 empty 24\n|  x\xEF\xBF\xBD |\n"
@@ -81,32 +73,28 @@ TEST(Tool, HelpCountWrapPagesAndFormatPrintUtf8WithLfEnds) {
     EXPECT_TRUE(Tool({"book", raw}).out.starts_with("book 0\n"));
 }
 
-TEST(Tool, Utf8AndCp1251CopiesOfAStoryGiveTheSamePagesBackToPageOne) {
+TEST(Tool, AStoryOneParagraphALineGivesTheSamePagesInEitherCodingAndBack) {
     const std::string story = test::DataPath("texts/chekhov_khameleon.");
-    const std::string out = Tool({"pages", "--back", "100000", story + "utf8.txt"}).out;
-    EXPECT_TRUE(out == Tool({"pages", "--back", "100000", story + "cp1251.txt"}).out);
-    EXPECT_NE(out.find("|  Антон Чехов |\n|  ХАМЕЛЕОН |"), std::string::npos);
-    // After the last page come the pages back, the last of them page 1.
-    ASSERT_NE(out.find("\nback "), std::string::npos);
-    EXPECT_EQ(out.rfind("\nback "), out.rfind("\nback 1 start "));
-}
-
-TEST(Tool, EveryLineOfAStoryOneParagraphALineStartsAParagraphUnlessTurnedOff) {
-    const std::string story = test::DataPath("texts/chekhov_khameleon.utf8.txt");
-    const std::string pages = Tool({"pages", story}).out;
+    const std::string pages = Tool({"pages", story + "utf8.txt"}).out;
+    // The title, the author, each line of speech: 31 lines, 31 paragraph starts.
     EXPECT_TRUE(
         pages.starts_with("page 1 start 0 next 444 letters 356 lines 25 empty 0\n"
                           "|  Антон Чехов |\n|  ХАМЕЛЕОН |\n|  Через       базарную |\n"))
         << pages.substr(0, 300);
-    // The title, the author, each line of speech: 31 lines, 31 paragraph starts.
     size_t starts = 0;
     for (size_t at = pages.find("\n|  "); at != std::string::npos; at = pages.find("\n|  ", at + 1))
         starts += pages.compare(at + 4, 2, "  ") != 0;
     EXPECT_EQ(starts, 31u);
-    EXPECT_EQ(Tool({"pages", "--line-paragraphs=on", story}).out, pages);
+    EXPECT_EQ(Tool({"pages", "--line-paragraphs=on", story + "utf8.txt"}).out, pages);
     // Off, the story reads as it always did: one paragraph.
-    EXPECT_EQ(Tool({"pages", "--line-paragraphs", "off", story}).out,
+    EXPECT_EQ(Tool({"pages", "--line-paragraphs", "off", story + "utf8.txt"}).out,
               test::DataFile("texts/chekhov_khameleon.indent_pages.txt"));
+    // After the last page come the pages back, the last of them page 1.
+    const std::string out = Tool({"pages", "--back", "100000", story + "utf8.txt"}).out;
+    EXPECT_TRUE(out == Tool({"pages", "--back", "100000", story + "cp1251.txt"}).out);
+    EXPECT_TRUE(out.starts_with(pages));
+    ASSERT_NE(out.find("\nback "), std::string::npos);
+    EXPECT_EQ(out.rfind("\nback "), out.rfind("\nback 1 start "));
 }
 
 TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
@@ -139,15 +127,13 @@ TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
     const std::string text = dir.Write("story.txt", "Хамелеон\nЧерез базарную площадь.\n");
     const std::string out = (dir.Path() / "out.lxb").string();
     const std::string cut = dir.Write("cut.lxb", bytes.substr(0, bytes.size() - 20));
-    for (const auto& [args, says] :
-         {std::pair(std::vector<std::string>{"convert", empty, out}, empty + "\""),
-          std::pair(std::vector<std::string>{"convert", text, out}, text + "\" не книга"),
-          std::pair(std::vector<std::string>{"convert", cut, out}, cut + "\" — книга, у"),
-          std::pair(std::vector<std::string>{"convert", fb2, dir.Path().string()},
-                    dir.Path().string())}) {
-        const ToolRun r = Tool(args);
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_TRUE(r.out.empty() && r.err.find('\n') == r.err.size() - 1) << r.err;
+    for (const auto& [in, to, says] :
+         {std::tuple(empty, out, empty + "\""), std::tuple(text, out, text + "\" не книга"),
+          std::tuple(cut, out, cut + "\" — книга, у"),
+          std::tuple(fb2, dir.Path().string(), dir.Path().string())}) {
+        const ToolRun r = Tool({"convert", in, to});
+        EXPECT_TRUE(r.status == 1 && r.out.empty() && r.err.find('\n') == r.err.size() - 1)
+            << r.err;
         EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(out));
@@ -161,29 +147,19 @@ TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {
     ASSERT_EQ(Tool({"format", story, book}).status, 0);
     const std::string pages = Tool({"pages", book}).out;
     EXPECT_TRUE(pages.starts_with("page 1 start 0 ")) << pages.substr(0, 200);
-    EXPECT_NE(pages.find("|  Антон Чехов |\n|  ХАМЕЛЕОН |"), std::string::npos);
     EXPECT_NE(pages.find("\npage 2 start 452 "), std::string::npos);
-    // Its listing shows the trailer as it is.
     EXPECT_NE(Tool({"book", book}).out.find("\nentries 0\n"), std::string::npos);
 
     for (const std::string cmd : {"count", "pages", "book"}) {
         const ToolRun r = Tool({cmd, dir.Write("zeros.txt", std::string(1000, '\0'))});
-        EXPECT_EQ(r.status, 1) << cmd;
-        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(r.status == 1 && r.out.empty()) << cmd;
         EXPECT_NE(r.err.find("не текстовый файл"), std::string::npos) << r.err;
     }
 }
 
-TEST(Tool, CountOfAStorySavedAsRtfIsThatOfItsText) {
-    const ToolRun text = Tool({"count", test::DataPath("texts/chekhov_khameleon.utf8.txt")});
-    for (const std::string writer : {"abiword", "libreoffice", "pandoc"}) {
-        const std::string rtf = test::SharedDataPath("rtf/chekhov_khameleon." + writer + ".rtf");
-        if (rtf.empty()) GTEST_SKIP() << "the shared test files are not beside the repository";
-        EXPECT_EQ(Tool({"count", rtf}).out, text.out) << writer;
-    }
-}
-
-TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsv) {
+// `stats --ini` printed an empty diary with status 0 for anything it could not read, and left
+// FILE.lock beside any file it read.
+TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsvOrSaysWhatIsWrongAndCreatesNothing) {
     test::TempDir dir;
     const std::string ini = dir.Write(
         "lectorix.ini", test::Cp("[Статистика чтения]\r\nEditGlobalStatistic_Text=4000|571|\r\n"
@@ -195,13 +171,26 @@ TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsv) {
     EXPECT_EQ(csv.out,
               "date,letters,speed,minutes\n04.12.2026,3000,600,5.00\n\"05,12\",7,0,0.00\n"
               "06.12.2026,1000,500,2.00\n");
+    // The reports themselves are the statistics' test; here they are UTF-8 with LF ends.
     const ToolRun reports = Tool({"stats", "--ini", ini});
     EXPECT_EQ(reports.status, 0) << reports.err;
-    for (const char* line :
-         {"Глобальная статистика            \n", "Средняя скорость чтения:         571\n",
-          "06.12.2026 Скорость:    500, Время: 0:02:00, Букв: 1000\n"})
-        EXPECT_NE(reports.out.find(line), std::string::npos) << line << reports.out;
+    EXPECT_NE(reports.out.find("06.12.2026 Скорость:    500, Время: 0:02:00"), std::string::npos)
+        << reports.out;
     EXPECT_EQ(reports.out.find('\r'), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    std::string utf16;
+    for (const char c : std::string("[S]\r\nk=v\r\n"))
+        utf16 += std::string{c, '\0'};
+    const std::string zip = dir.Write("diary.zip", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10));
+    for (const std::string& bad : {dir.Path().string(), zip, dir.Write("utf16.ini", utf16),
+                                   dir.Write("notes.ini", "notes")}) {
+        const ToolRun r = Tool({"stats", "--ini", bad});
+        EXPECT_TRUE(r.status == 2 && r.out.empty()) << bad;
+        EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+              4);  // the four files, nothing beside them
 }
 
 // `format IN link` replaced the link with a file, and as root `format IN /dev/full` replaced the
@@ -222,29 +211,6 @@ TEST(Tool, FormatWritesThroughLinksAndNeverOverAFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
 }
 
-// `stats --ini` printed an empty diary with status 0 for anything it could not read, and left
-// FILE.lock beside any file it read.
-TEST(Tool, StatsSaysWhatIsWrongWithTheFileAndCreatesNothing) {
-    test::TempDir dir;
-    const std::string ini = dir.Write("Lectorix.ini", test::Cp("[Статистика чтения]\r\n"));
-    ASSERT_EQ(Tool({"stats", "--ini", ini}).status, 0);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-
-    std::string utf16;
-    for (const char c : std::string("[S]\r\nk=v\r\n"))
-        utf16 += std::string{c, '\0'};
-    const std::string zip = dir.Write("diary.zip", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10));
-    for (const std::string& bad : {dir.Path().string(), zip, dir.Write("utf16.ini", utf16),
-                                   dir.Write("notes.ini", "notes")}) {
-        const ToolRun r = Tool({"stats", "--ini", bad});
-        EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_TRUE(r.out.empty()) << bad;
-        EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
-    }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
-              4);  // the four files, nothing beside them
-}
-
 TEST(Tool, BookmarksListsTheStoredOnesNewestFirstAndSkipsDamagedLines) {
     test::TempDir dir;
     const std::string ini = dir.Write(
@@ -261,7 +227,6 @@ TEST(Tool, BookmarksListsTheStoredOnesNewestFirstAndSkipsDamagedLines) {
     EXPECT_EQ(r.out,
               "Толстой. Анна Каренина.\tСтраница 7\t7\t1400\t/книги/anna.lxb\n"
               "a.txt\tСтраница 2\t2\t900\t/a.txt\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace
