@@ -3,49 +3,41 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace lectorix {
 namespace {
 
-TEST(ApplyUserSettings, DesignValuesGiveExactlyTheDefaultRecord) {
-    const SettingsControls controls;
-    UserSettings s;
-    s.SpeedCpm = 7;  // every field is overwritten
-    s.FontName = "x";
-    s.Paragraphs = LineParagraphs::Off;
+// Every field of the record, so one left out or copied into another's place shows.
+auto Fields(const UserSettings& s) {
+    return std::tie(s.SpeedCpm, s.OpenLines, s.CharsPerLine, s.LinesPerPage, s.PageRepeats,
+                    s.PageStartDelayMs, s.ShowTopBar, s.ShowBottomBar, s.ShowCenterLine,
+                    s.TransparentBar, s.AutoSpeedIncrease, s.RemainByAverage, s.HideLeft,
+                    s.HideRight, s.HideLeftCount, s.HideRightCount, s.FontName, s.FontSize,
+                    s.FontBold, s.FormatToolEnabled, s.Paragraphs);
+}
+
+TEST(ApplyUserSettings, DesignValuesGiveTheDefaultRecordAndEveryFieldComesBack) {
+    // clang-format off
+    const UserSettings changed{
+        .SpeedCpm = 1550, .OpenLines = 8, .CharsPerLine = 30, .LinesPerPage = 20, .PageRepeats = 3,
+        .PageStartDelayMs = 500, .ShowTopBar = false, .ShowBottomBar = false,
+        .ShowCenterLine = false, .TransparentBar = false, .AutoSpeedIncrease = false,
+        .RemainByAverage = false, .HideLeft = true, .HideRight = true, .HideLeftCount = 2,
+        .HideRightCount = 4, .FontName = "Lucida Console", .FontSize = 14, .FontBold = true,
+        .FormatToolEnabled = false, .Paragraphs = LineParagraphs::Off};
+    // clang-format on
+    UserSettings s = changed;
     double overhead = 5;
-    ApplyUserSettings(controls, kDefaultPopravkaSpeed, "", s, overhead);
+    ApplyUserSettings(SettingsControls{}, kDefaultPopravkaSpeed, "", s, overhead);
     const UserSettings defaults;
-    EXPECT_EQ(s.SpeedCpm, defaults.SpeedCpm);
-    EXPECT_EQ(s.OpenLines, defaults.OpenLines);
-    EXPECT_EQ(s.CharsPerLine, defaults.CharsPerLine);
-    EXPECT_EQ(s.LinesPerPage, defaults.LinesPerPage);
-    EXPECT_EQ(s.PageRepeats, defaults.PageRepeats);
-    EXPECT_EQ(s.PageStartDelayMs, defaults.PageStartDelayMs);
-    EXPECT_EQ(s.ShowTopBar, defaults.ShowTopBar);
-    EXPECT_EQ(s.ShowBottomBar, defaults.ShowBottomBar);
-    EXPECT_EQ(s.ShowCenterLine, defaults.ShowCenterLine);
-    EXPECT_EQ(s.TransparentBar, defaults.TransparentBar);
-    EXPECT_EQ(s.AutoSpeedIncrease, defaults.AutoSpeedIncrease);
-    EXPECT_EQ(s.RemainByAverage, defaults.RemainByAverage);
-    EXPECT_EQ(s.HideLeft, defaults.HideLeft);
-    EXPECT_EQ(s.HideRight, defaults.HideRight);
-    EXPECT_EQ(s.HideLeftCount, defaults.HideLeftCount);
-    EXPECT_EQ(s.HideRightCount, defaults.HideRightCount);
-    EXPECT_EQ(s.FontName, defaults.FontName);
-    EXPECT_EQ(s.FontSize, defaults.FontSize);
-    EXPECT_EQ(s.FontBold, defaults.FontBold);
-    EXPECT_EQ(s.Paragraphs, defaults.Paragraphs);
-    EXPECT_FALSE(s.FormatToolEnabled);
+    EXPECT_EQ(Fields(s), Fields(defaults));
     EXPECT_EQ(overhead, kDefaultStepOverhead);
 
-    // And back: the record fills the controls with the same values.
     SettingsControls filled;
-    filled.RxSpinEditSpeedWords = 1;
-    FillSettingsControls(s, filled);
-    UserSettings again;
-    ApplyUserSettings(filled, "0.965", "", again, overhead);
-    EXPECT_EQ(again.SpeedCpm, s.SpeedCpm);
-    EXPECT_EQ(filled.ComboBoxFontSize, "10");
+    FillSettingsControls(changed, filled);
+    ApplyUserSettings(filled, "0.965", "", s, overhead);
+    EXPECT_EQ(Fields(s), Fields(changed));
 }
 
 TEST(ApplyUserSettings, TheAccessCodeAndNumbersThatAreNotNumbers) {
@@ -60,11 +52,11 @@ TEST(ApplyUserSettings, TheAccessCodeAndNumbersThatAreNotNumbers) {
     // A stored correction or font size that is no number keeps the previous value.
     c.ComboBoxFontSize = "крупный";
     s.FontSize = 14;
-    ApplyUserSettings(c, "0,97", "", s, overhead);
-    EXPECT_EQ(overhead, 1.5);
-    EXPECT_EQ(s.FontSize, 14);
-    ApplyUserSettings(c, "", "", s, overhead);
-    EXPECT_EQ(overhead, 1.5);
+    for (const char* bad : {"0,97", ""}) {
+        ApplyUserSettings(c, bad, "", s, overhead);
+        EXPECT_EQ(overhead, 1.5) << bad;
+        EXPECT_EQ(s.FontSize, 14);
+    }
     c.ComboBoxFontSize = " 12 ";
     ApplyUserSettings(c, " 0.8 ", "", s, overhead);
     EXPECT_EQ(s.FontSize, 12);

