@@ -635,12 +635,12 @@ void TFormBook::Find() {
 }
 
 void TFormBook::ShowFound(std::vector<QRect> rects) {
+    // The old mark and the new one, each with its frame.
     const QPoint origin = area_->PageOrigin();
-    for (const QRect& r : found_)
-        area_->update(r.adjusted(-2, -2, 2, 2).translated(origin));
+    for (const auto* marks : {&found_, &rects})
+        for (const QRect& r : *marks)
+            area_->update(r.adjusted(-2, -2, 2, 2).translated(origin));
     found_ = std::move(rects);
-    for (const QRect& r : found_)
-        area_->update(r.adjusted(-2, -2, 2, 2).translated(origin));
 }
 
 void TFormBook::ActionFullScreenExecute() {

@@ -14,8 +14,7 @@
 namespace lectorix {
 namespace {
 
-// The line as drawn: a title line has its runs of blanks collapsed, except its opening indent.
-// A title line as it is shown: runs of blanks inside it closed up to one.
+// A title line as it is drawn: its runs of blanks closed up to one, except its opening indent.
 std::string CollapsedTitle(const std::string& line) {
     std::string out;
     size_t i = 0;
