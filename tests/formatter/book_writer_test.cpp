@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "book/chapter_cursor.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "book_pages.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -25,30 +25,6 @@ TEST(BuildBookStructure, LinesAfterBlankLinesBecomeHeadingsAndBodyLinesAreCleane
             Cp("\r\n<MENU>\r\n   Глава     |0|0|\r\n   Текст     |10|5|\r\n<INFOTEXTlen>|0|12|"));
 }
 
-// Reads a book page by page with the chapter cursor, as the reader does, and checks that the
-// first character of every chapter is shown on the page its contents entry names.
-void CheckContentsPages(std::string text, int chars, int lines) {
-    SCOPED_TRACE("width " + std::to_string(chars) + ", lines " + std::to_string(lines));
-    BookContents book;
-    ASSERT_TRUE(ParseBookTrailer(text, book));
-    ComputeChapterPages(book, chars, lines);
-    const SourceText source(std::move(text));
-    const PageLayout settings{.CharsPerLine = chars, .LinesPerPage = lines};
-    BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
-    cursor.EnterEntry(0);
-    PageState st{.TextPos = book.ContentsEntries[0].Pos, .BookMode = true};
-    PageMemo memo;
-    int entry = 0;
-    std::vector<int> differ;  // entries shown on another page than their contents line names
-    while (BuildPage(st, memo, source, settings, &cursor)) {
-        if (st.PageStart <= 0 || st.PageNumber < 1) st.PageNumber = 1;
-        for (; entry < book.ContentsCount && book.ContentsEntries[entry].Pos < st.TextPos; ++entry)
-            if (st.PageNumber != book.ContentsEntries[entry].Page) differ.push_back(entry);
-    }
-    EXPECT_EQ(entry, book.ContentsCount);
-    EXPECT_EQ(differ, std::vector<int>{});
-}
-
 TEST(ComputeBookLineCounts, EveryContentsPageIsThePageTheReaderShows) {
     // Chapters whose last line ends just before the line break that closes them, the case
     // where a chapter wrapped without that break came out one line short.
@@ -64,24 +40,20 @@ TEST(ComputeBookLineCounts, EveryContentsPageIsThePageTheReaderShows) {
     // Every stored width; other widths borrow the counts of a stored one and cannot match.
     for (const int chars : {16, 22, 40, 80, 90})
         for (const int lines : {4, 25})
-            CheckContentsPages(book, chars, lines);
+            test::CheckPages(book, chars, lines);
     // Counting a counted book again changes nothing.
     std::string again = book;
     ASSERT_TRUE(ComputeBookLineCounts(again));
     EXPECT_TRUE(again == book);
-    // The chapters of a poem as well.
-    book = BuildBookStructure(LoadTextFile(test::DataPath("texts/pushkin_evgeny_onegin.utf8.txt")),
-                              BookHeader{});
-    ASSERT_TRUE(ComputeBookLineCounts(book));
-    CheckContentsPages(book, 22, 25);
-}
 
-TEST(ComputeBookLineCounts, ALongNovelsContentsPagesMatchTheReader) {
-    const std::string path = test::SharedDataPath("texts/tolstoy_anna_karenina.utf8.txt");
-    if (path.empty()) GTEST_SKIP() << "the shared test texts are not beside the repository";
-    std::string book = BuildBookStructure(LoadTextFile(path), BookHeader{});
-    ASSERT_TRUE(ComputeBookLineCounts(book));
-    CheckContentsPages(book, 22, 25);
+    // Real texts: the poem here, the novel when the shared texts are beside the repository.
+    for (const std::string& path : {test::DataPath("texts/pushkin_evgeny_onegin.utf8.txt"),
+                                    test::SharedDataPath("texts/tolstoy_anna_karenina.utf8.txt")}) {
+        if (path.empty()) continue;
+        book = BuildBookStructure(LoadTextFile(path), BookHeader{});
+        ASSERT_TRUE(ComputeBookLineCounts(book));
+        test::CheckPages(book, 22, 25, false);
+    }
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include "formatter/document_loader.h"
 
 #include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <tuple>
 
 #include "book/book_trailer.h"
@@ -16,13 +14,6 @@
 
 namespace lectorix {
 namespace {
-
-void Zip(const std::string& path, const std::string& name, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    const std::string zip = test::Zip({{name, bytes}});
-    std::fwrite(zip.data(), 1, zip.size(), f);
-    std::fclose(f);
-}
 
 const std::string kFb2 =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -34,16 +25,16 @@ const std::string kFb2 =
 
 TEST(LoadDocument, EachFileGoesToItsReader) {
     test::TempDir dir;
+    const auto zip = [&](const std::string& name, const std::string& inner,
+                         const std::string& bytes) {
+        return dir.Write(name, test::Zip({{inner, bytes}}));
+    };
     const std::string story = "Хамелеон\nЧерез базарную площадь идет надзиратель.\n";
-    const std::string zip = (dir.Path() / "story.zip").string();
-    Zip(zip, "story.txt", story);
-    EXPECT_EQ(LoadDocument(zip), DecodeText(story));
-    EXPECT_EQ(LoadDocument(dir.Write("story.txt", story)), DecodeText(story));
+    EXPECT_EQ(LoadDocument(zip("story.zip", "story.txt", story)), DecodeText(story));
 
-    for (const bool zipped : {false, true}) {
-        SCOPED_TRACE(zipped ? "fb2.zip" : "fb2");
-        std::string path = dir.Write("book.fb2", kFb2);
-        if (zipped) Zip(path = (dir.Path() / "book.fb2.zip").string(), "book.fb2", kFb2);
+    for (const std::string& path :
+         {dir.Write("book.fb2", kFb2), zip("book.fb2.zip", "book.fb2", kFb2)}) {
+        SCOPED_TRACE(path);
         std::string text = LoadDocument(path);
         BookContents book;
         ASSERT_TRUE(ParseBookTrailer(text, book));
@@ -56,46 +47,36 @@ TEST(LoadDocument, EachFileGoesToItsReader) {
     const std::string fromUtf8 = LoadDocument(dir.Write("book.fb2", kFb2));
     std::string declared = kFb2;
     declared.replace(declared.find("utf-8"), 5, "UTF-16");
-    for (const std::string& fb2 : {kFb2, declared}) {
+    for (const std::string& fb2 : {kFb2, declared})
         for (const auto& [bom, encoding] :
-             {std::pair{"\xFF\xFE", "UTF-16LE"}, std::pair{"\xFE\xFF", "UTF-16BE"}}) {
+             {std::pair{"\xFF\xFE", "UTF-16LE"}, {"\xFE\xFF", "UTF-16BE"}}) {
             SCOPED_TRACE(fb2.substr(0, 40) + encoding);
             const std::string wide = bom + test::Recode(fb2, encoding);
             EXPECT_EQ(LoadDocument(dir.Write("wide.fb2", wide)), fromUtf8);
-            const std::string zipped = (dir.Path() / "wide.fb2.zip").string();
-            Zip(zipped, "wide.fb2", wide);
-            EXPECT_EQ(LoadDocument(zipped), fromUtf8);
+            EXPECT_EQ(LoadDocument(zip("wide.fb2.zip", "wide.fb2", wide)), fromUtf8);
         }
-    }
 
     // A book in a zip, a 7z and a tar.xz opens as that book.
     std::string lxb = BuildBookStructure(
         test::Cp("\r\nГлава первая\r\nТекст главы.\r\n\r\nГлава вторая\r\nЕщё.\r\n"), {});
     ComputeBookLineCounts(lxb);
-    struct Kind {
-        const char* name;
-        int (*format)(archive*);
-        int (*filter)(archive*);
-    };
-    for (const Kind& k :
-         {Kind{"book.zip", archive_write_set_format_zip, archive_write_add_filter_none},
-          Kind{"book.7z", archive_write_set_format_7zip, archive_write_add_filter_none},
+    using Kind = std::tuple<const char*, test::ArchiveSetter, test::ArchiveSetter>;
+    for (const auto& [name, format, filter] :
+         {Kind{"book.zip", archive_write_set_format_zip, nullptr},
+          Kind{"book.7z", archive_write_set_format_7zip, nullptr},
           Kind{"book.tar.xz", archive_write_set_format_pax_restricted,
                archive_write_add_filter_xz}}) {
-        const auto [name, format, filter] = k;
         SCOPED_TRACE(name);
-        const std::string path =
-            dir.Write(name, test::Archive({{"book.lxb", lxb}}, format, filter));
-        EXPECT_EQ(LoadDocument(path), lxb);
+        EXPECT_EQ(LoadDocument(dir.Write(name, test::Archive({{"book.lxb", lxb}}, format, filter))),
+                  lxb);
     }
 
-    const std::string binary = (dir.Path() / "binary.zip").string();
-    Zip(binary, "ls",
-        std::string("\x7F"
-                    "ELF\0\0\0",
-                    7) +
-            std::string(100, '\0'));
-    EXPECT_THROW(LoadDocument(binary), NotTextError);
+    const std::string elf = std::string(
+                                "\x7F"
+                                "ELF\0\0\0",
+                                7) +
+                            std::string(100, '\0');
+    EXPECT_THROW(LoadDocument(zip("binary.zip", "ls", elf)), NotTextError);
     EXPECT_THROW(LoadDocument(dir.Write("zeros", std::string(4096, '\0'))), NotTextError);
 }
 

@@ -6,10 +6,10 @@
 #include <tuple>
 
 #include "book/book_trailer.h"
-#include "book/chapter_cursor.h"
 #include "book/cp1251.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "book_pages.h"
 #include "formatter/epub_book.h"
 #include "formatter/fb2_book.h"
 #include "support/test_support.h"
@@ -75,38 +75,6 @@ std::string Pandoc(const test::TempDir& dir, const std::string& markdown, const 
     return ReadFileBytes(out);
 }
 
-// Reads the book page by page as the reader does: every chapter's first character must be on
-// the page its contents entry names, the pages' letters must add up to the book's and no page
-// may show a tag.
-void CheckPages(std::string text, int chars, int lines) {
-    SCOPED_TRACE("width " + std::to_string(chars));
-    BookContents book;
-    ASSERT_TRUE(ParseBookTrailer(text, book));
-    ComputeChapterPages(book, chars, lines);
-    const SourceText source(std::move(text));
-    const PageLayout settings{.CharsPerLine = chars, .LinesPerPage = lines};
-    BookChapterCursor cursor(book, chars, lines);
-    cursor.EnterEntry(0);
-    PageState st{.TextPos = book.ContentsEntries[0].Pos, .BookMode = true};
-    PageMemo memo;
-    int entry = 0;
-    std::int64_t letters = 0;
-    std::vector<int> differ;
-    std::vector<std::string> tags;
-    while (BuildPage(st, memo, source, settings, &cursor)) {
-        if (st.PageStart <= 0 || st.PageNumber < 1) st.PageNumber = 1;
-        letters += st.LettersOnPage;
-        for (const std::string& l : memo.Lines)
-            if (l.find('<') != std::string::npos) tags.push_back(test::Utf(l));
-        for (; entry < book.ContentsCount && book.ContentsEntries[entry].Pos < st.TextPos; ++entry)
-            if (st.PageNumber != book.ContentsEntries[entry].Page) differ.push_back(entry);
-    }
-    EXPECT_EQ(entry, book.ContentsCount);
-    EXPECT_EQ(differ, std::vector<int>{});
-    EXPECT_EQ(letters, book.ContentsEntries[book.ContentsCount].Letters);
-    EXPECT_EQ(tags, std::vector<std::string>{});
-}
-
 TEST(ConvertedBooks, PandocsFb2AndEpubGiveTheContentsTheHeaderAndThePages) {
     const test::TempDir dir;
     const std::string md = SampleMarkdown();
@@ -138,7 +106,7 @@ TEST(ConvertedBooks, PandocsFb2AndEpubGiveTheContentsTheHeaderAndThePages) {
                                   3 + book.ContentsEntries[i].Title.size()),
                       "   " + book.ContentsEntries[i].Title);
         for (const int chars : {16, 22, 40, 80})
-            CheckPages(text, chars, 25);
+            test::CheckPages(text, chars, 25);
     }
 }
 
@@ -212,7 +180,7 @@ TEST(ConvertedBooks, AHandMadeFb2KeepsItsTextAndLeavesTheRest) {
               "Проба | пера/Лев Николаевич Толстой/Лев/Толстой/prose_classic/prose_rus/ID-42/"
               "Издательство/http://example.org/book");
     for (const int chars : {16, 40})
-        CheckPages(Fb2ToBook(HandMadeFb2()), chars, 4);
+        test::CheckPages(Fb2ToBook(HandMadeFb2()), chars, 4);
 }
 
 // Converted text must be a book the reader accepts, its first entry at the first character.
@@ -221,6 +189,19 @@ void ExpectBook(std::string text, const std::string& contains) {
     ASSERT_TRUE(ParseBookTrailer(text, book));
     EXPECT_EQ(book.ContentsEntries[0].Pos, 0);
     EXPECT_NE(test::Utf(text).find(contains), std::string::npos) << test::Utf(text);
+}
+
+// A book the reader accepts, or (never when `bookAllowed` is false) the message naming `format`.
+template <typename Convert>
+void ExpectBookOrMessage(Convert convert, const std::string& format, bool bookAllowed = true) {
+    try {
+        const std::string text = convert();
+        EXPECT_TRUE(bookAllowed) << "no error";
+        ExpectBook(text, "");
+    } catch (const UserError& e) {
+        EXPECT_TRUE(std::string(e.what()).starts_with("Не удалось прочитать книгу " + format))
+            << e.what();
+    }
 }
 
 TEST(ConvertedBooks, BrokenFb2GivesWhatCouldBeReadOrAMessage) {
@@ -234,15 +215,8 @@ TEST(ConvertedBooks, BrokenFb2GivesWhatCouldBeReadOrAMessage) {
     undeclared.erase(undeclared.find(" encoding="), 24);
     EXPECT_EQ(Fb2ToBook(undeclared), Fb2ToBook(whole));
     // No text at all: a message naming the format and the parser's complaint.
-    for (const std::string bad : {"", "hello", "<FictionBook><body></body>", "\xFF\xFE<\x00"}) {
-        try {
-            Fb2ToBook(bad);
-            ADD_FAILURE() << "no error for '" << bad << "'";
-        } catch (const UserError& e) {
-            EXPECT_TRUE(std::string(e.what()).starts_with("Не удалось прочитать книгу FB2"))
-                << e.what();
-        }
-    }
+    for (const std::string bad : {"", "hello", "<FictionBook><body></body>", "\xFF\xFE<\x00"})
+        ExpectBookOrMessage([&] { return Fb2ToBook(bad); }, "FB2", false);
     // A billion laughs: the document's entities are never expanded.
     std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE FictionBook [<!ENTITY l0 \"lol\">";
     for (int i = 1; i <= 9; ++i) {
@@ -339,14 +313,8 @@ TEST(ConvertedBooks, BrokenEpubGivesWhatCouldBeReadOrAMessage) {
     ASSERT_EQ(book.ContentsCount, 2);
     EXPECT_EQ(test::Utf(book.Nodes[0].Text + "|" + book.Nodes[1].Text), "Книга|Второй");
     // Cut anywhere, the archive gives a book of what could be read, or a message.
-    for (size_t cut = 0; cut < epub.size(); cut += 97) {
-        try {
-            ExpectBook(EpubToBook(epub.substr(0, cut)), "");
-        } catch (const UserError& e) {
-            EXPECT_TRUE(std::string(e.what()).starts_with("Не удалось прочитать книгу EPUB"))
-                << e.what();
-        }
-    }
+    for (size_t cut = 0; cut < epub.size(); cut += 97)
+        ExpectBookOrMessage([&] { return EpubToBook(epub.substr(0, cut)); }, "EPUB");
     EXPECT_FALSE(LooksLikeEpub(Zip({{"a.txt", "text"}})));
     EXPECT_THROW(EpubToBook(Zip({{"a.txt", "text"}})), UserError);
     EXPECT_THROW(EpubToBook("plain text"), UserError);

