@@ -154,6 +154,34 @@ class FormBookTest : public QObject {
         }
     }
 
+    // Such a book once showed nothing at all.
+    void aBookOfAHundredThousandEntriesShowsItsFirstChapterAndItsContents() {
+        std::string body, trailer;
+        const int n = 100000;
+        for (int i = 0; i < n; ++i) {
+            std::string entry =
+                "   H" + std::to_string(i) + "|" + std::to_string(body.size()) + "|0|";
+            for (int k = 0; k < 38; ++k)
+                entry += std::to_string(2 * i) + "|";
+            trailer += entry + "\r\n";
+            body += "   H" + std::to_string(i) + "\r\n  chapter te\r\n";
+        }
+        body.resize(body.size() - 2);
+        std::string totals = "<INFOTEXTlen>|" + std::to_string(body.size() + 2) + "|0|";
+        for (int k = 0; k < 38; ++k)
+            totals += std::to_string(2 * n) + "|";
+        TFormBook form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(body + "\r\n<MENU>\r\n" + trailer + totals + "\r\n<INFOTEXTEND>");
+        ReadingEngine& e = form.Engine();
+        QVERIFY(e.Page.BookMode);
+        QCOMPARE(form.TreeView1->topLevelItemCount(), n);
+        QVERIFY(!e.Memo.Lines.empty());
+        QCOMPARE(FromCp1251(e.Memo.Lines[0]).trimmed(), QStringLiteral("H0"));
+        QCOMPARE(e.Text.TotalPages, n);
+    }
+
     void aDamagedBookOrAFileThatIsNoTextIsReportedAndTheOpenTextStays() {
         TFormBook form;
         form.OpenText(test::Story(10));
