@@ -269,10 +269,21 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         ContentsEntry& entry = parsed.ContentsEntries[i];
         entry.Title = node.Text;
         const size_t fileLine = menuLineNumber + lineIndex;
-        entry.Pos = ParseContentsNumber(CutField(line), fileLine);
-        entry.Letters = ParseContentsNumber(CutField(line), fileLine);
+        // The number parser's own message is the toolkit's, in English: the user is told in
+        // Russian which line and which chapter hold the field that is no number.
+        const auto number = [&](const std::string& field) {
+            const auto v = ParseWholeNumber<std::int64_t>(Trim(field), PlusSign::Allowed);
+            if (v) return *v;
+            const std::string where =
+                "в строке " + std::to_string(fileLine + 1) + " (" +
+                (i == count ? std::string("строка итогов") : "глава " + Quoted(node.Text)) + ") ";
+            Damaged(where + (Trim(field).empty() ? std::string("не хватает чисел")
+                                                 : Quoted(field) + " — не число"));
+        };
+        entry.Pos = number(CutField(line));
+        entry.Letters = number(CutField(line));
         for (auto& c : entry.LineCounts)
-            c = ParseContentsNumber(CutField(line), fileLine);
+            c = number(CutField(line));
         parsed.Nodes.push_back(std::move(node));
     }
     parsed.Nodes.pop_back();  // the totals row has no node

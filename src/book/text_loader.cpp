@@ -4,7 +4,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -176,40 +175,135 @@ std::string DecodeText(std::string bytes) {
     return NormalizeLineEnds(std::move(bytes));
 }
 
-std::string ReadFileBytes(const std::string& path) {
-    auto fail = [&](int err) -> UserError {
-        return UserError("Не удалось прочитать файл \"" + path + "\": " + DescribeFileError(err));
+std::string EscapedFileName(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    auto escape = [&](std::string_view bytes) {
+        for (const char ch : bytes) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '\n') {
+                out += "\\n";
+            } else if (c == '\r') {
+                out += "\\r";
+            } else if (c == '\t') {
+                out += "\\t";
+            } else {
+                out += "\\x";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            }
+        }
     };
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
+    for (size_t i = 0; i < path.size();) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c < 0x80) {
+            if (c == '\\' || c == '"') {
+                out += '\\';
+                out += path[i];
+            } else if (c < 0x20 || c == 0x7F) {
+                escape(path.substr(i, 1));
+            } else {
+                out += path[i];
+            }
+            ++i;
+            continue;
+        }
+        // One character of UTF-8, or a byte that starts none.
+        const size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        const std::string_view one = path.substr(i, len);
+        const bool valid = len > 1 && one.size() == len && IsValidUtf8(one);
+        const bool lineBreaking =
+            valid && (one == "\xE2\x80\xA8" || one == "\xE2\x80\xA9" ||           // U+2028, U+2029
+                      (c == 0xC2 && static_cast<unsigned char>(one[1]) < 0xA0));  // C1 controls
+        if (valid && !lineBreaking)
+            out += one;
+        else
+            escape(valid ? one : path.substr(i, 1));
+        i += valid ? len : 1;
+    }
+    return out;
+}
+
+std::string QuotedFileName(std::string_view path) {
+    return '"' + EscapedFileName(path) + '"';
+}
+
+namespace {
+
+std::string SizeName(std::uint64_t bytes) {
+    return bytes % (std::uint64_t{1} << 30) == 0 ? std::to_string(bytes >> 30) + " ГБ"
+           : bytes % (1u << 20) == 0             ? std::to_string(bytes >> 20) + " МБ"
+                                                 : std::to_string(bytes) + " байт";
+}
+
+const char* NotRegularFile(mode_t mode) {
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "не обычный файл (устройство)";
+    if (S_ISFIFO(mode)) return "не обычный файл (канал)";
+    if (S_ISSOCK(mode)) return "не обычный файл (сокет)";
+    return "не обычный файл";
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path, std::uint64_t limit) {
+    auto fail = [&](int err, const char* reason = nullptr) -> UserError {
+        return UserError("Не удалось прочитать файл " + QuotedFileName(path) + ": " +
+                         (reason ? std::string(reason) : DescribeFileError(err)));
     };
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f) throw fail(errno);
+    // Without O_NONBLOCK a pipe nobody writes to would hold the open for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) throw fail(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     struct stat info {};
-    if (fstat(fileno(f.get()), &info) == 0 && S_ISDIR(info.st_mode)) throw fail(EISDIR);
+    if (::fstat(fd, &info) != 0) throw fail(errno);
+    if (S_ISDIR(info.st_mode)) throw fail(EISDIR);
+    // A device such as /dev/zero never ends, a pipe may never answer.
+    if (!S_ISREG(info.st_mode)) throw fail(0, NotRegularFile(info.st_mode));
+    const std::string tooLarge = "файл больше " + SizeName(limit);
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+    if (size > limit) throw fail(0, tooLarge.c_str());
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+
     std::string data;
     // Room for the CR a text with LF ends gains per line, so that the line ends are mended in
     // place; pages of it that stay unused cost no memory.
-    if (info.st_size > 0)
-        data.reserve(static_cast<size_t>(info.st_size) + static_cast<size_t>(info.st_size) / 8 +
-                     16);
+    if (size > 0) data.reserve(static_cast<size_t>(size + size / 8 + 16));
     char buffer[1 << 16];
     for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof buffer, f.get());
-        data.append(buffer, got);
-        if (got < sizeof buffer) {
-            if (std::ferror(f.get())) throw fail(errno ? errno : EIO);
-            break;
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw fail(errno);
         }
+        // A file that grows while it is read (or tells no size, as /proc's) stops at the limit too.
+        if (data.size() + static_cast<size_t>(got) > limit) throw fail(0, tooLarge.c_str());
+        data.append(buffer, static_cast<size_t>(got));
     }
     return data;
 }
 
+std::string DecodeFileBytes(std::string bytes, std::string_view name, std::string_view where) {
+    const auto refuse = [&](const char* why) {
+        return NotTextError("Не удалось открыть файл \"" + std::string(name) +
+                            "\": " + std::string(where) + why);
+    };
+    if (IsBinaryData(bytes)) throw refuse("не текстовый файл");
+    std::string text = DecodeText(std::move(bytes));
+    // Opened, it would only replace the open text with an empty page.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
+        throw refuse("пустой файл");
+    return text;
+}
+
 std::string LoadTextFile(const std::string& path) {
-    std::string bytes = ReadFileBytes(path);
-    if (IsBinaryData(bytes))
-        throw NotTextError("Не удалось открыть файл \"" + path + "\": не текстовый файл");
-    return DecodeText(std::move(bytes));
+    return DecodeFileBytes(ReadFileBytes(path), EscapedFileName(path));
 }
 
 }  // namespace lectorix

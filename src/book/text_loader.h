@@ -1,6 +1,7 @@
 // Turning the bytes of a file into the reader's text.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,10 +38,28 @@ std::string NormalizeLineEnds(std::string text);
 // letters. Line ends are normalised afterwards.
 std::string DecodeText(std::string bytes);
 
-// Reads a whole file as bytes. Throws UserError naming the file when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
+// `path` as messages show it, so that a message stays one readable line: control bytes, bytes
+// that are no UTF-8, C1 controls and the Unicode line separators become C-style escapes (\n,
+// \r, \t, else \xNN for each byte), and the backslash and the double quote are escaped too.
+std::string EscapedFileName(std::string_view path);
+// The same in double quotes, as every message naming a file has it.
+std::string QuotedFileName(std::string_view path);
 
-// ReadFileBytes followed by DecodeText. Throws NotTextError naming the file for binary data.
+// The largest file the program reads: a text that size already takes gigabytes laid out.
+inline constexpr std::uint64_t kFileSizeLimit = std::uint64_t{1} << 30;
+
+// Reads a whole regular file as bytes. The file is opened without blocking and judged on the
+// opened descriptor (so a link is followed, and a link to a device is refused like the device):
+// a folder, a device, a pipe or a socket is refused, and so is a file larger than `limit`, before
+// anything of it is read. Throws UserError naming the file and the reason.
+std::string ReadFileBytes(const std::string& path, std::uint64_t limit = kFileSizeLimit);
+
+// The reader's text of a file's bytes by DecodeText. Throws NotTextError naming the file
+// (`name`, as EscapedFileName gives it) for binary data and for a file that holds nothing but
+// white space; `where` ("в архиве ") says where the bytes came from.
+std::string DecodeFileBytes(std::string bytes, std::string_view name, std::string_view where = {});
+
+// ReadFileBytes followed by DecodeFileBytes.
 std::string LoadTextFile(const std::string& path);
 
 }  // namespace lectorix

@@ -9,36 +9,38 @@ namespace {
 
 // A book that gives no text is refused like any file without text, naming the file.
 template <typename Convert>
-std::string Converted(const std::string& path, Convert convert) {
+std::string Converted(std::string_view name, Convert convert) {
     try {
         return convert();
     } catch (const NotTextError&) {
         throw;
     } catch (const UserError& e) {
-        throw NotTextError("Файл \"" + path + "\": " + e.what());
+        throw NotTextError("Файл \"" + std::string(name) + "\": " + e.what());
     }
 }
 
 }  // namespace
 
-std::string LoadDocument(const std::string& path, const ArchiveProgress& archiveProgress,
-                         const std::function<void(int, int)>& bookProgress) {
-    std::string bytes = ReadFileBytes(path);
+std::string LoadDocumentBytes(std::string bytes, std::string_view name,
+                              const ArchiveProgress& archiveProgress,
+                              const std::function<void(int, int)>& bookProgress) {
     // An EPUB is a zip too: it is asked first.
     if (LooksLikeEpub(bytes))
-        return Converted(path, [&] { return EpubToBook(bytes, bookProgress); });
-    if (LooksLikeFb2(bytes)) return Converted(path, [&] { return Fb2ToBook(bytes, bookProgress); });
-    if (auto inner = ReadFirstArchiveBytes(bytes, path, kArchiveTextCap, archiveProgress)) {
+        return Converted(name, [&] { return EpubToBook(bytes, bookProgress); });
+    if (LooksLikeFb2(bytes)) return Converted(name, [&] { return Fb2ToBook(bytes, bookProgress); });
+    if (auto inner =
+            ReadFirstArchiveBytes(bytes, std::string(name), kArchiveTextCap, archiveProgress)) {
         if (LooksLikeFb2(*inner))
-            return Converted(path, [&] { return Fb2ToBook(*inner, bookProgress); });
-        if (IsBinaryData(*inner))
-            throw NotTextError("Не удалось открыть файл \"" + path +
-                               "\": в архиве не текстовый файл");
-        return DecodeText(std::move(*inner));
+            return Converted(name, [&] { return Fb2ToBook(*inner, bookProgress); });
+        return DecodeFileBytes(std::move(*inner), name, "в архиве ");
     }
-    if (IsBinaryData(bytes))
-        throw NotTextError("Не удалось открыть файл \"" + path + "\": не текстовый файл");
-    return DecodeText(std::move(bytes));
+    return DecodeFileBytes(std::move(bytes), name);
+}
+
+std::string LoadDocument(const std::string& path, const ArchiveProgress& archiveProgress,
+                         const std::function<void(int, int)>& bookProgress) {
+    return LoadDocumentBytes(ReadFileBytes(path), EscapedFileName(path), archiveProgress,
+                             bookProgress);
 }
 
 }  // namespace lectorix

@@ -5,16 +5,24 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "book/archive_reader.h"
 
 namespace lectorix {
 
-// The reader's text of the file at `path` (CP1251, CR LF), judged by its bytes, not its name.
+// The reader's text of the file at `path` (CP1251, CR LF), judged by its bytes, not its name:
+// ReadFileBytes (a regular file only, within the size limit), then LoadDocumentBytes.
 // `archiveProgress` follows an archive's unpacking, `bookProgress` (done, total) the writing of
 // a converted book. Throws UserError naming the file when it cannot be read, NotTextError naming
-// it when it holds no text (a binary file, an archive or a book that gives none).
+// it when it holds no text (a binary or empty file, an archive or a book that gives none).
 std::string LoadDocument(const std::string& path, const ArchiveProgress& archiveProgress = {},
                          const std::function<void(int, int)>& bookProgress = {});
+
+// The same for a file's bytes already read; `name` stands for the file in messages, between
+// their double quotes (EscapedFileName of its path).
+std::string LoadDocumentBytes(std::string bytes, std::string_view name,
+                              const ArchiveProgress& archiveProgress = {},
+                              const std::function<void(int, int)>& bookProgress = {});
 
 }  // namespace lectorix

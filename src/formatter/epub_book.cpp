@@ -331,7 +331,8 @@ struct ManifestItem {
 bool LooksLikeEpub(std::string_view bytes) {
     if (!bytes.starts_with("PK\x03\x04")) return false;
     // The usual layout: "mimetype" first and stored, its content right after its name.
-    if (bytes.substr(30, 28) == "mimetypeapplication/epub+zip") return true;
+    // A zip cut short before that is still looked into (and found damaged there).
+    if (bytes.size() > 30 && bytes.substr(30, 28) == "mimetypeapplication/epub+zip") return true;
     try {
         const ArchiveFiles zip = ReadArchiveFiles(
             bytes, "EPUB",

@@ -70,13 +70,39 @@ constexpr const char* kFormatHelp =
     "Makes a book of the text IN: every line after blank lines becomes a contents entry.\n"
     "OUT is written in code page 1251 with CR LF line ends.\n";
 
+// The failure of a command as one line for stderr, with status 1.
+FileFailure OneLineFailure(std::string message) {
+    std::replace_if(
+        message.begin(), message.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return FileFailure{std::move(message)};
+}
+
+// A file that cannot be read, or gives no text, is the file's failure (status 1), not a usage
+// error: the message names it and says why.
+std::string OpenDocument(const std::string& path) {
+    try {
+        return LoadDocument(path);
+    } catch (const UserError& e) {
+        throw OneLineFailure(e.what());
+    }
+}
+
+// A damaged book is named too: the trailer's own words do not say which file.
+bool ReadBookTrailer(std::string& text, BookContents& book, const std::string& path) {
+    try {
+        return ParseBookTrailer(text, book);
+    } catch (const UserError& e) {
+        throw OneLineFailure("Файл " + QuotedFileName(path) + ": " + e.what());
+    }
+}
+
 int Count(const ParsedArgs& a, std::ostream& out) {
-    out << CountLetters(LoadDocument(a.File())) << '\n';
+    out << CountLetters(OpenDocument(a.File())) << '\n';
     return 0;
 }
 
 int Wrap(const ParsedArgs& a, std::ostream& out) {
-    out << ForPrinting(WrapBookText(LoadDocument(a.File()), static_cast<int>(a.Number("width"))));
+    out << ForPrinting(WrapBookText(OpenDocument(a.File()), static_cast<int>(a.Number("width"))));
     return 0;
 }
 
@@ -106,10 +132,10 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
     const PageLayout settings = PageSettings(a);
     const long long back = a.Number("back");
 
-    std::string text = LoadDocument(a.File());
+    std::string text = OpenDocument(a.File());
     BookContents book;
     // A book without chapters reads as a plain text of its body, as the reader reads it.
-    const bool isBook = ParseBookTrailer(text, book);
+    const bool isBook = ReadBookTrailer(text, book, a.File());
     const bool bookMode = isBook && book.ContentsCount > 0;
     const SourceText source(std::move(text), isBook);
     BookChapterCursor cursor(book, settings.CharsPerLine, settings.LinesPerPage);
@@ -144,9 +170,9 @@ int Pages(const ParsedArgs& a, std::ostream& out) {
 
 int Book(const ParsedArgs& a, std::ostream& out) {
     const PageLayout settings = PageSettings(a);
-    std::string text = LoadDocument(a.File());
+    std::string text = OpenDocument(a.File());
     BookContents book;
-    const bool isBook = ParseBookTrailer(text, book);
+    const bool isBook = ReadBookTrailer(text, book, a.File());
     const BookHeader& h = book.Header;
     out << "book " << (isBook ? 1 : 0) << '\n';
     for (const HeaderField& f : kHeaderFields)
@@ -184,17 +210,16 @@ int Format(const ParsedArgs& a, std::ostream& /*out*/) {
     BookHeader h;
     for (const HeaderField& f : kHeaderFields)
         h.*f.Value = HeaderValue(a.Text(f.Option));
-    std::string book = BuildBookStructure(LoadTextFile(a.Files[0]), h);
+    std::string text;
+    try {
+        text = LoadTextFile(a.Files[0]);
+    } catch (const UserError& e) {
+        throw OneLineFailure(e.what());
+    }
+    std::string book = BuildBookStructure(std::move(text), h);
     ComputeBookLineCounts(book);
     WriteFileBytes(a.Files[1], book);
     return 0;
-}
-
-// The failure of a conversion as one line for stderr.
-FileFailure OneLineFailure(std::string message) {
-    std::replace_if(
-        message.begin(), message.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return FileFailure{std::move(message)};
 }
 
 int Convert(const ParsedArgs& a, std::ostream& /*out*/) {
@@ -207,7 +232,7 @@ int Convert(const ParsedArgs& a, std::ostream& /*out*/) {
         BookContents contents;
         if (!ParseBookTrailer(body, contents)) {
             // A book cut off inside its contents is damaged rather than a text: say so.
-            throw UserError("Файл \"" + in + "\" " +
+            throw UserError("Файл " + QuotedFileName(in) + " " +
                             (contents.Warning.empty()
                                  ? "не книга, а текст: книгу из текста делает lectorix-tool format."
                                  : "— книга, у которой потерян конец с содержанием."));
@@ -215,8 +240,9 @@ int Convert(const ParsedArgs& a, std::ostream& /*out*/) {
     } catch (const UserError& e) {
         // Every reason names the file, also one from inside a book (a damaged trailer).
         const std::string why = e.what();
-        throw OneLineFailure(why.find(in) != std::string::npos ? why
-                                                               : "Файл \"" + in + "\": " + why);
+        throw OneLineFailure(why.find(QuotedFileName(in)) != std::string::npos
+                                 ? why
+                                 : "Файл " + QuotedFileName(in) + ": " + why);
     }
     try {
         WriteFileBytes(a.Files[1], book);

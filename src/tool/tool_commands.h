@@ -11,7 +11,7 @@
 namespace lectorix {
 
 // One command of the tool: what it is called, what its --help prints, what it takes and what
-// runs it. `Run` returns the exit status and throws UserError for an unreadable file.
+// runs it. `Run` returns the exit status and throws FileFailure for a file it cannot use.
 struct Command {
     const char* Name;
     const char* Help;
@@ -27,8 +27,8 @@ struct FileFailure {
 };
 
 // Runs `lectorix-tool` with `args` (without the program name). Returns the exit status:
-// 0 on success, 2 on bad arguments or an unreadable file, 1 for a file without text or one that
-// could not be converted.
+// 0 on success, 2 on bad arguments or a settings file that cannot be read, 1 for a file that
+// cannot be read, holds no text, is a damaged book or could not be converted.
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lectorix

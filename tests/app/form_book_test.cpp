@@ -198,7 +198,7 @@ class FormBookTest : public QObject {
         QVERIFY(totals != std::string::npos);
         book[totals + 14] = 'x';
         form.OpenText(book);
-        refused(QStringLiteral("is not a valid integer value"));
+        refused(QStringLiteral("— не число"));
         QVERIFY(!form.Engine().Page.BookMode);
         // An unreadable file is named in the message.
         QVERIFY(!form.LoadOpenedFile(QStringLiteral("/nonexistent/книга.txt")));

@@ -60,11 +60,10 @@ const std::string kStory =
 
 TEST(ReadFirstArchiveFile, EveryFormatGivesItsFirstFileWithData) {
     TempDir dir;
-    const std::vector<Entry> entries = {{"книги/", "", AE_IFDIR},
-                                        {"ссылка.txt", "", AE_IFLNK},
-                                        {"пустой.txt", ""},
-                                        {"хамелеон.txt", kStory},
-                                        {"второй.txt", "не этот"}};
+    const std::vector<Entry> entries = {{"книги/", "", AE_IFDIR}, {"ссылка.txt", "", AE_IFLNK},
+                                        {"zero", "", AE_IFCHR},  // nothing but regular files
+                                        {"pipe", "", AE_IFIFO},   {"пустой.txt", ""},
+                                        {"хамелеон.txt", kStory}, {"второй.txt", "не этот"}};
     struct Kind {
         const char* name;
         int (*format)(archive*);

@@ -73,8 +73,9 @@ TEST(ParseBookTrailer, ADamagedTrailerIsAnErrorAndTheTextStaysAsItWas) {
     ASSERT_NE(good.find(cLine + "2|2|"), std::string::npos);
     const std::string kMin = "-9223372036854775808", kMax = "9223372036854775807";
     const std::tuple<std::string, std::string, std::string> damages[] = {
-        {"   C|12|", "   C|12x|", "'12x' is not a valid integer value"},
-        {"|0|0|0|", "|0|", "is not a valid integer value"},  // fields missing
+        // In Russian, with the line and the chapter ("'12x' is not a valid integer value").
+        {"   C|12|", "   C|12x|", "повреждено: в строке 7 (глава «C») «12x» — не число"},
+        {"|0|0|0|", "|0|", "(глава «A») не хватает чисел"},  // fields missing
         // The missing line is named, not a line of the body that failed as a number.
         {"<MENU>\r\n", "", "нет строки \"<MENU>\""},
         {"<INFOTEXTlen>", "<LEN>", "нет строки \"<INFOTEXTlen>\""},

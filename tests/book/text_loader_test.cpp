@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 
 #include "book/cp1251.h"
 #include "book/text_helpers.h"
@@ -141,9 +144,68 @@ TEST(LoadTextFile, MissingFoldersAndBinaryFilesAreRefusedByNameAndTextsWithContr
     // Tabs, page breaks, the old end-of-file mark and the odd escape belong to texts; UTF-16
     // with its byte-order mark is left to the decoding.
     const std::string texts[] = {"a\tb\fc\vd\r\n\x1A", "\x1B[1mbold\x1B[0m and more words",
-                                 std::string("\xFF\xFEz\0b\0", 6), ""};
+                                 std::string("\xFF\xFEz\0b\0", 6)};
     for (const std::string& bytes : texts)
         EXPECT_NO_THROW(LoadTextFile(dir.Write("text", bytes))) << bytes;
+}
+
+// An empty file opened in place of the book gave an empty page without a word; a name with a
+// line break or bytes that are no UTF-8 broke the one-line message.
+TEST(LoadTextFile, EmptyFilesAreRefusedAndEveryNameIsQuotedOnOneLine) {
+    test::TempDir dir;
+    for (const std::string bytes : {"", " \r\n\t\r\n", "\xEF\xBB\xBF", "\xFF\xFE"}) {
+        const std::string file = dir.Write("empty.txt", bytes);
+        try {
+            LoadTextFile(file);
+            ADD_FAILURE() << "opened " << testing::PrintToString(bytes);
+        } catch (const NotTextError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Не удалось открыть файл \"" + file + "\": пустой файл");
+        }
+    }
+    EXPECT_EQ(EscapedFileName("Книга\n\x01 \"1\"\\\xFF\xD0\xE2\x80\xA8\xC2\x85\t😀.txt"),
+              "Книга\\n\\x01 \\\"1\\\"\\\\\\xFF\\xD0\\xE2\\x80\\xA8\\xC2\\x85\\t😀.txt");
+    const std::string odd = (dir.Path() / "два\nслова\xFF").string();
+    try {
+        LoadTextFile(odd);
+        ADD_FAILURE() << "no error";
+    } catch (const UserError& e) {
+        const std::string message = e.what();
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_NE(message.find("два\\nслова\\xFF\": файл не найден"), std::string::npos) << message;
+    }
+}
+
+// `count /dev/zero` grew without end and a pipe blocked the open for ever: only a regular file
+// within the size limit is read, judged on the descriptor opened without blocking.
+TEST(ReadFileBytes, DevicesPipesAndFilesOverTheLimitAreRefusedBeforeTheyAreRead) {
+    test::TempDir dir;
+    const std::string fifo = (dir.Path() / "pipe.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = (dir.Path() / "null.txt").string();
+    std::filesystem::create_symlink("/dev/null", link);
+    const std::string big = dir.Write("big.txt", "");
+    std::filesystem::resize_file(big, kFileSizeLimit + 1);  // sparse: nothing is written
+    const std::pair<std::string, std::string> refused[] = {
+        {"/dev/null", "не обычный файл (устройство)"},
+        {link, "не обычный файл (устройство)"},
+        {fifo, "не обычный файл (канал)"},
+        {dir.Path().string(), "это папка, а не файл"},
+        {big, "файл больше 1 ГБ"},
+    };
+    for (const auto& [path, why] : refused) {
+        try {
+            ReadFileBytes(path);
+            ADD_FAILURE() << "read " << path;
+        } catch (const UserError& e) {
+            EXPECT_EQ(std::string(e.what()), "Не удалось прочитать файл \"" + path + "\": " + why);
+        }
+    }
+    // A smaller limit, and a file without a size (as /proc's) that grows past it while read.
+    const std::string file = dir.Write("text.txt", std::string(3000, 'a'));
+    EXPECT_EQ(ReadFileBytes(file, 3000).size(), 3000u);
+    EXPECT_THROW(ReadFileBytes(file, 2999), UserError);
+    EXPECT_THROW(ReadFileBytes("/proc/self/maps", 10), UserError);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <sstream>
 #include <tuple>
@@ -32,7 +34,7 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
         {}, {"frobnicate", file}, {"count"}, {"wrap", file}, {"wrap", "--width", "0", file},
         {"pages", "--chars", "0", file}, {"pages", "--lines", "0", file},
         {"pages", "--repeats", "0", file}, {"pages", "--back", "-1", file}, {"format", file},
-        {"pages", file + ".gone"}, {"count", dir.Path().string()}, {"stats", file},
+        {"stats", file},
         {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"convert", file},
         {"convert", file, file}, {"format", file, file},  // the file read would be lost
     };
@@ -139,7 +141,10 @@ TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {
+// Files the commands cannot use exit with 1 and one line naming the file: `count /dev/zero` grew
+// without end, a pipe blocked for ever, a missing file or a damaged book said 2 (the usage
+// status), the book's message named no file and was half English, an empty file counted 0.
+TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndFilesItCannotUseExitWith1) {
     // The story has no blank line, so its book has no contents entry.
     test::TempDir dir;
     const std::string book = (dir.Path() / "story.lxb").string();
@@ -150,11 +155,35 @@ TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {
     EXPECT_NE(pages.find("\npage 2 start 452 "), std::string::npos);
     EXPECT_NE(Tool({"book", book}).out.find("\nentries 0\n"), std::string::npos);
 
+    std::string damaged = ReadFileBytes(book);
+    damaged.insert(damaged.find("<INFOTEXTlen>|") + 14, "x");
+    const std::string fifo = (dir.Path() / "pipe.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string missing = (dir.Path() / "gone.txt").string();
+    const std::string odd = dir.Write("a\nb\xFF.txt", "");
+    const std::tuple<std::string, std::string, std::string> refused[] = {
+        {dir.Write("zeros.txt", std::string(1000, '\0')), "", ": не текстовый файл"},
+        {dir.Write("empty.txt", ""), "", ": пустой файл"},
+        {odd, dir.Path().string() + "/a\\nb\\xFF.txt", ": пустой файл"},
+        {missing, "", ": файл не найден"},
+        {dir.Path().string(), "", ": это папка, а не файл"},
+        {"/dev/zero", "", ": не обычный файл (устройство)"},
+        {fifo, "", ": не обычный файл (канал)"},
+        {dir.Write("damaged.lxb", damaged), "",
+         ": Содержание книги повреждено: в строке 33 (строка итогов) «x5924» — не число"},
+    };
     for (const std::string cmd : {"count", "pages", "book"}) {
-        const ToolRun r = Tool({cmd, dir.Write("zeros.txt", std::string(1000, '\0'))});
-        EXPECT_TRUE(r.status == 1 && r.out.empty()) << cmd;
-        EXPECT_NE(r.err.find("не текстовый файл"), std::string::npos) << r.err;
+        for (const auto& [file, shown, says] : refused) {
+            if (cmd == "count" && file.ends_with(".lxb")) continue;  // count reads no contents
+            const ToolRun r = Tool({cmd, file});
+            EXPECT_TRUE(r.status == 1 && r.out.empty() && r.err.find('\n') == r.err.size() - 1)
+                << cmd << ' ' << file << ": " << r.err;
+            EXPECT_NE(r.err.find('"' + (shown.empty() ? file : shown) + '"' + says),
+                      std::string::npos)
+                << r.err;
+        }
     }
+    EXPECT_EQ(Tool({"format", missing, book}).status, 1);
 }
 
 // `stats --ini` printed an empty diary with status 0 for anything it could not read, and left
