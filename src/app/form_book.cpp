@@ -933,7 +933,7 @@ void TFormBook::closeEvent(QCloseEvent* event) {
     }
     askOnClose_ = true;
     // A load or a jump under way stops here; the text that was open stays.
-    loads_->CancelAll();
+    if (loads_) loads_->CancelAll();
     if (jumpWindow_) jumpWindow_->Cancel();
     QMainWindow::closeEvent(event);
 }
