@@ -10,7 +10,6 @@
 #include "book/text_helpers.h"
 #include "formatter/document_loader.h"
 #include "gui/dialogs.h"
-#include "gui/form_rar.h"
 #include "gui/text_codec.h"
 #include "reader/bookmark_state.h"
 #include "settings/bookmarks.h"
@@ -97,22 +96,13 @@ void RebuildBookmarkMenu(TFormBook& form, ProgramSettings& settings, QMenu* menu
 }  // namespace
 
 void ConnectBookmarks(TFormBook& form, ProgramSettings& settings) {
-    form.Seams.LoadDocument = [&form](const QString& path) {
-        ProgressWindow unpacking(&form);
-        unpacking.ShowProgressWindow(100, QStringLiteral("Загрузка книги"));
-        ProgressWindow converting(&form);
-        bool convertingShown = false;
+    // On the loading thread: the window shows the share reported, an archive's read in percent,
+    // then a converted book's chapters.
+    form.Seams.LoadDocument = [](const QString& path,
+                                 const std::function<void(int, int)>& progress) {
         return LoadDocument(
             QFile::encodeName(path).toStdString(),
-            [&unpacking](int percent) { unpacking.SetProgress(percent); },
-            [&](int done, int total) {
-                unpacking.CloseProgressWindow();
-                if (!convertingShown) {
-                    converting.ShowProgressWindow(total, QStringLiteral("Загрузка книги"));
-                    convertingShown = true;
-                }
-                converting.SetProgress(done);
-            });
+            [&progress](int percent) { progress(percent, 100); }, progress);
     };
     form.Seams.BookmarkCount = [&settings] {
         std::vector<std::string> list;

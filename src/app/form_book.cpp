@@ -59,9 +59,10 @@ const char* const kSaveFilter = "Текстовый документ|*.txt";
 
 const QList<QKeySequence> kEnter = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
 
-// The busy pointer while a text is read and laid out: a large one takes a second.
+// The busy pointer while a text is read and laid out: a large one takes a second. The arrow
+// stays, since the progress window's "Отмена" is there to be clicked.
 struct BusyPointer {
-    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
     ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
@@ -85,7 +86,8 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     : QMainWindow(parent),
       clock_(clock),
       engine_(*this, clock),
-      timer_(std::make_unique<TQvlThreadTimer>()) {
+      timer_(std::make_unique<TQvlThreadTimer>()),
+      loads_(std::make_unique<BackgroundJobs>(this, ProgressClock())) {
     InstallIconTheme();
     setWindowTitle(QStringLiteral("FormBook"));
     setWindowIcon(ProgramIcon());
@@ -136,6 +138,8 @@ TFormBook::~TFormBook() {
 void TFormBook::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    // A worker still reading a file is stopped and waited for.
+    loads_.reset();
     // Stop the clocks before the engine they tick goes away; the engine abandons a running
     // letter count when it is destroyed.
     timer_.reset();
@@ -552,29 +556,70 @@ void TFormBook::FollowContents() {
     if (!inView) TreeView1->scrollToItem(item, QAbstractItemView::PositionAtCenter);
 }
 
-void TFormBook::Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption) {
+bool TFormBook::Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption) {
     const BusyPointer busy;
-    paintHeld_ = true;
-    heldCaption_.clear();
-    struct Release {
-        TFormBook& form;
-        ~Release() {
-            form.paintHeld_ = false;
-            if (!form.heldCaption_.isEmpty()) form.setWindowTitle(form.heldCaption_);
-            form.PreparePageLines();
-            form.PaintPage(true);
+    // Everything a walk may change, put back when it is cancelled: the pages it turned are
+    // booked, the actions and the clock's interval follow the page it stands on.
+    const ReadingEngine& e = engine_;
+    const auto reader = std::make_tuple(e.Page, e.Memo, e.Text, e.Engine, e.Session);
+    const BookChapterCursor& c = e.Cursor;
+    const auto cursor = std::make_tuple(c.CurChapter, c.NextChapter, c.ChapterStart, c.ChapterEnd,
+                                        c.AtChapterEnd, c.AtChapterStart);
+    std::map<ReaderAction, std::tuple<bool, bool, QList<QKeySequence>>> actions;
+    for (const auto& [id, a] : readerActions_)
+        actions[id] = {a->isEnabled(), a->isChecked(), a->shortcuts()};
+    const double interval = timer_->Interval();
+    const std::vector<QRect> found = found_;
+
+    bool cancelled = false;
+    {
+        paintHeld_ = true;
+        heldCaption_.clear();
+        struct Release {
+            TFormBook& form;
+            const bool& cancelled;
+            ~Release() {
+                form.jumpWindow_ = nullptr;
+                form.paintHeld_ = false;
+                if (!cancelled && !form.heldCaption_.isEmpty())
+                    form.setWindowTitle(form.heldCaption_);
+                form.PreparePageLines();
+                form.PaintPage(true);
+                for (auto& call : std::exchange(form.heldPosts_, {}))
+                    call();
+            }
+        } release{*this, cancelled};
+        // A jump far into a long text walks many thousands of pages: the window shows how far.
+        ProgressWindow window(this, ProgressClock());
+        window.SetCancellable(true);
+        jumpWindow_ = &window;
+        window.ShowProgressWindow(kJumpSteps, caption);
+        int shown = -1;
+        try {
+            walk([&](double share) {
+                const int step = static_cast<int>(share * kJumpSteps);
+                if (step != shown) window.SetProgress(shown = step);
+                if (window.Cancelled()) throw Cancelled{};
+            });
+        } catch (const Cancelled&) {
+            cancelled = true;
+            std::tie(engine_.Page, engine_.Memo, engine_.Text, engine_.Engine, engine_.Session) =
+                reader;
+            BookChapterCursor& back = engine_.Cursor;
+            std::tie(back.CurChapter, back.NextChapter, back.ChapterStart, back.ChapterEnd,
+                     back.AtChapterEnd, back.AtChapterStart) = cursor;
+            for (const auto& [id, state] : actions) {
+                QAction* a = readerActions_.at(id);
+                a->setEnabled(std::get<0>(state));
+                a->setChecked(std::get<1>(state));
+                a->setShortcuts(std::get<2>(state));
+            }
+            timer_->SetInterval(interval);
         }
-    } release{*this};
-    // A jump far into a long text walks many thousands of pages: the window shows how far.
-    ProgressWindow window(this, ProgressClock());
-    window.ShowProgressWindow(kJumpSteps, caption);
-    int shown = -1;
-    walk([&](double share) {
-        const int step = static_cast<int>(share * kJumpSteps);
-        if (step == shown) return;
-        shown = step;
-        window.SetProgress(step);
-    });
+    }
+    // The page laid out again drops its marks; it is the same page, so they come back.
+    if (cancelled) ShowFound(found);
+    return !cancelled;
 }
 
 ProgressWindow::MsClock TFormBook::ProgressClock() {
@@ -621,11 +666,12 @@ void TFormBook::ActionFindNextExecute() {
 void TFormBook::Find() {
     const QString text = findText_.simplified();
     bool found = false;
-    Jump(
+    const bool walked = Jump(
         [&](const JumpProgress& progress) {
             found = finder_.FindNext(engine_, ToCp1251(text), progress);
         },
         QStringLiteral("Поиск"));
+    if (!walked) return;
     if (!found) {
         ShowWarning(this, QStringLiteral("Текст «%1» дальше не встречается.").arg(text));
         return;
@@ -752,10 +798,8 @@ void TFormBook::FormActivate() {
     if (windowTitle() == QStringLiteral("FormBook")) setWindowTitle(QStringLiteral("Скорочтение"));
     if (!firstActivation_) return;
     firstActivation_ = false;
-    if (!commandLineFile_.isEmpty() && QFileInfo(commandLineFile_).isFile()) {
-        LoadOpenedFile(commandLineFile_);
-        return;
-    }
+    // A file that cannot be opened is named in a message, and the start goes on as without it.
+    if (!commandLineFile_.isEmpty() && LoadOpenedFile(commandLineFile_)) return;
     const int bookmarks = Seams.BookmarkCount ? Seams.BookmarkCount() : 0;
     if (bookmarks > 0 && Seams.OpenBookmark &&
         AskQuestion(this, QStringLiteral("Закладка"), QStringLiteral("Открыть последний текст?"),
@@ -767,14 +811,33 @@ void TFormBook::FormActivate() {
 }
 
 bool TFormBook::LoadOpenedFile(const QString& path) {
+    // A jump is walking the pages of the open text and may yet put it back.
+    if (jumpWindow_) return false;
+    // Another file asked for while one loads: the newer one is what the user wants.
+    loads_->CancelAll();
+    const auto load = Seams.LoadDocument;
+    // Filled by the worker, so it lives as long as the worker does.
+    const auto prepared = std::make_shared<PreparedText>();
+    bool finished = false;
     const bool loaded = ReportUserError(this, [&] {
         const BusyPointer busy;  // gone before a message about the file is shown
-        std::string text = Seams.LoadDocument ? Seams.LoadDocument(path)
-                                              : LoadTextFile(QFile::encodeName(path).toStdString());
-        engine_.OpenNewText(std::move(text));
+        finished = loads_->Run(QStringLiteral("Загрузка книги"), [load, path,
+                                                                  prepared](JobProgress& progress) {
+            const auto report = [&progress](int done, int total) { progress.Report(done, total); };
+            std::string text =
+                load ? load(path, report) : LoadTextFile(QFile::encodeName(path).toStdString());
+            progress.ThrowIfCancelled();
+            bool contents = false;
+            *prepared = PrepareText(std::move(text), [&](int done, int total) {
+                if (!std::exchange(contents, true))
+                    progress.SetCaption(QStringLiteral("Загрузка содержания"));
+                progress.Report(done, total);
+            });
+        });
+        if (finished) engine_.OpenNewText(std::move(*prepared));
     });
     contentsProgress_.reset();  // also when the contents turned out damaged
-    if (!loaded) return false;
+    if (!loaded || !finished) return false;
     openFileName_ = path;
     return true;
 }
@@ -869,6 +932,9 @@ void TFormBook::closeEvent(QCloseEvent* event) {
         }
     }
     askOnClose_ = true;
+    // A load or a jump under way stops here; the text that was open stays.
+    if (loads_) loads_->CancelAll();
+    if (jumpWindow_) jumpWindow_->Cancel();
     QMainWindow::closeEvent(event);
 }
 
@@ -976,7 +1042,17 @@ double TFormBook::ClockInterval() const {
 }
 
 void TFormBook::PostToUi(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, call = std::move(call)]() mutable {
+            // A jump may yet put the reader back: what comes meanwhile waits for its end.
+            if (jumpWindow_) {
+                heldPosts_.push_back(std::move(call));
+                return;
+            }
+            call();
+        },
+        Qt::QueuedConnection);
 }
 
 std::string WelcomeText() {

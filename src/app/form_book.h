@@ -41,9 +41,12 @@ class TFormBook : public QMainWindow, public ReaderView {
     // The windows of the exercises, the settings, the statistics, the bookmarks and the archive
     // loader plug in here; until they do, their actions say so.
     struct Windows {
-        // The reader's text of a file: books converted, archives unpacked, with progress
-        // windows. Without it the file is read as a text.
-        std::function<std::string(const QString& path)> LoadDocument;
+        // The reader's text of a file: books converted, archives unpacked. Runs on a worker
+        // thread, so it touches no window; `progress` (done, total) throws Cancelled once the
+        // user has cancelled. Without it the file is read as a text.
+        std::function<std::string(const QString& path,
+                                  const std::function<void(int done, int total)>& progress)>
+            LoadDocument;
         std::function<int()> BookmarkCount;
         std::function<void(int line)> OpenBookmark;
         std::function<void()> AddBookmark;
@@ -64,9 +67,14 @@ class TFormBook : public QMainWindow, public ReaderView {
     // later ones only fix the caption.
     void FormActivate();
 
-    // Opens a file as the open dialog would; shows a message and keeps the current text when it
-    // cannot be read.
+    // Opens a file as the open dialog would: read and prepared on a worker thread while the
+    // window goes on, the progress window offering "Отмена" when it lasts. Shows a message and
+    // keeps the current text when it cannot be read; keeps it too when the load is cancelled
+    // (by the user, by another file asked for meanwhile, by closing the window). Returns
+    // whether the file was opened.
     bool LoadOpenedFile(const QString& path);
+    // The loads under way (tests look at their progress window).
+    const BackgroundJobs& Loads() const { return *loads_; }
     // Opens a text that has no file (the welcome book, tests).
     void OpenText(std::string cp1251);
     // The open dialog's file name: empty for the welcome book and pasted texts.
@@ -186,8 +194,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     // Marks where the text found stands on the page; nothing given clears the mark.
     void ShowFound(std::vector<QRect> rects);
     // Runs a walk over many pages painting only the page it ends on, with the busy pointer and,
-    // when it takes long, a progress window under `caption`.
-    void Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption);
+    // when it takes long, a progress window under `caption` with "Отмена". Cancelled, the reader
+    // is put back as it was and false returned.
+    bool Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption);
     void ShowSpeed();
     void UpdateSpeedHints();
     int AvailablePageHeight() const;
@@ -203,7 +212,11 @@ class TFormBook : public QMainWindow, public ReaderView {
     std::vector<QAction*> actionList_;
     PageArea* area_ = nullptr;
     std::unique_ptr<ProgressWindow> contentsProgress_;  // while a book's contents load
-    std::vector<QTreeWidgetItem*> contentsItems_;       // item i shows contents entry i
+    std::unique_ptr<BackgroundJobs> loads_;             // files being read
+    ProgressWindow* jumpWindow_ = nullptr;              // while a jump walks the pages
+    // Calls handed to the window's thread while a jump may still be put back; run after it.
+    std::vector<std::function<void()>> heldPosts_;
+    std::vector<QTreeWidgetItem*> contentsItems_;  // item i shows contents entry i
     TextFinder finder_;
     QString findText_;
     std::vector<QRect> found_;

@@ -66,12 +66,23 @@ void ReadingEngine::ResetEngine() {
     BookTrailer.clear();
 }
 
+PreparedText PrepareText(std::string text, const std::function<void(int, int)>& progress) {
+    PreparedText prepared;
+    prepared.IsBook = ParseBookTrailer(text, prepared.Book, progress);
+    prepared.Source.Assign(std::move(text), prepared.IsBook);
+    return prepared;
+}
+
 void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     // Read the trailer into temporaries first: a damaged book changes nothing.
-    BookContents book;
-    const bool isBook = ParseBookTrailer(
-        text, book, [this](int done, int total) { view_.ContentsLoading(done, total); });
+    OpenNewText(PrepareText(std::move(text),
+                            [this](int done, int total) { view_.ContentsLoading(done, total); }),
+                reopening);
+}
 
+void ReadingEngine::OpenNewText(PreparedText prepared, bool reopening) {
+    const bool isBook = prepared.IsBook;
+    BookContents& book = prepared.Book;
     PauseIfReading();
     view_.SetActionEnabled(ReaderAction::Run, true);
     view_.SetActionEnabled(ReaderAction::ZakladkaAdd, false);
@@ -87,7 +98,7 @@ void ReadingEngine::OpenNewText(std::string text, bool reopening) {
     if (RecordReadingStatistics) RecordReadingStatistics();
     ResetEngine();
 
-    MemoSource.Assign(std::move(text), isBook);
+    MemoSource = std::move(prepared.Source);
     // A book whose trailer lists no chapter reads as one unnamed chapter: its body from the
     // start, paged as a plain text, since its line counts describe no chapter.
     const bool chapters = isBook && book.ContentsCount > 0;

@@ -73,6 +73,17 @@ struct PageGeometry {
     int BottomMargin = 16 / 2 + 22;
 };
 
+// A text made ready for the reader on any thread: its book trailer read and its paragraphs
+// judged, so that putting it into the reader costs the window's thread little.
+struct PreparedText {
+    SourceText Source;
+    BookContents Book;
+    bool IsBook = false;
+};
+
+// `progress` (done, total) follows the contents while they load. A damaged book throws UserError.
+PreparedText PrepareText(std::string text, const std::function<void(int, int)>& progress = {});
+
 class ReadingEngine {
   public:
     ReadingEngine(ReaderView& view, Clock& clock);
@@ -106,6 +117,8 @@ class ReadingEngine {
     // when the same text starts again after its end, so its letters need not be counted again.
     // A damaged book throws UserError before anything changes.
     void OpenNewText(std::string text, bool reopening = false);
+    // The same for a text prepared beforehand; throws nothing.
+    void OpenNewText(PreparedText text, bool reopening = false);
     // Jumps to contents entry i of a book (a click in the contents).
     void GoToContentsEntry(int i);
     // Page numbers of the contents again, after the line width or the page length changed.

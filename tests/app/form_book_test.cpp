@@ -1,20 +1,69 @@
 // The reading window headless: starting up, opening, pasting, saving, closing, the contents.
 #include "app/form_book.h"
 
+#include <signal.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
+#include "app/unix_signals.h"
 #include "book/text_loader.h"
 #include "gui/dialogs.h"
 #include "gui/text_codec.h"
+#include "support/fake_clock.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
 
 namespace lectorix {
+namespace {
+
+// A load that holds its worker on one file until released, reporting all the while, so a test
+// can act while it runs. It gives up by itself after a while, so a failed test cannot hang.
+class HeldLoad {
+  public:
+    std::atomic<bool> started{false};
+    std::atomic<bool> cancelled{false};  // a report threw: the worker was told to stop
+    std::atomic<bool> released{false};
+
+    decltype(TFormBook::Windows::LoadDocument) Seam(const QString& held) {
+        return [this, held](const QString& path, const std::function<void(int, int)>& progress) {
+            const std::string file = QFile::encodeName(path).toStdString();
+            if (path != held) return LoadTextFile(file);
+            started = true;
+            for (int i = 0; i < 10000 && !released; ++i) {
+                try {
+                    progress(i, 10000);
+                } catch (...) {
+                    cancelled = true;
+                    throw;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return LoadTextFile(file);
+        };
+    }
+};
+
+class PaintCounter : public QObject {
+  public:
+    std::atomic<int> paints{0};
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+}  // namespace
 
 class FormBookTest : public QObject {
     Q_OBJECT
@@ -22,11 +71,15 @@ class FormBookTest : public QObject {
   private slots:
     void theFirstActivationOpensTheRightText() {
         test::ScriptedDialogs script;
+        test::CaughtWarnings warnings;
         test::TempDir dir;
         const QString story = QString::fromStdString(dir.Write("сказка.txt", test::Story(3)));
         const QString missing = QStringLiteral("/nonexistent/book.lxb");
-        // A missing file is ignored; with bookmarks No opens the welcome book; a file wins.
-        for (const auto& [bookmarks, file] : {std::pair{0, missing}, {2, missing}, {0, story}}) {
+        const QString folder = QString::fromStdString(dir.Path().string());
+        // A file that cannot be opened is named (it was skipped without a word), then the start
+        // goes on: with bookmarks No opens the welcome book; a file wins.
+        for (const auto& [bookmarks, file] :
+             {std::pair{0, missing}, {2, missing}, {0, folder}, {0, story}}) {
             TFormBook form;
             int opened = -1;
             form.Seams.BookmarkCount = [n = bookmarks] { return n; };
@@ -35,8 +88,11 @@ class FormBookTest : public QObject {
             script.asked.clear();
             script.answers = {Answer::No};
             form.show();
-            const bool welcome = file == missing;
+            warnings.told.clear();
+            const bool welcome = file != story;
             QTRY_VERIFY(welcome ? form.Engine().Page.BookMode : form.OpenFileName() == story);
+            QCOMPARE(warnings.told.size(), welcome ? 1 : 0);
+            if (welcome) QVERIFY2(warnings.told[0].contains(file), qPrintable(warnings.told[0]));
             QCOMPARE(form.OpenFileName().isEmpty(), welcome);
             QCOMPARE(script.asked,
                      bookmarks ? QStringList{"Закладка: Открыть последний текст?"} : QStringList{});
@@ -209,6 +265,91 @@ class FormBookTest : public QObject {
         QVERIFY(!form.LoadOpenedFile(
             QString::fromStdString(dir.Write("zeros.txt", std::string(1 << 20, '\0')))));
         refused(QStringLiteral("не текстовый файл"));
+        // Whatever the loader says of a file is said as it stands.
+        form.Seams.LoadDocument = [](const QString& path, const auto&) -> std::string {
+            throw UserError("Не удалось открыть файл \"" + path.toStdString() + "\": пустой файл");
+        };
+        QVERIFY(!form.LoadOpenedFile(QStringLiteral("/tmp/пустой.txt")));
+        refused(QStringLiteral("\"/tmp/пустой.txt\": пустой файл"));
+    }
+
+    // The file is read on a worker: the window repaints meanwhile, the progress window comes
+    // once 150 ms have passed on the window's clock, with "Отмена", and Esc keeps the open text
+    // as it was (the load used to hold the window until it was over).
+    void aLoadGoesOnBesideTheWindowAndCancelKeepsTheOpenText() {
+        test::TempDir dir;
+        const QString path = QString::fromStdString(dir.Write("long.txt", test::Story(40)));
+        HeldLoad load;
+        test::FakeClock clock;
+        TFormBook form(nullptr, {}, clock);
+        form.Seams.LoadDocument = load.Seam(path);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(test::Story(10));
+        QTRY_VERIFY(form.Engine().Page.TotalLetters >= 0);  // its caption comes no more
+        const auto state = [&form] {
+            const ReadingEngine& e = form.Engine();
+            return std::make_tuple(e.MemoSource.Text(), e.Memo.Lines, e.Page.PageStart,
+                                   form.OpenFileName(), form.windowTitle());
+        };
+        const auto before = state();
+        PaintCounter counter;
+        form.Area()->installEventFilter(&counter);
+        QTimer::singleShot(0, &form, [&] {
+            QTRY_VERIFY(load.started);
+            const int painted = counter.paints;
+            form.Area()->update();
+            QTRY_VERIFY(counter.paints > painted);
+            QVERIFY(form.Loads().Window() && !form.Loads().Window()->Window());
+            clock.AdvanceMs(ProgressWindow::kShowAfterMs);
+            QTRY_VERIFY(form.Loads().Window()->Window());
+            TFormRAR* window = form.Loads().Window()->Window();
+            QCOMPARE(window->windowTitle(), QStringLiteral("Загрузка книги"));
+            QVERIFY(window->ButtonCancel && window->ButtonCancel->isVisible());
+            QTest::keyClick(window, Qt::Key_Escape);
+        });
+        QVERIFY(!form.LoadOpenedFile(path));
+        QVERIFY(state() == before);
+        QVERIFY(!form.Loads().Running());
+        QTRY_VERIFY(load.cancelled);  // the worker stopped at its next report
+    }
+
+    // Another file asked for while one loads wins; closing the window while a file loads (as
+    // SIGTERM does) keeps the open text. Either way the worker is stopped.
+    void aSecondLoadOrClosingTheWindowDuringALoad() {
+        test::TempDir dir;
+        const QString held = QString::fromStdString(dir.Write("held.txt", test::Story(40)));
+        const QString other = QString::fromStdString(dir.Write("other.txt", test::Story(5)));
+        HeldLoad load;
+        TFormBook form;
+        form.Seams.LoadDocument = load.Seam(held);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenText(test::Story(10));
+        bool second = false;
+        QTimer::singleShot(0, &form, [&] {
+            QTRY_VERIFY(load.started);
+            second = form.LoadOpenedFile(other);
+        });
+        QVERIFY(!form.LoadOpenedFile(held));
+        QVERIFY(second);
+        QCOMPARE(form.OpenFileName(), other);
+        QCOMPARE(FromCp1251(form.Engine().MemoSource.Text()),
+                 FromCp1251(test::Story(5).substr(0, test::Story(5).size() - 2)));
+        QTRY_VERIFY(load.cancelled);
+
+        load.started = load.cancelled = false;
+        InstallTerminationHandler(&form, [&form] { form.CloseWithoutQuestion(); });
+        const std::string text = form.Engine().MemoSource.Text();
+        QTimer::singleShot(0, &form, [&] {
+            QTRY_VERIFY(load.started);
+            raise(SIGTERM);
+        });
+        QVERIFY(!form.LoadOpenedFile(held));
+        QVERIFY(!form.isVisible());
+        QVERIFY(form.Engine().MemoSource.Text() == text);
+        QCOMPARE(form.OpenFileName(), other);
+        QTRY_VERIFY(load.cancelled);
     }
 };
 

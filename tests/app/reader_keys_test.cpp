@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPaintEvent>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -19,6 +21,7 @@
 #include "support/hand_ticks.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
+#include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
 namespace {
@@ -46,6 +49,16 @@ class PaintRecorder : public QObject {
                 rects << r;
         return false;
     }
+};
+
+// A clock that moves a millisecond each time it is read, so a long walk lasts on it without the
+// test waiting.
+class RunningClock : public Clock {
+  public:
+    double Now() override { return now_ += 1.0 / 86400000.0; }
+
+  private:
+    double now_ = 46000.0;
 };
 
 }  // namespace
@@ -299,6 +312,50 @@ class ReaderKeysTest : public QObject {
         Press(form, Qt::Key_G, Qt::ControlModifier);
         QCOMPARE(e.Page.PageNumber, 100);
         QCOMPARE(e.Memo.Lines, page100);
+    }
+
+    // Cancelled while it finds the pages or while it turns them, a long Ctrl+G leaves the
+    // reader on its page, booked as it was (the progress window had no way to stop it).
+    void aLongJumpCancelledLeavesThePageAsItWas() {
+        test::ScriptedDialogs script;
+        test::CaughtWarnings warnings;
+        RunningClock clock;
+        TFormBook form(nullptr, {}, clock);
+        ShowActive(form);
+        form.OpenText(Novel());
+        ReadingEngine& e = form.Engine();
+        QTRY_VERIFY(e.Page.TotalLetters >= 0);
+        for (int i = 1; i < 5; ++i)
+            form.ActionPageNext->trigger();
+        const auto state = [&] {
+            return std::make_tuple(
+                e.Page.PageNumber, e.Page.PageStart, e.Page.TextPos, e.Text.LettersBefore,
+                e.Text.LettersToRead, e.Engine.TimeLeft, e.Memo.Lines, form.windowTitle(),
+                form.ActionPageBack->isEnabled(), form.QvlThreadTimer1().Interval());
+        };
+        const auto before = state();
+        int cancelAt = 0;
+        QTimer canceller;  // runs whenever the walk lets the events through
+        canceller.setInterval(0);
+        connect(&canceller, &QTimer::timeout, &form, [&] {
+            auto* window = qobject_cast<TFormRAR*>(QApplication::activeModalWidget());
+            if (window && window->isVisible() && window->ProgressBar1->value() >= cancelAt)
+                QTest::mouseClick(window->ButtonCancel, Qt::LeftButton);
+        });
+        canceller.start();
+        // Finding the pages is the first half of the bar, turning them the second.
+        for (const int at : {250, 750}) {
+            cancelAt = at;
+            script.inputs = {QStringLiteral("400")};
+            Press(form, Qt::Key_G, Qt::ControlModifier);
+            QVERIFY(state() == before);
+        }
+        canceller.stop();
+        QVERIFY(warnings.told.isEmpty());
+        // Nothing is left behind: the same jump, not cancelled, arrives.
+        script.inputs = {QStringLiteral("400")};
+        Press(form, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(e.Page.PageNumber, 400);
     }
 
     void aNewSpeedShowsOnThePageForTwoSecondsAndTheRightClickMenu() {

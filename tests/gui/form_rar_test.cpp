@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 
@@ -47,6 +48,38 @@ class FormRarTest : public QObject {
         QCOMPARE(form->ProgressBar1->value(), 40);
         progress.CloseProgressWindow();
         QVERIFY(!progress.Window());
+    }
+
+    // Esc or "Отмена" asks the work to stop (Esc used to hide the window while the load went
+    // on); Enter, the reader's start key, does not.
+    void aLoadThatCanBeCancelledHasItsButtonAndEsc() {
+        for (const bool byButton : {false, true}) {
+            double ms = 0;
+            ProgressWindow progress(nullptr, [&ms] { return ms; });
+            progress.SetCancellable(true);
+            int asked = 0;
+            progress.OnCancel = [&] { ++asked; };
+            progress.ShowProgressWindow(0, QStringLiteral("Загрузка книги"));
+            ms += ProgressWindow::kShowAfterMs;
+            progress.SetProgress(0);
+            TFormRAR* form = progress.Window();
+            QVERIFY(form && form->ButtonCancel);
+            QCOMPARE(form->ButtonCancel->text(), QStringLiteral("Отмена"));
+            QVERIFY(form->rect().contains(form->ButtonCancel->geometry()));
+            const QRect button = form->ButtonCancel->geometry();
+            QVERIFY(qAbs(button.left() - (form->width() - 1 - button.right())) <= 1);
+            QCOMPARE(form->ProgressBar1->maximum(), 0);  // no share told: the bar only runs
+            QTest::keyClick(form, Qt::Key_Return);
+            QVERIFY(!progress.Cancelled());
+            if (byButton) {
+                QTest::mouseClick(form->ButtonCancel, Qt::LeftButton);
+            } else {
+                QTest::keyClick(form, Qt::Key_Escape);
+            }
+            QVERIFY(progress.Cancelled());
+            QCOMPARE(asked, 1);
+            QVERIFY(progress.Window() && !form->isVisible());
+        }
     }
 
     void theWindowThatWaitedHasTheKeyboardAgainAfterwards() {
