@@ -15,11 +15,14 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/form_about.h"
 #include "book/chapter_cursor.h"
@@ -35,8 +38,9 @@
 namespace lectorix {
 namespace {
 
-constexpr int kPanelWidth = 250;
+constexpr int kPanelWidth = 250;  // the least the open panel gets
 constexpr int kPanelCollapsed = 10;
+constexpr int kPageGap = 10;  // between the page and the panel, and the window's edge
 constexpr int kHelpReading = help_context::kReading;
 
 const char* const kOpenFilter =
@@ -79,6 +83,29 @@ QString SpeedText(int cpm) {
     return QStringLiteral("%1 зн/мин").arg(cpm);
 }
 
+// What the widest title needs, its indentation included. Only the longest titles are measured: a
+// book may have a hundred thousand.
+int WidestTitle(const std::vector<ContentsNode>& nodes, const QFontMetrics& metrics,
+                int indentation) {
+    const long long average = std::max(1, metrics.averageCharWidth());
+    std::vector<std::pair<long long, size_t>> guesses;
+    guesses.reserve(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i)
+        guesses.emplace_back(
+            nodes[i].Level * indentation + static_cast<long long>(nodes[i].Text.size()) * average,
+            i);
+    const size_t measured = std::min<size_t>(guesses.size(), 64);
+    std::partial_sort(guesses.begin(), guesses.begin() + static_cast<std::ptrdiff_t>(measured),
+                      guesses.end(), std::greater<>());
+    int widest = 0;
+    for (size_t k = 0; k < measured; ++k) {
+        const ContentsNode& n = nodes[guesses[k].second];
+        widest =
+            std::max(widest, n.Level * indentation + metrics.horizontalAdvance(FromCp1251(n.Text)));
+    }
+    return widest;
+}
+
 }  // namespace
 
 TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings,
@@ -102,7 +129,13 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({kPanelWidth, 800});
-    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { area_->update(); });
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] {
+        // Dragged by the user: the width is theirs from now on, and kept.
+        const int width = Splitter1->sizes().value(0);
+        panelCollapsed_ = width <= kPanelCollapsed;
+        if (!panelCollapsed_) userPanelWidth_ = width;
+        area_->update();
+    });
     setCentralWidget(Splitter1);
     CreateActions();
     CreateMenus();
@@ -211,6 +244,8 @@ void TFormBook::CreateActions() {
         AddAction("Выход", "Выход", LX_ICONS("application-exit", "system-log-out"), {}, true);
     ActionPageFirst = AddAction("Первая страница", "К первой странице текста или главы",
                                 LX_ICONS("go-first", "go-top"), {QKeySequence(Qt::Key_Home)}, true);
+    ActionPageLast = AddAction("Последняя страница", "К последней странице главы или текста",
+                               LX_ICONS("go-last", "go-bottom"), {QKeySequence(Qt::Key_End)}, true);
     ActionGoToPage = AddAction("Перейти к странице...", "Перейти к странице по её номеру",
                                LX_ICONS("go-jump"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, true);
     ActionFind = AddAction("Найти...", "Найти текст от этой страницы", LX_ICONS("edit-find"),
@@ -241,6 +276,7 @@ void TFormBook::CreateActions() {
     on(ActionSpeedBeack, [this] { ActionSpeedBeackExecute(); });
     on(ActionSpeedNext, [this] { ActionSpeedNextExecute(); });
     on(ActionPageFirst, [this] { ActionPageFirstExecute(); });
+    on(ActionPageLast, [this] { ActionPageLastExecute(); });
     on(ActionGoToPage, [this] { ActionGoToPageExecute(); });
     on(ActionFind, [this] { ActionFindExecute(); });
     on(ActionFindNext, [this] { ActionFindNextExecute(); });
@@ -282,7 +318,8 @@ void TFormBook::CreateMenus() {
     QMenu* reading = bar->addMenu(QStringLiteral("Чтение"));
     reading->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
     reading->addSeparator();
-    reading->addActions({ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage});
+    reading->addActions(
+        {ActionPageBack, ActionPageNext, ActionPageFirst, ActionPageLast, ActionGoToPage});
     reading->addActions({ActionFind, ActionFindNext});
     reading->addSeparator();
     reading->addActions({ActionSpeedNext, ActionSpeedBeack});
@@ -314,8 +351,8 @@ void TFormBook::CreateMenus() {
     PopupMenuPage = new QMenu(this);
     PopupMenuPage->addActions({ActionRun, ActionPause, ActionStep, ActionStop});
     PopupMenuPage->addSeparator();
-    PopupMenuPage->addActions({ActionPageBack, ActionPageNext, ActionPageFirst, ActionGoToPage,
-                               ActionFind, ActionFindNext});
+    PopupMenuPage->addActions({ActionPageBack, ActionPageNext, ActionPageFirst, ActionPageLast,
+                               ActionGoToPage, ActionFind, ActionFindNext});
     PopupMenuPage->addSeparator();
     PopupMenuPage->addActions({ActionSpeedNext, ActionSpeedBeack});
     PopupMenuPage->addSeparator();
@@ -466,6 +503,10 @@ bool TFormBook::eventFilter(QObject* watched, QEvent* event) {
                 }
             }
             break;
+        case QEvent::ToolTip:
+            if (watched == TreeView1->viewport())
+                return TreeView1ToolTip(static_cast<QHelpEvent*>(event));
+            break;
         case QEvent::FocusIn:
             // Tab into a collapsed panel opens it, so the entry chosen can be seen.
             if (watched == TreeView1) Panel1MouseMove();
@@ -496,20 +537,55 @@ bool TFormBook::TreeView1Key(QKeyEvent* event) {
 }
 
 void TFormBook::SpeedButton1Click() {
+    panelCollapsed_ = true;
     Splitter1->setSizes({kPanelCollapsed, Splitter1->width()});
     area_->update();
 }
 
 void TFormBook::Panel1MouseMove() {
-    if (Panel1->width() != kPanelCollapsed) return;
-    Splitter1->setSizes({kPanelWidth, std::max(1, Splitter1->width() - kPanelWidth)});
-    area_->update();
+    if (!panelCollapsed_) return;
+    panelCollapsed_ = false;
+    FitContentsPanel();
 }
 
 void TFormBook::CollapseContents() {
     // The reader's keys must reach the page once the shutters move.
     if (Panel1->isAncestorOf(QApplication::focusWidget())) area_->setFocus(Qt::OtherFocusReason);
-    if (Panel1->width() > kPanelCollapsed) SpeedButton1Click();
+    if (!panelCollapsed_) SpeedButton1Click();
+}
+
+int TFormBook::ContentsOpenWidth() const {
+    if (userPanelWidth_ > kPanelCollapsed) return userPanelWidth_;
+    const int room =
+        Splitter1->width() - Splitter1->handleWidth() - painter_.PageWidth - 2 * kPageGap;
+    return std::clamp(titlesWidth_, kPanelWidth, std::max(kPanelWidth, room));
+}
+
+void TFormBook::FitContentsPanel() {
+    if (panelCollapsed_) return;
+    const int width = ContentsOpenWidth();
+    if (Splitter1->sizes().value(0) == width) return;
+    Splitter1->setSizes({width, std::max(1, Splitter1->width() - width)});
+    area_->update();
+}
+
+bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
+    QTreeWidgetItem* item = TreeView1->itemAt(event->pos());
+    if (!item) {
+        QToolTip::hideText();
+        return true;
+    }
+    const QRect rect = TreeView1->visualItemRect(item);
+    const QString text = item->text(0);
+    const int margin =
+        TreeView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, TreeView1) + 1;
+    const int shown = std::min(rect.right(), TreeView1->viewport()->width()) - rect.left();
+    if (TreeView1->fontMetrics().horizontalAdvance(text) + 2 * margin > shown) {
+        QToolTip::showText(event->globalPos(), text, TreeView1->viewport(), rect);
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
 }
 
 void TFormBook::FillContents() {
@@ -535,6 +611,16 @@ void TFormBook::FillContents() {
     TreeView1->expandAll();
     if (!items.empty()) TreeView1->setCurrentItem(items.front());
     TreeView1->setUpdatesEnabled(true);
+
+    // The panel gets the width its widest title needs beside its indentation, the tree's frame,
+    // its scroll bar and the panel's margins.
+    const QStyle* style = TreeView1->style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, TreeView1) + 1;
+    const int widest = WidestTitle(nodes, TreeView1->fontMetrics(), TreeView1->indentation());
+    titlesWidth_ = nodes.empty() ? 0
+                                 : widest + 2 * margin + 2 * TreeView1->frameWidth() +
+                                       style->pixelMetric(QStyle::PM_ScrollBarExtent) + 8 + 4;
+    FitContentsPanel();
 }
 
 void TFormBook::TreeView1Click(QTreeWidgetItem* item) {
@@ -628,6 +714,11 @@ ProgressWindow::MsClock TFormBook::ProgressClock() {
 
 void TFormBook::ActionPageFirstExecute() {
     Jump([this](const JumpProgress&) { GoToFirstPage(engine_); }, ActionPageFirst->text());
+}
+
+void TFormBook::ActionPageLastExecute() {
+    Jump([this](const JumpProgress& progress) { GoToLastPage(engine_, progress); },
+         ActionPageLast->text());
 }
 
 void TFormBook::ActionGoToPageExecute() {
@@ -758,6 +849,7 @@ void TFormBook::ApplyDisplaySettings() {
     area_->setMinimumSize(std::min(painter_.PageWidth, 400), 200);
     engine_.GreetIfBlank();
     engine_.SetPageGeometry({painter_.LineHeight, painter_.BottomMargin});
+    FitContentsPanel();  // the room the page leaves has changed
 }
 
 void TFormBook::RefitPage() {
@@ -783,6 +875,9 @@ void TFormBook::showEvent(QShowEvent* event) {
         firstActivation_ = true;
         ActionConvert->setVisible(engine_.Settings.FormatToolEnabled);
         area_->setFocus(Qt::OtherFocusReason);  // the reader's keys start on the page
+        if (Seams.RestoreContentsWidth)
+            userPanelWidth_ = storedPanelWidth_ = Seams.RestoreContentsWidth();
+        FitContentsPanel();
         // The first activation runs once the window is up, so the bookmark question and any
         // message have a window to sit on.
         QTimer::singleShot(0, this, [this] { FormActivate(); });
@@ -890,7 +985,9 @@ void TFormBook::ActionUserPropertiesExecute() {
     }
     if (!Seams.ShowUserSettings()) return;
     ApplyDisplaySettings();
-    engine_.SettingsAccepted(speed);
+    // A new layout numbers the pages up to this one again: far into a long text, a while.
+    Jump([this, speed](const JumpProgress& progress) { engine_.SettingsAccepted(speed, progress); },
+         QStringLiteral("Разметка страниц"));
     UpdateSpeedHints();
     area_->update();
 }
@@ -935,7 +1032,17 @@ void TFormBook::closeEvent(QCloseEvent* event) {
     // A load or a jump under way stops here; the text that was open stays.
     if (loads_) loads_->CancelAll();
     if (jumpWindow_) jumpWindow_->Cancel();
+    if (userPanelWidth_ > kPanelCollapsed && userPanelWidth_ != storedPanelWidth_ &&
+        Seams.StoreContentsWidth) {
+        Seams.StoreContentsWidth(userPanelWidth_);
+        storedPanelWidth_ = userPanelWidth_;
+    }
     QMainWindow::closeEvent(event);
+}
+
+void TFormBook::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FitContentsPanel();
 }
 
 void TFormBook::ContentsLoading(int done, int total) {

@@ -22,6 +22,7 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QHelpEvent;
 class QKeyEvent;
 class QTreeWidgetItem;
 
@@ -58,6 +59,9 @@ class TFormBook : public QMainWindow, public ReaderView {
         std::function<void()> ShowTableExercise;
         std::function<void()> ShowWordExercise;
         std::function<void()> OpenFormatTool;
+        // The contents panel's width as the user last dragged it (0: never), kept in the store.
+        std::function<int()> RestoreContentsWidth;
+        std::function<void(int width)> StoreContentsWidth;
     };
     Windows Seams;
 
@@ -89,8 +93,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     void ActionCloseExecute();
     void SpeedButton1Click();
     void Panel1MouseMove();
-    // Home, Ctrl+G, Ctrl+F and F11.
+    // Home, End, Ctrl+G, Ctrl+F and F11.
     void ActionPageFirstExecute();
+    void ActionPageLastExecute();
     void ActionGoToPageExecute();
     void ActionFindExecute();
     // The text found last, looked for again from the page on screen; the question when none.
@@ -131,6 +136,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     QAction* ActionClose = nullptr;
     QAction *ActionPageFirst = nullptr, *ActionGoToPage = nullptr, *ActionFind = nullptr,
             *ActionFindNext = nullptr;
+    QAction* ActionPageLast = nullptr;
     QAction* ActionFullScreen = nullptr;
     QMenu* Zakladka = nullptr;       // the bookmark menu
     QMenu* PopupMenuPage = nullptr;  // the page's right-click menu
@@ -166,7 +172,12 @@ class TFormBook : public QMainWindow, public ReaderView {
     // the shutters are moving.
     void RefitPage();
 
+    // The width the contents panel opens to: as the user dragged it, else what its titles need,
+    // within the room the page leaves beside it (never below its first width).
+    int ContentsOpenWidth() const;
+
   protected:
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -180,6 +191,10 @@ class TFormBook : public QMainWindow, public ReaderView {
     void CreateToolBars();
     void CreateContentsPanel();
     void FillContents();
+    // Opens the panel to ContentsOpenWidth() unless it is collapsed.
+    void FitContentsPanel();
+    // A title cut at the panel's edge shows whole in its tool tip.
+    bool TreeView1ToolTip(QHelpEvent* event);
     void TreeView1Click(QTreeWidgetItem* item);
     // Selects the contents entry of the chapter on screen and scrolls it into view.
     void FollowContents();
@@ -217,6 +232,10 @@ class TFormBook : public QMainWindow, public ReaderView {
     // Calls handed to the window's thread while a jump may still be put back; run after it.
     std::vector<std::function<void()>> heldPosts_;
     std::vector<QTreeWidgetItem*> contentsItems_;  // item i shows contents entry i
+    int titlesWidth_ = 0;                               // what the widest title needs of the panel
+    int userPanelWidth_ = 0;    // as dragged; 0 until the user drags the panel's edge
+    int storedPanelWidth_ = 0;  // as the store holds it
+    bool panelCollapsed_ = false;
     TextFinder finder_;
     QString findText_;
     std::vector<QRect> found_;

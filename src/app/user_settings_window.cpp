@@ -32,6 +32,10 @@ void ConnectUserSettings(TFormBook& form, TFormUserSetting& dialog, ProgramSetti
     form.Seams.StoreStepOverhead = [&form, &settings](const std::string& stepOverhead) {
         ReportUserError(&form, [&] { settings.StoreStepOverhead(stepOverhead); });
     };
+    form.Seams.RestoreContentsWidth = [&settings] { return settings.RestoreContentsWidth(); };
+    form.Seams.StoreContentsWidth = [&form, &settings](int width) {
+        ReportUserError(&form, [&] { settings.StoreContentsWidth(width); });
+    };
 }
 
 }  // namespace lectorix

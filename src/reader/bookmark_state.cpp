@@ -1,6 +1,7 @@
 #include "reader/bookmark_state.h"
 
 #include "book/cp1251.h"
+#include "book/text_helpers.h"
 #include "reader/reading_engine.h"
 
 namespace lectorix {
@@ -51,6 +52,9 @@ BookmarkRecord BuildBookmarkRecord(const ReadingEngine& engine, const std::strin
 void RestoreBookmarkState(ReadingEngine& engine, const BookmarkRecord& r) {
     EachField(engine, r, [](auto& value, const auto& field) { value = field; });
     auto& e = engine.Engine;
+    // A bookmark keeps the text's speed and time; the letters read are what they make.
+    e.TextChars =
+        e.TextSpeed > 0 ? RoundHalfEven(e.TextSpeed * (MsOfDay(e.TextTime) / 60000.0)) : 0;
     e.PageEnded = e.IsRunning = e.IsStopped = e.ReadingFinished = false;
     engine.Page.ReadForward = true;
     e.OverheadSum = 0;
@@ -84,10 +88,23 @@ void ShowRestoredPage(ReadingEngine& engine) {
             ++chapter;
         engine.Cursor.EnterEntry(chapter);
     }
+    // A page that ends elsewhere than it did was laid out otherwise when it was marked: it gets
+    // the number this layout gives it, and the pages left follow.
+    const long long end = p.TextPos;
+    PageState trial = p;
+    trial.TextPos = p.PageStart;
+    trial.PageRepeatsLeft = 0;
+    BookChapterCursor cursor(engine.Cursor);
+    PageMemo memo;
+    BuildPage(trial, memo, engine.MemoSource, PageLayoutOf(engine.Settings),
+              p.BookMode ? &cursor : nullptr);
+    const bool relaid = trial.TextPos != end;
+    if (relaid) p.PageNumber = engine.LaidOutPageNumber(p.PageStart);
     p.TextPos = p.PageStart;
     p.PageRepeatsLeft = 0;
     --p.PageNumber;
     engine.ShowPage();
+    if (relaid) engine.EstimatePagesLeft(p.PageNumber - 1);
     engine.RestartPageDelay();
     engine.UpdateStatusLine();
 }

@@ -71,7 +71,11 @@ JumpProgress SecondHalf(const JumpProgress& progress) {
 void GoToFirstPage(ReadingEngine& engine) {
     PageState& p = engine.Page;
     if (p.BookMode) {
-        engine.GoToContentsEntry(ContentsEntryAt(engine.Book, p.PageStart));
+        const int entry = ContentsEntryAt(engine.Book, p.PageStart);
+        const bool onFirst =
+            entry >= 0 &&
+            p.PageNumber <= engine.Book.ContentsEntries[static_cast<size_t>(entry)].Page;
+        engine.GoToContentsEntry(onFirst ? 0 : entry);
         return;
     }
     // Booked as a jump, as a click in the contents books one: the letters before the page are
@@ -94,6 +98,35 @@ void GoToFirstPage(ReadingEngine& engine) {
     const int bonus = e.SpeedBonus;
     engine.ShowPage();
     e.SpeedBonus = bonus;
+}
+
+void GoToLastPage(ReadingEngine& engine, const JumpProgress& progress) {
+    const PageState& p = engine.Page;
+    if (p.BookMode) {
+        const BookContents& book = engine.Book;
+        const int entry = ContentsEntryAt(book, p.PageStart);
+        int last = engine.Text.TotalPages;
+        // The chapter ends where the next entry further on begins.
+        for (int j = entry + 1; entry >= 0 && j < book.ContentsCount; ++j) {
+            const ContentsEntry& next = book.ContentsEntries[static_cast<size_t>(j)];
+            if (next.Pos > book.ContentsEntries[static_cast<size_t>(entry)].Pos) {
+                last = next.Page - 1;
+                break;
+            }
+        }
+        GoToPage(engine, p.PageNumber >= last ? engine.Text.TotalPages : last, progress);
+        return;
+    }
+    engine.PauseIfReading();
+    const long long from = p.PageStart;
+    const double span = static_cast<double>(std::max(1LL, engine.MemoSource.Length() - from));
+    const JumpProgress finding = FirstHalf(progress);
+    const int ahead = PagesAhead(
+        engine, [](const PageState&) { return false; }, true,
+        [&](const PageState& s) {
+            if (finding) finding(static_cast<double>(s.PageStart - from) / span);
+        });
+    TurnPages(engine, ahead, SecondHalf(progress));
 }
 
 void GoToPage(ReadingEngine& engine, int number, const JumpProgress& progress) {

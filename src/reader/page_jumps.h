@@ -27,8 +27,13 @@ int PagesAhead(const ReadingEngine& engine, const std::function<bool(const PageS
 // Turns `count` pages forward as the page key does; `progress` is told the share turned.
 void TurnPages(ReadingEngine& engine, int count, const JumpProgress& progress = {});
 
-// The first page of the text; in a book, the first page of the chapter on screen.
+// The first page of the text; in a book, the first page of the chapter on screen, and from
+// there the first page of the book.
 void GoToFirstPage(ReadingEngine& engine);
+
+// The last page of the text; in a book, the last page of the chapter on screen, and from there
+// the last page of the book. `progress` as for GoToPage.
+void GoToLastPage(ReadingEngine& engine, const JumpProgress& progress = {});
 
 // Page `number` of the text or the book; a number past the end gives the last page, below 1 the
 // first. A book is entered at the chapter that holds the page, so its earlier chapters are not

@@ -8,6 +8,7 @@
 namespace lectorix {
 
 inline constexpr int kCornerSize = 28;
+inline constexpr int kCornerInset = 3;  // from the page's left and top edges
 inline constexpr int kChapterEndWidth = 88;
 inline constexpr int kChapterEndHeight = 10;
 

@@ -119,6 +119,9 @@ void PagePainter::SetGeometry(const UserSettings& s, int size) {
     const QFontMetrics metrics(font_);
     CharWidth = metrics.horizontalAdvance(QStringLiteral("А"));
     LineHeight = metrics.height();
+    // "Пауза!" stands in the top margin: a font too large for it gets a margin as tall as the
+    // label, or the label would print over the first line.
+    TopMargin = std::max(kTopMargin, kPauseTop + metrics.height());
     BottomMargin = LineHeight / 2 + 22;
     PageWidth = LeftMargin + RightMargin + CharWidth * s.CharsPerLine;
     PageHeight = TopMargin + BottomMargin + LineHeight * s.LinesPerPage;
@@ -238,8 +241,11 @@ void PagePainter::DrawDecorations(QImage& image, int first, int chapterEnd, int 
                                   const UserSettings& s) {
     QPainter p(&image);
     const int far = kCornerSize + 4;
-    const QPoint at[4] = {
-        {3, 3}, {PageWidth - far, 3}, {PageWidth - far, PageHeight - far}, {3, PageHeight - far}};
+    const int in = kCornerInset;
+    const QPoint at[4] = {{in, in},
+                          {PageWidth - far, in},
+                          {PageWidth - far, PageHeight - far},
+                          {in, PageHeight - far}};
     for (int k = 0; k < 4; ++k)
         p.drawImage(at[k], ornaments_.Corner(first + k));
     if (emptyLines > 0) {
@@ -275,6 +281,11 @@ void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
                   false);
     DrawPageNumber(shutter_, PageColors::ShutterText, page.PageNumber);
     if (s.TransparentBar) DrawCenterLine(shutter_, PageColors::Hidden, s);
+}
+
+int PagePainter::PauseLabelLeft() const {
+    // Clear of the corner ornament beside it.
+    return std::max(LeftMargin, kCornerInset + kCornerSize + 3);
 }
 
 int PagePainter::TopShutterBottom(const EngineState& e, const UserSettings& s) const {
@@ -328,7 +339,7 @@ std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const U
             p.begin(&compose_);
             p.setFont(font_);
             p.setPen(PageColors::Text);
-            p.drawText(LeftMargin, 3 + ascent, QStringLiteral("Пауза!"));
+            p.drawText(PauseLabelLeft(), kPauseTop + ascent, QStringLiteral("Пауза!"));
         }
     }
     if (e.IsRunning) {

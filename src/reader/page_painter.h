@@ -46,7 +46,9 @@ class PagePainter {
   public:
     int FontSize = 10;  // the size in use, which the exercises copy
     int CharWidth = 0, LineHeight = 0;
-    int LeftMargin = 30, RightMargin = 30, TopMargin = 20, BottomMargin = 0;
+    static constexpr int kTopMargin = 20;  // the least; a large font gets more
+    static constexpr int kPauseTop = 3;    // where "Пауза!" stands
+    int LeftMargin = 30, RightMargin = 30, TopMargin = kTopMargin, BottomMargin = 0;
     int PageWidth = 0, PageHeight = 0;
 
     // Font, geometry and images from the settings. The size comes from the screen width; when
@@ -78,6 +80,8 @@ class PagePainter {
     const QImage& HiddenImage() const { return hidden_; }
     const QImage& ShutterImage() const { return shutter_; }
 
+    // Where "Пауза!" starts on the line of its top.
+    int PauseLabelLeft() const;
     int TopShutterBottom(const EngineState& e, const UserSettings& s) const;
     int BottomShutterHeight(const EngineState& e) const;
 

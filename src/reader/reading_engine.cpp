@@ -250,16 +250,52 @@ bool ReadingEngine::ShowPage() {
     return built;
 }
 
-void ReadingEngine::RebuildCurrentPage() {
+void ReadingEngine::RebuildCurrentPage(bool renumber, const std::function<void(double)>& progress) {
     Page.ReadForward = false;
     Page.PageRepeatsLeft = 0;
     BuildPage(Page, Memo, MemoSource, PageLayoutOf(Settings), Page.BookMode ? &Cursor : nullptr,
               [this] { RecomputeInterval(); });
     Page.ReadForward = true;
     Page.PageRepeatsLeft = 0;
+    // The page is shown from here. The number it had belongs to the old layout: in the new one
+    // more or fewer pages lead up to it.
+    if (renumber) Page.PageNumber = LaidOutPageNumber(Page.TextPos, progress) - 1;
     ShowPage();
+    if (renumber) EstimatePagesLeft(Page.PageNumber - 1);
     RestartPageDelay();
     UpdateStatusLine();
+}
+
+int ReadingEngine::LaidOutPageNumber(long long start,
+                                     const std::function<void(double)>& progress) const {
+    PageState page = Page;
+    page.ReadForward = true;
+    page.PageStart = 0;
+    page.TextEnded = false;
+    BookChapterCursor cursor(Cursor);
+    long long from = 0;
+    int number = 0;
+    if (Page.BookMode) {
+        const int entry = ContentsEntryAt(Book, start);
+        if (entry < 0) return 1;
+        cursor.EnterEntry(entry);
+        from = Book.ContentsEntries[static_cast<size_t>(entry)].Pos;
+        number = Book.ContentsEntries[static_cast<size_t>(entry)].Page - 1;
+    }
+    page.TextPos = from;
+    PageMemo memo;
+    const PageLayout layout = PageLayoutOf(Settings);
+    const double span = static_cast<double>(std::max(1LL, start - from));
+    for (;;) {
+        page.PageRepeatsLeft = 0;
+        const long long before = page.TextPos;
+        if (!BuildPage(page, memo, MemoSource, layout, Page.BookMode ? &cursor : nullptr)) break;
+        ++number;
+        // The page that holds the start, or the last one there is.
+        if (page.TextPos > start || page.TextPos <= before || page.TextEnded) break;
+        if (progress) progress(static_cast<double>(page.TextPos - from) / span);
+    }
+    return std::max(1, number);
 }
 
 void ReadingEngine::RestartPageDelay() {
@@ -286,12 +322,18 @@ void ReadingEngine::GreetIfBlank() {
 int ReadingEngine::SettingsOpening() {
     PauseIfReading();
     Engine.SpeedChangedByUser = true;
+    layoutBefore_ = PageLayoutOf(Settings);
     return Settings.SpeedCpm;
 }
 
-void ReadingEngine::SettingsAccepted(int speedBefore) {
+void ReadingEngine::SettingsAccepted(int speedBefore, const std::function<void(double)>& progress) {
+    const PageLayout now = PageLayoutOf(Settings);
+    const bool relaid = now.CharsPerLine != layoutBefore_.CharsPerLine ||
+                        now.LinesPerPage != layoutBefore_.LinesPerPage ||
+                        now.Paragraphs != layoutBefore_.Paragraphs;
+    layoutBefore_ = now;
     ComputeChapterPages();
-    RebuildCurrentPage();
+    RebuildCurrentPage(relaid, progress);
     if (Settings.SpeedCpm != speedBefore) Engine.SpeedBonus = 0;
     // Nothing read in this session yet: the time left is that of the speed just set.
     if (Session.SessionChars == 0) {
@@ -401,29 +443,22 @@ void ReadingEngine::PageDone() {
     Text.LettersBefore += forward ? Page.LettersOnPage : -Page.LettersOnPage;
     Text.LettersToRead = Page.TotalLetters - Text.LettersBefore;
 
-    if (Page.BookMode) {
-        e.PagesLeft = Text.TotalPages - Page.PageNumber;
-    } else if (Page.PageNumber > 5) {
-        if (Text.LettersBefore == 0 || Page.PageNumber == 0) {
-            e.PagesLeft = 0;
-        } else {
-            const double perPage = static_cast<double>(Text.LettersBefore) / Page.PageNumber;
-            e.PagesLeft = static_cast<int>(RoundHalfEven(Text.LettersToRead / perPage));
-        }
-    }
+    EstimatePagesLeft(Page.PageNumber);
     if (!forward && e.PagesLeft > -1) e.PagesLeft += 1;  // not estimated stays so
 
     const double pageTime = e.PageStartTime;
     const std::int64_t ms = MsOfDay(pageTime);
     if (ms > 0) e.PageSpeed = static_cast<int>(RoundHalfEven(Page.LettersOnPage * 60000.0 / ms));
-    e.TextTime = forward ? e.TextTime + pageTime : std::max(0.0, e.TextTime - pageTime);
-    const std::int64_t textMs = MsOfDay(e.TextTime);
-    if (Page.EmptyLinesOnPage <= 0 && e.TextTime != 0 && textMs > 0) {
-        e.TextSpeed = static_cast<int>(
-            std::max<std::int64_t>(0, RoundHalfEven(Text.LettersBefore * 60000.0 / textMs)));
-    }
 
     if (!e.IgnorePageStats) {
+        // The text's speed is that of its pages read: the letters jumped over (a click in the
+        // contents, the page keys) were neither read nor timed.
+        e.TextChars += Page.LettersOnPage;
+        e.TextTime += pageTime;
+        const std::int64_t textMs = MsOfDay(e.TextTime);
+        if (Page.EmptyLinesOnPage <= 0 && textMs > 0)
+            e.TextSpeed = static_cast<int>(RoundHalfEven(e.TextChars * 60000.0 / textMs));
+
         auto& s = Session;
         s.SessionPages += 1;
         s.SessionChars += Page.LettersOnPage;
@@ -443,6 +478,20 @@ void ReadingEngine::PageDone() {
         EstimateTimeLeftAtSetSpeed();
     }
     UpdateStatusLine();
+}
+
+void ReadingEngine::EstimatePagesLeft(int pagesBefore) {
+    auto& e = Engine;
+    if (Page.BookMode) {
+        e.PagesLeft = Text.TotalPages - pagesBefore;
+    } else if (pagesBefore > 5) {
+        if (Text.LettersBefore == 0) {
+            e.PagesLeft = 0;
+        } else {
+            const double perPage = static_cast<double>(Text.LettersBefore) / pagesBefore;
+            e.PagesLeft = static_cast<int>(RoundHalfEven(Text.LettersToRead / perPage));
+        }
+    }
 }
 
 void ReadingEngine::EstimateTimeLeftAtSetSpeed() {

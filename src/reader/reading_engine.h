@@ -42,6 +42,9 @@ struct EngineState {
     int PageDelayTicks = 0;
     double PageStartTime = 0;  // days; while paused and at a page end, the elapsed page time
     int PageSpeed = 0;
+    // The open text's reading: the pages the running reading completed, their letters and time
+    // (pages passed by a jump or the page keys are not read), and the speed of the two.
+    std::int64_t TextChars = 0;
     double TextTime = 0;  // days
     int TextSpeed = 0;
     double TimeLeft = 0;  // days; kNoTimeLeft when there is nothing to estimate it by
@@ -134,8 +137,10 @@ class ReadingEngine {
     // measured (the pause is no reading time); returns the speed it opens on. After OK, with
     // the display already fitted to the new settings, the contents and the page are laid out
     // again, and a speed set by hand starts without the automatic increase.
+    // When the layout changed, the page on screen is numbered as the new layout numbers it (the
+    // pages up to it are laid out again; `progress` is told how far).
     int SettingsOpening();
-    void SettingsAccepted(int speedBefore);
+    void SettingsAccepted(int speedBefore, const std::function<void(double)>& progress = {});
     // The text from the next page on: what saving writes.
     std::string_view RemainingText() const;
     // Neither running nor paused nor stopped: where a jump to another page leaves the reader.
@@ -144,7 +149,15 @@ class ReadingEngine {
     bool ShowPage();
     // Lays out the page being read again after the line width, the page length or the font
     // changed: built once backwards from the end of the page, then shown forwards from its start.
-    void RebuildCurrentPage();
+    // With `renumber`, the page gets the number the layout gives it and the pages left follow.
+    void RebuildCurrentPage(bool renumber = false,
+                            const std::function<void(double)>& progress = {});
+    // The number the current layout gives the page that starts at `start`: the pages laid out
+    // from the start of its chapter (of a plain text, of the text) up to the one that holds it.
+    int LaidOutPageNumber(long long start, const std::function<void(double)>& progress = {}) const;
+    // The pages left after `pagesBefore` pages: exact in a book; in a plain text estimated from
+    // the letters a page has held so far, once more than five pages are behind.
+    void EstimatePagesLeft(int pagesBefore);
     bool ReadingTick();
     void RecomputeInterval();
     void PageDone();
@@ -204,6 +217,7 @@ class ReadingEngine {
     bool cpuTestRunning_ = false;
     int cpuTestTicks_ = 0;
     double cpuTestStart_ = 0;
+    PageLayout layoutBefore_;  // when the settings dialog opened
     std::int64_t savedLettersOnPage_ = 0;
     int savedEmptyLines_ = 0;
 };

@@ -2,11 +2,18 @@
 
 #include <exception>
 
+#include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "settings/apply_settings.h"
 #include "settings/bookmarks.h"
 
 namespace lectorix {
+namespace {
+
+// Added after the section's other values, so older files read as before.
+constexpr const char* kContentsWidth = "ContentsWidth";
+
+}  // namespace
 
 ProgramSettings::ProgramSettings()
     : FormStorage1(MakeFormStorage1(Controls)),
@@ -62,6 +69,24 @@ void ProgramSettings::StoreStepOverhead(const std::string& stepOverhead) {
     const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, false);
     MainAutoSet.RestoreFrom(*store);
     MainAutoSet.WriteValue("PopravkaSpeed", stepOverhead);
+    MainAutoSet.SaveTo(*store);
+    store->Save();
+}
+
+int ProgramSettings::RestoreContentsWidth() {
+    const StoreLock lock(store_.IniFileName, StoreLock::kRead);
+    const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, true);
+    const auto text = store->Read(AutoSetSection(), kContentsWidth);
+    const auto width = text ? ParseWholeNumber<int>(Trim(*text)) : std::nullopt;
+    return width && *width > 0 ? *width : 0;
+}
+
+void ProgramSettings::StoreContentsWidth(int width) {
+    MainAutoSet.SetStore(store_);
+    const StoreLock lock(store_.IniFileName);
+    const auto store = OpenSettingsStore(store_.IniFileName, store_.UseRegistry, false);
+    MainAutoSet.RestoreFrom(*store);
+    MainAutoSet.WriteValue(kContentsWidth, std::to_string(width));
     MainAutoSet.SaveTo(*store);
     store->Save();
 }

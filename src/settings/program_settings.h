@@ -47,6 +47,12 @@ class ProgramSettings {
     std::vector<std::string> DropDeadBookmarks(
         const std::function<bool(const std::string& path)>& fileExists);
 
+    // The main window's contents panel width as the user left it ("ContentsWidth" at the end of
+    // "Расщитанные параметры"); 0 when it was never stored or does not read. Storing throws
+    // UserError when the save fails.
+    int RestoreContentsWidth();
+    void StoreContentsWidth(int width);
+
     // Bound to the storages below; change them only between a restore and a save.
     SettingsControls Controls;
     std::vector<std::string> DialogBookmarks;  // the dialog's hidden copy of the bookmark list

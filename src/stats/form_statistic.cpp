@@ -135,12 +135,15 @@ TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
     TabSheet3 = AddReportTab(ListBox3, QStringLiteral("Глобальная"));
     TabSheet4 = AddReportTab(ListBox4, QStringLiteral("По датам"));
     TabSheet5 = AddReportTab(ListBox5, QStringLiteral("Для книги"));
+    const QString date = QStringLiteral("Дата"), speed = QStringLiteral("зн/мин");
     TabSheet6 = AddChartTab(Plots[0], Chart1, Series1, QStringLiteral("Скорость"),
-                            QStringLiteral("Динамика скорости чтения"), true);
+                            QStringLiteral("Динамика скорости чтения"), true, {date, speed});
     TabSheet7 = AddChartTab(Plots[1], Chart2, Series2, QStringLiteral("Объём"),
-                            QStringLiteral("Динамика объёма чтения"), true);
+                            QStringLiteral("Динамика объёма чтения"), true,
+                            {date, QStringLiteral("знаков")});
     TabSheet8 = AddChartTab(Plots[2], Chart3, Series3, QStringLiteral("За сеанс"),
-                            QStringLiteral("Динамика скорости за сеанс чтения"), false);
+                            QStringLiteral("Динамика скорости за сеанс чтения"), false,
+                            {QStringLiteral("Страница"), speed});
     PageControl1->setCurrentIndex(0);
 
     auto* panel = new QWidget(this);
@@ -183,7 +186,8 @@ QWidget* TFormStatistic::AddReportTab(QListWidget*& list, const QString& caption
 }
 
 QWidget* TFormStatistic::AddChartTab(Plot& plot, QChartView*& view, QLineSeries*& series,
-                                     const QString& caption, const QString& title, bool byDate) {
+                                     const QString& caption, const QString& title, bool byDate,
+                                     const AxisTitles& axes) {
     auto* sheet = new QWidget(PageControl1);
     sheet->setObjectName(QStringLiteral("TabSheet%1").arg(PageControl1->count() + 1));
     auto* chart = new QChart;
@@ -215,6 +219,8 @@ QWidget* TFormStatistic::AddChartTab(Plot& plot, QChartView*& view, QLineSeries*
     plot.AxisY->setLabelFormat(QStringLiteral("%d"));
     plot.AxisY->setGridLineVisible(false);
     plot.AxisY->setMinorGridLineVisible(false);
+    axisX->setTitleText(axes.X);
+    plot.AxisY->setTitleText(axes.Y);
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(plot.AxisY, Qt::AlignLeft);
     series->attachAxis(axisX);

@@ -81,8 +81,13 @@ class TFormStatistic : public QDialog {
     };
 
     QWidget* AddReportTab(QListWidget*& list, const QString& caption);
+    // What the axes measure, shown beside them.
+    struct AxisTitles {
+        QString X, Y;
+    };
     QWidget* AddChartTab(Plot& plot, QChartView*& view, QLineSeries*& series,
-                         const QString& caption, const QString& title, bool byDate);
+                         const QString& caption, const QString& title, bool byDate,
+                         const AxisTitles& axes);
     Plot* PlotOf(QLineSeries* series);
     // Puts every k-th label on the horizontal axis, k chosen for the chart's current size.
     void LayOutLabels(Plot& plot, bool force);

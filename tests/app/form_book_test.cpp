@@ -9,18 +9,24 @@
 #include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <memory>
 
 #include "app/unix_signals.h"
 #include "book/text_loader.h"
+#include "formatter/book_writer.h"
 #include "gui/dialogs.h"
 #include "gui/text_codec.h"
 #include "support/fake_clock.h"
+#include "settings/program_settings.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
 
@@ -189,11 +195,12 @@ class FormBookTest : public QObject {
         QTRY_VERIFY(e.Page.BookMode);
         QVERIFY(!form.ActionConvert->isVisible());  // shown only with the access code
         // The contents panel collapses and comes back under the pointer.
-        QCOMPARE(form.Panel1->width(), 250);
+        const int open = form.Panel1->width();
+        QVERIFY(open >= 250);
         QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
         QCOMPARE(form.Panel1->width(), 10);
         QTest::mouseMove(form.Panel1, QPoint(5, 100));
-        QTRY_COMPARE(form.Panel1->width(), 250);
+        QTRY_COMPARE(form.Panel1->width(), open);
         QTreeWidget* tree = form.TreeView1;
         QCOMPARE(tree->topLevelItemCount(), e.Book.ContentsCount);
         // A click on each entry shows its section on the entry's page.
@@ -208,6 +215,73 @@ class FormBookTest : public QObject {
             // The heading opens the page (a long one runs on to the next line).
             QVERIFY(FromCp1251(entry.Title).startsWith(FromCp1251(e.Memo.Lines[0]).simplified()));
         }
+    }
+
+    // At 1920 pixels the panel stayed as narrow as at 1366, its titles cut beside half a screen
+    // of black.
+    void theContentsPanelTakesTheRoomItsTitlesNeedAndKeepsTheWidthDragged() {
+        std::string raw;
+        for (int c = 1; c <= 6; ++c)
+            raw += "\r\n" + test::Cp("Глава ") + std::to_string(c) +
+                   test::Cp(". Фёдор Павлович Карамазов, его сыновья и их долгая история\r\n") +
+                   test::Story(3);
+        std::string book = BuildBookStructure(raw, BookHeader{});
+        ComputeBookLineCounts(book);
+        test::TempDir dir;
+        ProgramSettings settings;
+        settings.SetStore({(dir.Path() / "lectorix.ini").string(), false});
+        auto form = std::make_unique<TFormBook>();
+        const auto connect = [&](TFormBook& f) {
+            f.Seams.RestoreContentsWidth = [&] { return settings.RestoreContentsWidth(); };
+            f.Seams.StoreContentsWidth = [&](int width) { settings.StoreContentsWidth(width); };
+        };
+        connect(*form);
+        form->resize(1920, 1000);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->OpenText(book);
+        QTreeWidget* tree = form->TreeView1;
+        const auto cut = [tree](QTreeWidgetItem* item) {
+            const int margin = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+            return tree->fontMetrics().horizontalAdvance(item->text(0)) + margin >
+                   tree->visualItemRect(item).width();
+        };
+        const auto toolTip = [tree](QTreeWidgetItem* item) {
+            const QPoint at = tree->visualItemRect(item).center();
+            QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(tree->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QTRY_VERIFY(form->Panel1->width() > 250);
+        for (QTreeWidgetItem* item : tree->findItems({}, Qt::MatchContains | Qt::MatchRecursive)) {
+            QVERIFY2(!cut(item), qPrintable(item->text(0)));
+            QCOMPARE(toolTip(item), QString());
+        }
+        QVERIFY(form->Area()->width() >= form->Painter().PageWidth);
+
+        // Dragged narrower, a cut title shows whole in its tool tip; the width stays through a
+        // collapse and a new window size, and comes back in the next window.
+        QSplitterHandle* handle = form->Splitter1->handle(1);
+        const QPoint grip = handle->rect().center();
+        const QPoint to = grip - QPoint(form->Panel1->width() - 200, 0);
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(handle, to);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+        const int dragged = form->Panel1->width();
+        QVERIFY(qAbs(dragged - 200) <= 2);
+        QTreeWidgetItem* first = tree->topLevelItem(0);
+        QVERIFY(cut(first));
+        QCOMPARE(toolTip(first), first->text(0));
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        QTest::mouseMove(form->Panel1, QPoint(5, 120));  // not where an earlier test left it
+        QTRY_COMPARE(form->Panel1->width(), dragged);
+        form->resize(1600, 900);
+        QTRY_COMPARE(form->Panel1->width(), dragged);
+        QVERIFY(form->close());
+        form = std::make_unique<TFormBook>();
+        connect(*form);
+        form->show();
+        QTRY_COMPARE(form->Panel1->width(), dragged);
     }
 
     // Such a book once showed nothing at all.

@@ -182,10 +182,20 @@ class ReaderKeysTest : public QObject {
         QVERIFY(e.Reading());
         Press(form, Qt::Key_Escape);
 
-        // Home: the first page of the chapter on screen.
+        // Home: the first page of the chapter on screen. End: its last page, then the book's;
+        // Home then goes back to the chapter's first page and on to the book's.
         Press(form, Qt::Key_PageDown);
         Press(form, Qt::Key_Home);
         QCOMPARE(e.Page.PageNumber, e.Book.ContentsEntries[43].Page);
+        Press(form, Qt::Key_End);
+        QCOMPARE(e.Page.PageNumber, e.Book.ContentsEntries[44].Page - 1);
+        Press(form, Qt::Key_End);
+        QCOMPARE(e.Page.PageNumber, e.Text.TotalPages);
+        QVERIFY(!form.ActionPageNext->isEnabled());
+        Press(form, Qt::Key_Home);
+        QCOMPARE(e.Page.PageNumber, e.Book.ContentsEntries[59].Page);
+        Press(form, Qt::Key_Home);
+        QCOMPARE(e.Page.PageNumber, 1);
     }
 
     void thePageKeysTheWheelAndFullScreen() {

@@ -65,6 +65,27 @@ TEST_F(BookmarkStateTest, APageOfATextOrABookComesBackExactlyAfterAnotherTextWas
     }
 }
 
+// A bookmark made at another line width brought back the old layout's page number.
+TEST_F(BookmarkStateTest, APageMarkedUnderAnotherLayoutGetsThisLayoutsNumber) {
+    for (const std::string& text : {test::Story(120), test::StoryBook(8)}) {
+        engine.Settings.CharsPerLine = 22;
+        engine.OpenNewText(text);
+        Turn(13);
+        const BookmarkRecord record = BuildBookmarkRecord(engine, "/b/story.txt");
+        engine.Settings.CharsPerLine = 40;
+        engine.OpenNewText(text);
+        int number = 1;  // of the page that holds the marked start at the new width
+        for (; engine.Page.TextPos <= record.PageStart; ++number)
+            Turn(1);
+        engine.OpenNewText(text);
+        RestoreBookmarkState(engine, record);
+        ShowRestoredPage(engine);
+        EXPECT_EQ(engine.Page.PageStart, record.PageStart);
+        EXPECT_EQ(engine.Page.PageNumber, number);
+        EXPECT_LT(number, 14);
+    }
+}
+
 TEST_F(BookmarkStateTest, APositionTheChangedFileNoLongerReachesOpensItAtItsStart) {
     engine.OpenNewText(test::Story(80));
     Turn(20);

@@ -61,6 +61,31 @@ TEST(PageJumps, APageByNumberIsThePageTheKeysReach) {
     }
 }
 
+TEST(PageJumps, EndGoesToTheChaptersLastPageThenTheBooksAndHomeBackTheSameWay) {
+    Reader r(test::StoryBook(8)), keys(test::StoryBook(8));
+    r.Turn(3);  // page 4, the first of chapter 2
+    GoToLastPage(r.engine);
+    keys.Turn(5);
+    EXPECT_EQ(r.State(), keys.State());
+    std::vector<double> shares;
+    GoToLastPage(r.engine, [&](double share) { shares.push_back(share); });
+    EXPECT_EQ(r.engine.Page.PageNumber, 24);
+    EXPECT_TRUE(!shares.empty() && std::is_sorted(shares.begin(), shares.end()));
+    GoToLastPage(r.engine);  // nowhere further
+    EXPECT_EQ(r.engine.Page.PageNumber, 24);
+    GoToFirstPage(r.engine);
+    EXPECT_EQ(r.engine.Page.PageNumber, 22);
+    GoToFirstPage(r.engine);
+    EXPECT_EQ(r.engine.Page.PageNumber, 1);
+
+    // A plain text: its last page, as the keys reach it.
+    Reader text(test::Story(60)), byKeys(test::Story(60));
+    GoToLastPage(text.engine);
+    EXPECT_TRUE(text.engine.Page.TextEnded);
+    byKeys.Turn(text.engine.Page.PageNumber - 1);
+    EXPECT_EQ(text.State(), byKeys.State());
+}
+
 TEST(PageJumps, EveryPageOfABookKnowsItsChapter) {
     // Read forwards, a chapter's first page starts at the line break before its heading; entered
     // from the contents, at the heading itself.

@@ -246,6 +246,34 @@ class PagePainterTest : public QObject {
         QCOMPARE(Count(p.TextImage(), image, Not(PageColors::Page)), 0);
     }
 
+    // Full screen at 1920 "Пауза!" printed over the first line; at 1366 it touched the corner.
+    void thePauseLabelStandsOnBarePage() {
+        for (const int screen : {800, 1366, 1920}) {
+            PagePainter p;
+            p.ApplyDisplaySettings(s, screen);
+            p.PreparePageLines(memo, page, s);
+            EngineState e;
+            p.Compose(true, e, s);
+            const QImage idle = p.Composed().copy();
+            e.IsPaused = true;
+            p.Compose(true, e, s);
+            const QImage& paused = p.Composed();
+            // Every pixel of the label, and each one's neighbours, was bare page before.
+            int label = 0, over = 0;
+            for (int y = 1; y + 1 < idle.height(); ++y)
+                for (int x = 1; x + 1 < idle.width(); ++x) {
+                    if (paused.pixel(x, y) == idle.pixel(x, y)) continue;
+                    ++label;
+                    if (Count(idle, QRect(x - 1, y - 1, 3, 3), Not(PageColors::Page)) > 0) ++over;
+                }
+            QVERIFY2(label > 20 && over == 0,
+                     qPrintable(
+                         QStringLiteral("%1 px: %2 of %3 over").arg(screen).arg(over).arg(label)));
+            // Where the label fits above the first line the page keeps its margin.
+            if (screen == 800) QCOMPARE(p.TopMargin, 20);
+        }
+    }
+
     void decorationsAreAsSharpOnADoubleDensityScreen() {
         PagePainter p;
         p.ApplyDisplaySettings(s, 1024, 0, 2.0);

@@ -271,6 +271,81 @@ TEST_F(EngineTest, ABookOpensAtItsFirstChapterAndEveryContentsEntryOnItsPage) {
     }
 }
 
+// After a new line width the page on screen kept the number of the old layout ("-529-" of
+// 863 pages), and the pages left and the next page followed the stale number.
+TEST_F(EngineTest, ANewLayoutNumbersThePageOnScreenAsTheNewLayoutDoes) {
+    for (const auto& [text, book] :
+         {std::pair{test::StoryBook(8), true}, {test::Story(120), false}}) {
+        SCOPED_TRACE(book ? "book" : "plain text");
+        const auto open = [&text](ReadingEngine& reader, test::RecordingView& shown) {
+            reader.OpenNewText(text);
+            while (reader.LetterCountRunning())
+                std::this_thread::yield();
+            shown.RunPosted();
+        };
+        engine.Settings.CharsPerLine = 22;
+        open(engine, view);
+        for (int i = 0; i < 13; ++i)  // page 14: the second page of chapter 5
+            engine.ActionPageNextExecute();
+        const int speed = engine.SettingsOpening();
+        engine.Settings.CharsPerLine = 40;
+        engine.SettingsAccepted(speed);
+
+        // The same text opened at the new width and paged to the page that holds this one.
+        test::RecordingView freshView;
+        ReadingEngine fresh{freshView, clock};
+        fresh.Settings = engine.Settings;
+        open(fresh, freshView);
+        while (fresh.Page.TextPos <= engine.Page.PageStart)
+            fresh.ActionPageNextExecute();
+        ASSERT_LT(fresh.Page.PageNumber, 14);
+        for (int next = 0; next < 2; ++next) {
+            EXPECT_EQ(engine.Page.PageNumber, fresh.Page.PageNumber) << next;
+            const auto pagesLeft = [](const test::RecordingView& v) {
+                const std::string label = " стр:";
+                const size_t at = v.caption.find(label);
+                return at == std::string::npos ? -1
+                                               : std::stoi(v.caption.substr(at + label.size()));
+            };
+            if (book) {
+                EXPECT_EQ(engine.Engine.PagesLeft, fresh.Engine.PagesLeft);
+                EXPECT_EQ(pagesLeft(view), fresh.Engine.PagesLeft) << view.caption;
+            } else {  // an estimate from the letters before slightly different page starts
+                EXPECT_NEAR(pagesLeft(view), fresh.Engine.PagesLeft, 1) << view.caption;
+            }
+            engine.ActionPageNextExecute();
+            fresh.ActionPageNextExecute();
+        }
+        // A speed changed without a new layout keeps the number.
+        const int page = engine.Page.PageNumber;
+        engine.Settings.SpeedCpm = engine.SettingsOpening() + 100;
+        engine.SettingsAccepted(engine.Settings.SpeedCpm - 100);
+        EXPECT_EQ(engine.Page.PageNumber, page);
+    }
+}
+
+// The whole book's speed divided the letters passed by a contents jump by the reading time,
+// ten times the reader's speed; the page keys added their nominal time to the reading time.
+TEST_F(EngineTest, TheTextsSpeedAndTimeAreThoseOfThePagesReadNotOfThoseJumpedOver) {
+    engine.Settings.PageStartDelayMs = 0;
+    engine.OpenNewText(test::StoryBook(8));
+    engine.ActionRunExecute();
+    while (engine.Session.SessionPages < 2)
+        Tick();
+    engine.ActionPauseExecute();
+    const SessionCounters read = engine.Session;
+    engine.GoToContentsEntry(6);
+    engine.ActionPageNextExecute();
+    engine.ActionPageNextExecute();
+    engine.ActionPageBackExecute();
+    EXPECT_EQ(e.TextTime, read.SessionTime);
+    EXPECT_EQ(e.TextChars, read.SessionChars);
+    EXPECT_NEAR(e.TextSpeed, read.SessionSpeed, 1);
+    // The position stays the position.
+    EXPECT_GT(engine.Text.LettersBefore, engine.Book.ContentsEntries[6].Letters);
+    EXPECT_EQ(engine.Page.PageNumber, engine.Book.ContentsEntries[6].Page + 1);
+}
+
 TEST_F(EngineTest, ABookWithoutChaptersOrCutOffInItsTrailerReadsItsBodyFromTheStart) {
     std::string raw;
     for (int p = 0; p < 40; ++p)

@@ -72,6 +72,16 @@ TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
     EXPECT_EQ(again.FontName, "Lucida Console");
     EXPECT_EQ(again.Paragraphs, LineParagraphs::On);
     EXPECT_EQ(againOverhead, 0.0123);
+
+    // The contents panel's width, added later, stands at the end of its section; saves of the
+    // section by copies that do not know it leave it there.
+    EXPECT_EQ(other.RestoreContentsWidth(), 0);
+    other.StoreContentsWidth(420);
+    EXPECT_NE(ReadFileBytes(ini).find("PopravkaSpeed=0.0123\r\nContentsWidth=420\r\n"),
+              std::string::npos);
+    s.StoreStepOverhead("0.0123");
+    s.AcceptUserSettings(record, stepOverhead);
+    EXPECT_EQ(s.RestoreContentsWidth(), 420);
 }
 
 // One of the two documents the kill test alternates between, large enough to take a while.

@@ -15,6 +15,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
+#include <array>
 
 #include "gui/text_codec.h"
 
@@ -42,16 +44,25 @@ QDate DateOf(qreal x) {
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(x)).date();
 }
 
-// The labels under a chart as drawn, in the view's coordinates, left to right.
+// The texts drawn on a chart.
+QList<const QGraphicsTextItem*> Texts(QChartView* view) {
+    QList<const QGraphicsTextItem*> texts;
+    for (QGraphicsItem* item : view->scene()->items())
+        if (const auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+            text && text->isVisible() && !text->toPlainText().isEmpty())
+            texts << text;
+    return texts;
+}
+
+// The labels under a chart as drawn (the axis's title not among them), in the view's
+// coordinates, left to right.
 QList<QRectF> LabelsBelow(QChartView* view) {
     QList<QRectF> labels;
     const qreal bottom = view->chart()->plotArea().bottom();
-    for (QGraphicsItem* item : view->scene()->items()) {
-        const auto* text = dynamic_cast<QGraphicsTextItem*>(item);
-        if (text && text->isVisible() && !text->toPlainText().isEmpty() &&
-            text->sceneBoundingRect().top() >= bottom)
+    const QString title = view->chart()->axes(Qt::Horizontal).value(0)->titleText();
+    for (const QGraphicsTextItem* text : Texts(view))
+        if (text->sceneBoundingRect().top() >= bottom && text->toPlainText() != title)
             labels << view->mapFromScene(text->sceneBoundingRect()).boundingRect();
-    }
     std::sort(labels.begin(), labels.end(),
               [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
     return labels;
@@ -161,6 +172,22 @@ class FormStatisticTest : public QObject {
         // its axes once ran from 0 to 100, the point outside them.
         form.PageControl1->setCurrentIndex(5);
         QTRY_COMPARE(LabelsBelow(form.Chart1).size(), 3);
+        // Each axis says what it measures: under the dates, beside the values.
+        for (int tab = 5; tab < 8; ++tab) {
+            form.PageControl1->setCurrentIndex(tab);
+            QChartView* view = std::array{form.Chart1, form.Chart2, form.Chart3}[tab - 5];
+            const QStringList titles = {tab == 7 ? "Страница" : "Дата",
+                                        tab == 6 ? "знаков" : "зн/мин"};
+            QTRY_VERIFY(std::ranges::all_of(titles, [&](const QString& t) {
+                return std::ranges::any_of(Texts(view), [&](const QGraphicsTextItem* text) {
+                    const QRectF at = text->sceneBoundingRect();
+                    const QRectF plot = view->chart()->plotArea();
+                    return text->toPlainText() == t &&
+                           (t == titles[0] ? at.top() >= plot.bottom() : at.right() <= plot.left());
+                });
+            }));
+        }
+        form.PageControl1->setCurrentIndex(5);
         const QColor olive(128, 128, 0);
         const QImage drawn = form.Chart1->grab().toImage();
         int ink = 0;
