@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
@@ -184,9 +185,8 @@ void TFormFormatLXB::CreateControls() {
         m->setLineWrapMode(QPlainTextEdit::NoWrap);
         m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        QFont font(QStringLiteral("Courier New"));
-        font.setStyleHint(QFont::Monospace);
-        m->setFont(font);
+        // Indents are what the operations look at: a fixed-width font shows them.
+        m->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         // The selection stays visible while another control has the keyboard: "Перейти" and
         // the questions of "Удалить" show where they are.
         QPalette p = m->palette();
