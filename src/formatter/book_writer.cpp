@@ -99,14 +99,19 @@ std::string BuildBookStructure(std::string_view text, const BookHeader& header,
             size_t blanks = 3;
             if (levels == HeadingLevels::FromIndent)
                 blanks = line.Indent >= 7 ? 7 : line.Indent >= 5 ? 5 : 3;
-            contents.push_back(std::string(blanks, ' ') + s.substr(3) + "     |" +
-                               std::to_string(pos) + "|" + std::to_string(letters) + "|");
+            // A "|" would end the title's field: the contents line would not read.
+            std::string title = s.substr(3);
+            std::replace(title.begin(), title.end(), '|', '\xA6');
+            contents.push_back(std::string(blanks, ' ') + title + "     |" + std::to_string(pos) +
+                               "|" + std::to_string(letters) + "|");
         }
         pos += static_cast<long long>(s.size()) + 2;
         letters += CountLetters(s);
         afterBlank = false;
         body.push_back(std::move(s));
     }
+    // A book of no line would not read as a book: its trailer would show as its text.
+    if (body.empty()) throw UserError("В тексте нет ни одной строки, из которой сделать книгу.");
     body.emplace_back("<MENU>");
     for (auto& c : contents)
         body.push_back(std::move(c));

@@ -23,7 +23,8 @@ enum class HeadingLevels { Flat, FromIndent };
 // Stage 1: every non-blank line becomes a body line opened by two blanks; a line after blank
 // lines becomes a heading (three blanks) with a contents line of its own, and so does the first
 // line when the text has headings, so that nothing before the first one is hidden. The trailer
-// gets the totals and the header fields. Works on CP1251 text with CR LF line ends.
+// gets the totals and the header fields. Works on CP1251 text with CR LF line ends. Throws
+// UserError for a text without a line that is not blank (before a line "<MENU>").
 std::string BuildBookStructure(std::string_view text, const BookHeader& header,
                                HeadingLevels levels = HeadingLevels::Flat);
 

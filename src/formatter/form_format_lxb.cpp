@@ -20,6 +20,7 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <climits>
+#include <optional>
 
 #include "book/file_save.h"
 #include "book/text_helpers.h"
@@ -32,13 +33,20 @@
 namespace lectorix {
 namespace {
 
-// The wait cursor while an operation runs.
+// The wait cursor while an operation runs; a message afterwards is shown with the usual one.
 class WaitCursor {
   public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    ~WaitCursor() { Done(); }
+    void Done() {
+        if (on_) QApplication::restoreOverrideCursor();
+        on_ = false;
+    }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    bool on_ = true;
 };
 
 // An editor's text as CP1251 with CR LF: the editor keeps a line break as one character (LF,
@@ -319,6 +327,7 @@ void TFormFormatLXB::ShowTrailer(const std::string& text) {
 
 void TFormFormatLXB::KeepUndo(std::string text) {
     undo_ = std::move(text);
+    undoLevels_ = CheckBoxLevels->isChecked();
     Button7->setEnabled(true);
 }
 
@@ -368,10 +377,14 @@ void TFormFormatLXB::Button5Click() {
                      QStringLiteral("Возможно текст не нуждается в этом форматировании.\r\n"
                                     "Продолжить?")))
         return;
-    WaitCursor wait;
-    const std::string book = BuildBookStructure(
-        text, Header(),
-        CheckBoxLevels->isChecked() ? HeadingLevels::FromIndent : HeadingLevels::Flat);
+    std::string book;
+    if (!ReportUserError(this, [&] {
+            WaitCursor wait;
+            book = BuildBookStructure(
+                text, Header(),
+                CheckBoxLevels->isChecked() ? HeadingLevels::FromIndent : HeadingLevels::Flat);
+        }))
+        return;
     KeepUndo(std::move(text));
     SetMemoText(book);
     ShowTrailer(book);
@@ -386,6 +399,7 @@ void TFormFormatLXB::ButtonAutoHeadingsClick() {
     Lines lines = SplitLines(text);
     const HeadingsFound found = MarkHeadings(lines);
     if (found.Headings == 0) {
+        wait.Done();
         ShowWarning(this, QStringLiteral("Заголовков не найдено: текст остался как был."));
         return;
     }
@@ -402,6 +416,8 @@ void TFormFormatLXB::Button7Click() {
     WaitCursor wait;
     SetMemoText(undo_);
     ShowTrailer(undo_);
+    // The text before "Автооглавление" has no levels in its indents.
+    CheckBoxLevels->setChecked(undoLevels_);
     Button7->setEnabled(false);
 }
 
@@ -410,33 +426,40 @@ void TFormFormatLXB::Button10Click() {
     WaitCursor wait;
     const double started = clock_();
     bool counted = false;
-    {
+    int pages = 0;
+    std::string failure;
+    try {
         ProgressWindow progress(this, clock_);
         progress.ShowProgressWindow(1000, QStringLiteral("Подсчёт строк"));
-        if (!ReportUserError(this, [&] {
-                counted = ComputeBookLineCounts(text, [&progress](int done, int total) {
-                    progress.SetProgress(static_cast<int>(1000LL * done / std::max(total, 1)));
-                });
-            }))
-            return;
-    }
-    if (!counted) {
-        ShowWarning(this, QStringLiteral("В тексте нет содержания: сначала нажмите «Оглавление»."));
-        return;
+        counted = ComputeBookLineCounts(text, [&progress](int done, int total) {
+            progress.SetProgress(static_cast<int>(1000LL * done / std::max(total, 1)));
+        });
+    } catch (const UserError& e) {
+        failure = e.what();
     }
     const double seconds = (clock_() - started) / 1000;
-    SetMemoText(text);
-    ShowTrailer(text);
-    // The pages of the book at the reader's page size; a book the reader would refuse says why.
-    BookContents book;
-    std::string copy = text;
-    int pages = 0;
-    if (!ReportUserError(this, [&] {
+    if (counted) {
+        SetMemoText(text);
+        ShowTrailer(text);
+        // The pages of the book at the reader's page size; a book the reader would refuse (a hand
+        // edit gone wrong) says why at once.
+        try {
+            BookContents book;
+            std::string copy = text;
             ParseBookTrailer(copy, book);
             pages = ComputeChapterPages(book, charsPerLine_, linesPerPage_);
-        }))
-        return;
-    setWindowTitle(QStringLiteral("%1 с  %2").arg(seconds, 0, 'f', 2).arg(pages));
+        } catch (const UserError& e) {
+            failure = e.what();
+        }
+    }
+    wait.Done();
+    if (!failure.empty()) {
+        ShowWarning(this, QString::fromUtf8(failure));
+    } else if (!counted) {
+        ShowWarning(this, QStringLiteral("В тексте нет содержания: сначала нажмите «Оглавление»."));
+    } else {
+        setWindowTitle(QStringLiteral("%1 с  %2").arg(seconds, 0, 'f', 2).arg(pages));
+    }
 }
 
 bool TFormFormatLXB::Save(const QString& suggested) {
@@ -533,7 +556,9 @@ void TFormFormatLXB::Button16Click() {
             return AskAboutSelection(this, QStringLiteral("Заменить?"));
         };
     }
-    WaitCursor wait;
+    // Questions are asked with the usual cursor.
+    std::optional<WaitCursor> wait;
+    if (!ask) wait.emplace();
     if (ReplaceInLines(lines, ToCp1251(Edit3->text()), with, ask) > 0) SetMemoLines(lines);
 }
 

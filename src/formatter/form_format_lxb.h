@@ -106,6 +106,7 @@ class TFormFormatLXB : public QDialog {
 
     ProgressWindow::MsClock clock_;
     std::string undo_;  // Memo1 before the last "Оглавление" ("Автооглавление", "Очистить")
+    bool undoLevels_ = false;  // "Уровни по отступам" then
     QString fileName_;
     int charsPerLine_ = 22;
     int linesPerPage_ = 25;

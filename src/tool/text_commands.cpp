@@ -213,7 +213,15 @@ int Format(const ParsedArgs& a, std::ostream& /*out*/) {
     for (const HeaderField& f : kHeaderFields)
         h.*f.Value = HeaderValue(a.Text(f.Option));
     const FormatSteps steps = StepsOf(a);
-    WriteFileBytes(a.Files[1], FormatBook(LoadTextFile(a.Files[0]), h, steps));
+    std::string book;
+    try {
+        book = FormatBook(LoadTextFile(a.Files[0]), h, steps);
+    } catch (const NotTextError&) {
+        throw;
+    } catch (const UserError& e) {
+        throw FileFailure{"Файл \"" + a.Files[0] + "\": " + e.what()};
+    }
+    WriteFileBytes(a.Files[1], book);
     return 0;
 }
 

@@ -167,6 +167,10 @@ TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndBinaryFilesExitWith1) {
     EXPECT_NE(pages.find("\npage 2 start 452 "), std::string::npos);
     EXPECT_NE(Tool({"book", book}).out.find("\nentries 0\n"), std::string::npos);
 
+    // A text of blank lines made a "book" that opened as its own trailer.
+    const ToolRun blank = Tool({"format", dir.Write("blank.txt", "\n \n"), book});
+    EXPECT_TRUE(blank.status == 1 && blank.err.find("blank.txt") != std::string::npos) << blank.err;
+
     for (const std::string cmd : {"count", "pages", "book"}) {
         const ToolRun r = Tool({cmd, dir.Write("zeros.txt", std::string(1000, '\0'))});
         EXPECT_TRUE(r.status == 1 && r.out.empty()) << cmd;
