@@ -293,9 +293,7 @@ void TFormBook::CreateActions() {
         });
     };
     viaSeam(ActionZakladkaAdd, &Windows::AddBookmark, false);
-    on(ActionConvert, [this] {
-        if (Seams.OpenFormatTool) Seams.OpenFormatTool();
-    });
+    on(ActionConvert, [this] { ActionConvertExecute(); });
     viaSeam(ActionTables, &Windows::ShowTableExercise, true);
     viaSeam(ActionWords, &Windows::ShowWordExercise, false);
     on(ActionUserProperties, [this] { ActionUserPropertiesExecute(); });
@@ -975,6 +973,16 @@ void TFormBook::ActionSaveExecute() {
     ReportUserError(this, [&] {
         WriteFileBytes(QFile::encodeName(path).toStdString(), engine_.RemainingText());
     });
+}
+
+void TFormBook::ActionConvertExecute() {
+    // The tool is modal: the shutters would go on moving behind it.
+    engine_.PauseIfReading();
+    if (Seams.OpenFormatTool) {
+        Seams.OpenFormatTool();
+    } else {
+        NotYetAvailable(ActionConvert->text());
+    }
 }
 
 void TFormBook::ActionUserPropertiesExecute() {

@@ -58,6 +58,7 @@ class TFormBook : public QMainWindow, public ReaderView {
         std::function<void()> ShowStatistics;
         std::function<void()> ShowTableExercise;
         std::function<void()> ShowWordExercise;
+        // The formatting tool, modal, on the reader's text followed by a book's trailer.
         std::function<void()> OpenFormatTool;
         // The contents panel's width as the user last dragged it (0: never), kept in the store.
         std::function<int()> RestoreContentsWidth;
@@ -87,6 +88,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     void ActionOpenFileExecute();
     void ActionPasteExecute();
     void ActionSaveExecute();
+    // The formatting tool on the reader's text and a book's trailer (shown with the access code).
+    void ActionConvertExecute();
     void ActionUserPropertiesExecute();
     void ActionHelpExecute();
     void ActionAboutExecute();

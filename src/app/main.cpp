@@ -7,6 +7,7 @@
 #include "app/bookmarks_window.h"
 #include "app/form_about.h"
 #include "app/form_book.h"
+#include "app/format_tool_window.h"
 #include "app/reading_statistics.h"
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     lectorix::ConnectUserSettings(form, userSetting, settings);
     lectorix::ConnectReadingStatistics(form, settings);
     lectorix::ConnectBookmarks(form, settings);
+    lectorix::ConnectFormatTool(form);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the

@@ -12,6 +12,7 @@
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
 #include "book/text_wrap.h"
+#include "formatter/heading_detector.h"
 
 namespace lectorix {
 namespace {
@@ -61,31 +62,56 @@ bool HasLineLongerThan(std::string_view text, size_t limit) {
     return false;
 }
 
-std::string BuildBookStructure(std::string_view text, const BookHeader& header) {
-    std::vector<std::string> body;
-    std::vector<std::string> contents;
-    long long pos = 0;
-    std::int64_t letters = 0;
-    bool afterBlank = false;
+std::string BuildBookStructure(std::string_view text, const BookHeader& header,
+                               HeadingLevels levels) {
+    // The lines cleaned first: whether any line follows blank lines decides the first one.
+    struct Line {
+        std::string Text;  // empty for a blank line
+        size_t Indent;     // leading blanks and tabs of the line as it came
+    };
+    std::vector<Line> lines;
+    bool anyHeading = false;
     for (const std::string& line : SplitLines(text)) {
         std::string s(Trim(NormalizeSpaces(line)));
         if (s.find("<MENU>") != std::string::npos) break;
         s = NormalizeSeparators(std::move(s));
-        if (s.find_first_not_of(' ') == std::string::npos) {
+        if (s.find_first_not_of(' ') == std::string::npos) s.clear();
+        anyHeading = anyHeading || (!s.empty() && !lines.empty() && lines.back().Text.empty());
+        lines.push_back({std::move(s), std::min(line.find_first_not_of(" \t"), line.size())});
+    }
+
+    std::vector<std::string> body;
+    std::vector<std::string> contents;
+    long long pos = 0;
+    std::int64_t letters = 0;
+    // Text before the first heading would be hidden: the reader starts at the first entry. So
+    // the first line is a heading too when the text has headings at all.
+    bool afterBlank = anyHeading;
+    for (Line& line : lines) {
+        std::string& s = line.Text;
+        if (s.empty()) {
             afterBlank = true;
             continue;
         }
         s = "  " + s;
         if (afterBlank) {
             s = " " + s;
-            contents.push_back(s + "     |" + std::to_string(pos) + "|" + std::to_string(letters) +
-                               "|");
+            size_t blanks = 3;
+            if (levels == HeadingLevels::FromIndent)
+                blanks = line.Indent >= 7 ? 7 : line.Indent >= 5 ? 5 : 3;
+            // A "|" would end the title's field: the contents line would not read.
+            std::string title = s.substr(3);
+            std::replace(title.begin(), title.end(), '|', '\xA6');
+            contents.push_back(std::string(blanks, ' ') + title + "     |" + std::to_string(pos) +
+                               "|" + std::to_string(letters) + "|");
         }
         pos += static_cast<long long>(s.size()) + 2;
         letters += CountLetters(s);
         afterBlank = false;
         body.push_back(std::move(s));
     }
+    // A book of no line would not read as a book: its trailer would show as its text.
+    if (body.empty()) throw UserError("В тексте нет ни одной строки, из которой сделать книгу.");
     body.emplace_back("<MENU>");
     for (auto& c : contents)
         body.push_back(std::move(c));
@@ -95,6 +121,32 @@ std::string BuildBookStructure(std::string_view text, const BookHeader& header) 
         body.push_back(std::string(tag) + "|" + *value + "|");
     body.emplace_back("<INFOTEXTEND>");
     return JoinLines(body);
+}
+
+std::string FormatBook(std::string_view text, const BookHeader& header, const FormatSteps& steps) {
+    Lines lines = SplitLines(text);
+    bool levels = false;
+    for (const CleanupStep step : steps.Steps) {
+        switch (step) {
+            case CleanupStep::AutoHeadings:
+                MarkHeadings(lines);
+                levels = true;
+                break;
+            case CleanupStep::Join:
+                JoinWrappedLines(lines);
+                break;
+            case CleanupStep::DropEmpty:
+                DeleteEmptyLines(lines);
+                break;
+            case CleanupStep::Separator:
+                InsertSeparators(lines, steps.Separator);
+                break;
+        }
+    }
+    std::string book = BuildBookStructure(JoinLines(lines), header,
+                                          levels ? HeadingLevels::FromIndent : HeadingLevels::Flat);
+    ComputeBookLineCounts(book);
+    return MemoFileBytes(book);
 }
 
 std::int64_t CountWrappedLines(std::string_view text, int width) {

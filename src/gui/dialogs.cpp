@@ -127,6 +127,15 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
     }
 }
 
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text) {
+    if (Script()) return AskQuestion(parent, title, text, false) == Answer::Yes;
+    OwnedMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                        parent);
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 QSize FileDialogSize(const QWidget* parent) {
     // Wide enough for the name, size, type and date columns; never larger than the window it
     // opens over (or the screen).

@@ -40,6 +40,10 @@ enum class Answer { Yes, No, Cancel };
 // A Yes/No (or Yes/No/Cancel) question box with a question icon.
 Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, bool withCancel);
 
+// An OK/Cancel question box with a question icon, Cancel preselected (a step that may be a
+// mistake); true for OK. A test's script answers it with Yes for OK.
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text);
+
 // The open and save dialogs; an empty name means the user cancelled.
 QString AskOpenFileName(QWidget* parent, const QString& directory, const QString& filter);
 QString AskSaveFileName(QWidget* parent, const QString& suggested, const QString& filter);

@@ -66,9 +66,17 @@ constexpr const char* kConvertHelp =
 constexpr const char* kFormatHelp =
     "Usage: lectorix-tool format [--author A] [--title T] [--first-name F] [--last-name L]\n"
     "                            [--genre G] [--subgenre S] [--id I] [--copyright C]\n"
-    "                            [--source S] IN OUT\n"
-    "Makes a book of the text IN: every line after blank lines becomes a contents entry.\n"
-    "OUT is written in code page 1251 with CR LF line ends.\n";
+    "                            [--source S] [--auto-headings] [--join] [--drop-empty]\n"
+    "                            [--separator N [--more|--equal]] IN OUT\n"
+    "Makes a book of the text IN: every line after blank lines becomes a contents entry, and so\n"
+    "does the first line when there are any. OUT is written in code page 1251 with CR LF line\n"
+    "ends. The clean-up operations of the formatting tool run first, in the order given:\n"
+    "  --auto-headings  find the headings (parts, chapters, numbers, * * *) and give the\n"
+    "                   contents their levels; other blank lines go (\"Автооглавление\")\n"
+    "  --join           join the lines of paragraphs wrapped by hand (\"Выпрямить\")\n"
+    "  --drop-empty     remove the empty lines (\"Enter\")\n"
+    "  --separator N    an empty line before the lines indented by more than N blanks, or\n"
+    "                   with --equal by exactly N (\"разделитель\")\n";
 
 // The failure of a command as one line for stderr, with status 1.
 FileFailure OneLineFailure(std::string message) {
@@ -205,6 +213,26 @@ void RefuseWritingOverInput(const ParsedArgs& a) {
         throw UsageError{"IN and OUT are the same file: '" + a.Files[1] + "'"};
 }
 
+// The clean-up steps of the command line, in the order given.
+FormatSteps StepsOf(const ParsedArgs& a) {
+    if (a.Flag("more") && a.Flag("equal"))
+        throw UsageError{"options '--more' and '--equal' exclude each other"};
+    if ((a.Flag("more") || a.Flag("equal")) &&
+        std::find(a.Given.begin(), a.Given.end(), "separator") == a.Given.end())
+        throw UsageError{"options '--more' and '--equal' go with '--separator'"};
+    FormatSteps steps;
+    steps.Separator = {.Indent = static_cast<int>(a.Number("separator")),
+                       .More = !a.Flag("equal"),
+                       .Equal = a.Flag("equal")};
+    for (const std::string& name : a.Given) {
+        if (name == "auto-headings") steps.Steps.push_back(CleanupStep::AutoHeadings);
+        if (name == "join") steps.Steps.push_back(CleanupStep::Join);
+        if (name == "drop-empty") steps.Steps.push_back(CleanupStep::DropEmpty);
+        if (name == "separator") steps.Steps.push_back(CleanupStep::Separator);
+    }
+    return steps;
+}
+
 int Format(const ParsedArgs& a, std::ostream& /*out*/) {
     RefuseWritingOverInput(a);
     BookHeader h;
@@ -216,8 +244,12 @@ int Format(const ParsedArgs& a, std::ostream& /*out*/) {
     } catch (const UserError& e) {
         throw OneLineFailure(e.what());
     }
-    std::string book = BuildBookStructure(std::move(text), h);
-    ComputeBookLineCounts(book);
+    std::string book;
+    try {
+        book = FormatBook(std::move(text), h, StepsOf(a));
+    } catch (const UserError& e) {
+        throw OneLineFailure("Файл " + QuotedFileName(a.Files[0]) + ": " + e.what());
+    }
     WriteFileBytes(a.Files[1], book);
     return 0;
 }
@@ -265,9 +297,13 @@ constexpr OptionSpec kPagesOptions[] = {
 constexpr OptionSpec kBookOptions[] = {{.Name = "chars", .Default = 22},
                                        {.Name = "lines", .Default = 25}};
 constexpr auto kFormatOptions = [] {
-    std::array<OptionSpec, kHeaderFields.size()> options{};
-    for (size_t i = 0; i < options.size(); ++i)
+    std::array<OptionSpec, kHeaderFields.size() + 6> options{};
+    for (size_t i = 0; i < kHeaderFields.size(); ++i)
         options[i] = {.Name = kHeaderFields[i].Option, .Type = O::kText};
+    size_t i = kHeaderFields.size();
+    for (const char* flag : {"auto-headings", "join", "drop-empty", "more", "equal"})
+        options[i++] = {.Name = flag, .Type = O::kFlag};
+    options[i] = {.Name = "separator", .Default = 2, .Min = 0};
     return options;
 }();
 

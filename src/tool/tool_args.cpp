@@ -78,6 +78,7 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
             }
             const OptionSpec* o = Find(options, name);
             if (o == nullptr) throw UsageError{"unknown option '--" + name + "'"};
+            parsed.Given.push_back(name);
             if (o->Type == OptionSpec::kFlag) {
                 if (value) throw UsageError{"option '--" + name + "' takes no value"};
                 parsed.Flags[name] = true;

@@ -33,7 +33,8 @@ struct ParsedArgs {
     std::map<std::string, std::string> Texts;
     std::map<std::string, bool> Flags;
     std::vector<std::string> Files;
-    bool Help = false;  // "--help" or "-h" anywhere: nothing else is checked
+    std::vector<std::string> Given;  // the options given, in their order (for steps run in it)
+    bool Help = false;               // "--help" or "-h" anywhere: nothing else is checked
 
     long long Number(const std::string& name) const { return Numbers.at(name); }
     const std::string& Text(const std::string& name) const { return Texts.at(name); }

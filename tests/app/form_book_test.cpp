@@ -7,11 +7,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTest>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -20,13 +24,16 @@
 #include <thread>
 #include <memory>
 
+#include "app/format_tool_window.h"
 #include "app/unix_signals.h"
 #include "book/text_loader.h"
 #include "formatter/book_writer.h"
+#include "formatter/form_format_lxb.h"
 #include "gui/dialogs.h"
 #include "gui/text_codec.h"
-#include "support/fake_clock.h"
 #include "settings/program_settings.h"
+#include "support/fake_clock.h"
+#include "support/modal_window.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
 
@@ -424,6 +431,98 @@ class FormBookTest : public QObject {
         QVERIFY(form.Engine().MemoSource.Text() == text);
         QCOMPARE(form.OpenFileName(), other);
         QTRY_VERIFY(load.cancelled);
+    }
+
+    // The formatting tool from the reading window: a raw text becomes a book that opens with
+    // its contents, saved byte for byte as `format --auto-headings` writes it; the book comes
+    // back to the tool with its trailer and header, and an entry withdrawn there is gone.
+    void theFormattingToolMakesABookOfARawTextThatTheReaderOpensWithItsContents() {
+        test::ScriptedDialogs script;
+        test::TempDir dir;
+        const std::string paragraph(90, 'x');
+        const std::string raw = test::Cp("Автор\n\nПовесть\n\n\nЧасть первая\n\nI\n\n") +
+                                paragraph + "\n\nII\n\n" + paragraph + "\n\n" + paragraph + "\n";
+        const QString path = QString::fromStdString(dir.Write("Книга.TXT", raw));
+        const QString saved = QString::fromStdString((dir.Path() / "saved.lxb").string());
+        TFormBook form(nullptr, [](ReadingEngine& e) { e.Settings.FormatToolEnabled = true; });
+        ConnectFormatTool(form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.ActionConvert->isVisible());
+        QVERIFY(form.LoadOpenedFile(path));
+
+        auto tool = [&](const std::function<void(TFormFormatLXB&)>& work) {
+            return test::AnswerModal<TFormFormatLXB>([&] { form.ActionConvert->trigger(); }, work);
+        };
+        QCOMPARE(tool([&](TFormFormatLXB& t) {
+                     QCOMPARE(t.MemoText(), NormalizeLineEnds(raw.substr(0, raw.size() - 1)));
+                     QVERIFY(!t.Button7->isEnabled() && !t.Button9->isEnabled());
+                     // A text without long lines is questioned, Cancel changes nothing; OK
+                     // makes both lines headings and "Откатить" brings the text back.
+                     const std::string small = test::Cp("\r\nГлава\r\n\r\nТекст");
+                     t.SetMemoText(small);
+                     script.answers = {Answer::No, Answer::Yes};
+                     t.Button5->click();
+                     QCOMPARE(t.MemoText(), small);
+                     t.Button5->click();
+                     QCOMPARE(QStringList(script.asked.mid(0, 1)),
+                              QStringList{"Возможно ошибочное действие.: Возможно текст не "
+                                          "нуждается в этом форматировании.\r\nПродолжить?"});
+                     QVERIFY(
+                         t.MemoText().starts_with(test::Cp("   Глава\r\n   Текст\r\n<MENU>\r\n"
+                                                           "   Глава     |0|0|\r\n"
+                                                           "   Текст     |10|5|")));
+                     t.Button7->click();
+                     QCOMPARE(t.MemoText(), small);
+
+                     t.SetMemoText(NormalizeLineEnds(raw));
+                     t.EditAutor->setText(QStringLiteral("Автор"));
+                     t.EditTextName->setText(QStringLiteral("Повесть"));
+                     t.ButtonAutoHeadings->click();
+                     t.Button5->click();
+                     QVERIFY(t.Memo4->toPlainText().startsWith(QStringLiteral("<MENU>\n")));
+                     t.Button10->click();
+                     script.fileNames = {saved};
+                     t.Button11->click();
+                     QCOMPARE(script.filters.last(),
+                              QtFileFilter(QString::fromUtf8(TFormFormatLXB::kSaveFilter)));
+                     QCOMPARE(t.FileName(), saved);
+                 }),
+                 1);
+        const std::string bytes = ReadFileBytes(saved.toStdString());
+        BookHeader header;
+        header.BookAuthor = test::Cp("Автор");
+        header.BookTitle = test::Cp("Повесть");
+        QVERIFY(bytes == FormatBook(raw, header, {{CleanupStep::AutoHeadings}, {}}));
+
+        // The reader opens the book with its contents: the title, the part, its chapters.
+        QVERIFY(form.LoadOpenedFile(saved));
+        QVERIFY(form.Engine().Page.BookMode);
+        QCOMPARE(form.TreeView1->topLevelItemCount(), 2);
+        QCOMPARE(form.TreeView1->topLevelItem(1)->childCount(), 2);
+        QVERIFY(
+            form.TreeView1->topLevelItem(1)->text(0).startsWith(QStringLiteral("Часть первая")));
+
+        // Back in the tool: the book with its trailer and header; a double-click on the entry
+        // of chapter II withdraws it, and the book saved again has one chapter.
+        QCOMPARE(tool([&](TFormFormatLXB& t) {
+                     QCOMPARE(t.EditAutor->text(), QStringLiteral("Автор"));
+                     QVERIFY(t.MemoText() ==
+                             form.Engine().MemoSource.Text() + form.Engine().BookTrailer);
+                     const QTextBlock entry = t.Memo4->document()->findBlockByNumber(4);
+                     QVERIFY(entry.text().startsWith(QStringLiteral("     II|")));
+                     t.Memo4->verticalScrollBar()->setValue(0);
+                     QTest::mouseDClick(t.Memo4->viewport(), Qt::LeftButton, {},
+                                        t.Memo4->cursorRect(QTextCursor(entry)).center());
+                     QCOMPARE(t.Edit5->text(), QStringLiteral("     II"));
+                     QVERIFY(!t.Memo4->toPlainText().contains(QStringLiteral("     II|")));
+                     t.Button10->click();
+                     script.fileNames = {saved};
+                     t.Button6->click();
+                 }),
+                 1);
+        QVERIFY(form.LoadOpenedFile(saved));
+        QCOMPARE(form.TreeView1->topLevelItem(1)->childCount(), 1);
     }
 };
 

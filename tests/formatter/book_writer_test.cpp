@@ -25,6 +25,18 @@ TEST(BuildBookStructure, LinesAfterBlankLinesBecomeHeadingsAndBodyLinesAreCleane
             Cp("\r\n<MENU>\r\n   Глава     |0|0|\r\n   Текст     |10|5|\r\n<INFOTEXTlen>|0|12|"));
 }
 
+// A heading with a "|" made a contents line whose Pos field was the rest of the title: the
+// line counts could not be computed and the book did not open.
+TEST(BuildBookStructure, ABarInAHeadingStaysInTheTextButNotInTheContentsField) {
+    std::string book = BuildBookStructure("\r\nA|B\r\ntext", BookHeader{});
+    EXPECT_NE(book.find("   A\xA6"
+                        "B     |0|0|"),
+              std::string::npos);
+    EXPECT_TRUE(book.starts_with("   A|B\r\n"));
+    ASSERT_TRUE(ComputeBookLineCounts(book));
+    test::CheckPages(book, 16, 4);
+}
+
 TEST(ComputeBookLineCounts, EveryContentsPageIsThePageTheReaderShows) {
     // Chapters whose last line ends just before the line break that closes them, the case
     // where a chapter wrapped without that break came out one line short.

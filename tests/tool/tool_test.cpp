@@ -37,6 +37,8 @@ TEST(Tool, BadArgumentsGiveOneLineOnStderrAndStatus2) {
         {"stats", file},
         {"stats", "--ini", (dir.Path() / "missing.ini").string()}, {"convert", file},
         {"convert", file, file}, {"format", file, file},  // the file read would be lost
+        {"format", "--more", file, file + ".lxb"},  // a separator's test without a separator
+        {"format", "--separator", "2", "--more", "--equal", file, file + ".lxb"},
     };
     // clang-format on
     for (const auto& args : bad) {
@@ -70,6 +72,21 @@ TEST(Tool, HelpCountWrapPagesAndFormatPrintUtf8WithLfEnds) {
               "entry 1 level 2 page 2 lastlines 2 pos 27 letters 16 node Глава вторая  стр.-2-\n"
               "totals pos 58 letters 35\n"
               "totalpages 2 totalletters 35\n");
+    // Every line of the file ends with CR LF, the last one too, as the tool's window saves it.
+    EXPECT_TRUE(ReadFileBytes(book).ends_with("<INFOTEXTEND>\r\n"));
+    // The clean-up steps run in the order given: a separator inserted before the empty lines
+    // are dropped is dropped with them.
+    const std::string wrapped = dir.Write("wrapped", "x\n\n   h\n  p\n");
+    const std::string stepped = (dir.Path() / "stepped.lxb").string();
+    auto entries = [&](std::vector<std::string> steps) {
+        steps.insert(steps.begin(), "format");
+        steps.insert(steps.end(), {wrapped, stepped});
+        EXPECT_EQ(Tool(steps).status, 0);
+        const std::string listed = Tool({"book", stepped}).out;
+        return listed.substr(listed.find("entries "), 9);
+    };
+    EXPECT_EQ(entries({"--drop-empty", "--separator", "2"}), "entries 2");
+    EXPECT_EQ(entries({"--separator", "2", "--drop-empty"}), "entries 0");
     // The book's pages start every chapter on a page of its own; a plain text is no book.
     EXPECT_NE(Tool({"pages", book}).out.find("page 2 start 25 next 56 "), std::string::npos);
     EXPECT_TRUE(Tool({"book", raw}).out.starts_with("book 0\n"));
@@ -154,6 +171,10 @@ TEST(Tool, ABookWithoutContentsIsPagedFromItsBodyAndFilesItCannotUseExitWith1) {
     EXPECT_TRUE(pages.starts_with("page 1 start 0 ")) << pages.substr(0, 200);
     EXPECT_NE(pages.find("\npage 2 start 452 "), std::string::npos);
     EXPECT_NE(Tool({"book", book}).out.find("\nentries 0\n"), std::string::npos);
+
+    // A text of blank lines made a "book" that opened as its own trailer.
+    const ToolRun blank = Tool({"format", dir.Write("blank.txt", "\n \n"), book});
+    EXPECT_TRUE(blank.status == 1 && blank.err.find("blank.txt") != std::string::npos) << blank.err;
 
     std::string damaged = ReadFileBytes(book);
     damaged.insert(damaged.find("<INFOTEXTlen>|") + 14, "x");
