@@ -11,6 +11,7 @@ set(rules
     "settings:app/"
     "stats:app/|reader/"
     "formatter:app/"
+    "exercises:app/|reader/|settings/|stats/|formatter/|tool/"
     "timer:app/"
     "tool:app/")
 
