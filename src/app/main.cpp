@@ -5,12 +5,14 @@
 #include <memory>
 
 #include "app/bookmarks_window.h"
+#include "app/exercises_window.h"
 #include "app/form_about.h"
 #include "app/form_book.h"
 #include "app/reading_statistics.h"
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
 #include "book/text_loader.h"
+#include "exercises/form_tables.h"
 #include "gui/app_setup.h"
 #include "gui/dialogs.h"
 #include "gui/program_icon.h"
@@ -49,10 +51,12 @@ int main(int argc, char** argv) {
     lectorix::TFormBook form(nullptr, [&settings](lectorix::ReadingEngine& engine) {
         settings.LoadUserSettings(engine.Settings, engine.StepOverhead);
     });
+    lectorix::TFormTables tables(&form);
     lectorix::TFormUserSetting userSetting(&form);
     lectorix::ConnectUserSettings(form, userSetting, settings);
     lectorix::ConnectReadingStatistics(form, settings);
     lectorix::ConnectBookmarks(form, settings);
+    lectorix::ConnectTableExercise(form, tables, settings);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the

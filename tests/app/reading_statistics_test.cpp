@@ -1,22 +1,28 @@
 // The diary in the program: a text read to its end shows the session's statistics, and the
-// session reaches the store however the program ends.
+// session reaches the store however the program ends; the table exercise's times reach it too.
 #include "app/reading_statistics.h"
 
 #include <signal.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <memory>
 
+#include "app/exercises_window.h"
 #include "app/form_book.h"
 #include "app/unix_signals.h"
+#include "book/duration.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "exercises/form_tables.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
+#include "stats/table_chart.h"
 #include "support/hand_ticks.h"
 #include "support/modal_window.h"
 #include "support/test_support.h"
@@ -109,6 +115,40 @@ class ReadingStatisticsTest : public QObject {
                                    e.Text.LettersBefore));
         QVERIFY2(session.contains(left), qPrintable(session.join('\n')));
         QVERIFY(book.contains(left));
+    }
+
+    // "Таблицы" pauses the reading, and a table the user finishes goes into the store and the
+    // statistics window's last tab.
+    void aTableFinishedInTheExerciseShowsInTheTablesTab() {
+        Program p;
+        ReadingEngine& e = p.form->Engine();
+        TFormTables tables(p.form.get(), [&p] { return p.clock.Now() * kMsPerDay; });
+        ConnectTableExercise(*p.form, tables, p.settings, [] { return kToday; });
+        p.form->ActionRun->trigger();
+        QVERIFY(p.ticks.TickUntil([&] { return e.Engine.ShutterPos > 3; }));
+        const int shutter = e.Engine.ShutterPos;
+        const int page = e.Page.PageNumber;
+        const int shown = test::AnswerModal<TFormTables>([&] { p.form->ActionTables->trigger(); },
+                                                         [&](TFormTables& w) {
+                                                             QVERIFY(!e.Reading());
+                                                             p.clock.AdvanceMs(37400);
+                                                             QTest::keyRelease(&w, Qt::Key_Return);
+                                                             QTest::keyRelease(&w, Qt::Key_Escape);
+                                                             QVERIFY(!w.isVisible());
+                                                         });
+        QCOMPARE(shown, 1);
+        QVERIFY(!e.Reading() && e.Engine.ShutterPos == shutter && e.Page.PageNumber == page);
+        QVERIFY(p.form->ActionRun->isEnabled());  // Enter resumes
+
+        QList<QPointF> best;
+        test::AnswerModal<TFormStatistic>([&] { p.form->ActionStatistic->trigger(); },
+                                          [&](TFormStatistic& window) {
+                                              QCOMPARE(window.PageControl1->tabText(8),
+                                                       QStringLiteral("Таблицы"));
+                                              best = window.Chart4->SeriesBest->points();
+                                          });
+        QCOMPARE(best.size(), 1);
+        QCOMPARE(best[0].y(), 37.4);
     }
 
     void closingAndTerminationRecordTheSession() {

@@ -1,0 +1,22 @@
+#include "app/exercises_window.h"
+
+#include "app/form_book.h"
+#include "exercises/form_tables.h"
+#include "gui/dialogs.h"
+#include "settings/program_settings.h"
+#include "stats/table_records.h"
+
+namespace lectorix {
+
+void ConnectTableExercise(TFormBook& form, TFormTables& tables, ProgramSettings& settings,
+                          std::function<DiaryDate()> today) {
+    // The main window pauses a running reading first.
+    form.Seams.ShowTableExercise = [&form, &tables] {
+        tables.ShowTableExercise(form.Engine().Settings.FontSize);
+    };
+    tables.OnTableFinished = [&tables, &settings, today](double seconds) {
+        ReportUserError(&tables, [&] { RecordTableTime(settings.Store(), today(), seconds); });
+    };
+}
+
+}  // namespace lectorix
