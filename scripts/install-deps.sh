@@ -35,6 +35,7 @@ xdotool                # screenshots: driving the program's keys and windows
 imagemagick            # screenshots: import -window root
 clang-14               # the fuzz targets (libFuzzer)
 libclang-rt-14-dev     # libFuzzer's and the sanitizers' runtime for clang
+hunspell-ru            # the built-in word dictionary: its words are checked against this spelling list
 LIST
 
 packages=()

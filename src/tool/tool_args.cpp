@@ -54,7 +54,7 @@ std::string ChoiceOf(const OptionSpec& o, const std::string& value) {
 }  // namespace
 
 ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> options,
-                     size_t fileCount) {
+                     size_t fileCount, bool moreFiles) {
     ParsedArgs parsed;
     for (const OptionSpec& o : options) {
         if (o.Type == OptionSpec::kNumber) parsed.Numbers[o.Name] = o.Default;
@@ -64,7 +64,9 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
     }
     std::map<std::string, bool> given;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        std::string arg = args[i];
+        for (const OptionSpec& o : options)
+            if (o.Short != nullptr && arg == o.Short) arg = std::string("--") + o.Name;
         if (arg == "--help" || arg == "-h") {
             parsed.Help = true;
             continue;
@@ -97,7 +99,7 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
             continue;
         }
         if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option '" + arg + "'"};
-        if (parsed.Files.size() == fileCount)
+        if (parsed.Files.size() == fileCount && !moreFiles)
             throw UsageError{"too many files: '" + arg + "' is one more than " +
                              std::to_string(fileCount)};
         parsed.Files.push_back(arg);

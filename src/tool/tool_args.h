@@ -18,9 +18,10 @@ struct OptionSpec {
     Kind Type = kNumber;
     long long Default = 0;  // a number's value when the option is not given
     long long Min = 1;      // a number given must be at least this (and at most kMaxOptionValue)
-    bool Required = false;  // a number that must be given
+    bool Required = false;  // an option that must be given
     // A choice's words, "auto|on|off"; the first is its value when the option is not given.
     const char* Choices = nullptr;
+    const char* Short = nullptr;  // "-o", the same as "--name"
 };
 
 // A bad command line; the message says what is wrong, in the words of the option.
@@ -42,10 +43,10 @@ struct ParsedArgs {
 };
 
 // Parses `args` (what follows the command's name) for a command taking `options` and exactly
-// `fileCount` files. Every option known starts with its default (a text empty, a flag off, a
-// choice its first word; a choice's word is kept in Texts).
+// `fileCount` files (at least that many with `moreFiles`). Every option known starts with its
+// default (a text empty, a flag off, a choice its first word; a choice's word is kept in Texts).
 // Throws UsageError.
 ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> options,
-                     size_t fileCount);
+                     size_t fileCount, bool moreFiles = false);
 
 }  // namespace lectorix

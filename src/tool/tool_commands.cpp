@@ -4,6 +4,7 @@
 
 #include "book/text_loader.h"
 #include "tool/bookmarks_command.h"
+#include "tool/dict_command.h"
 #include "tool/stats_command.h"
 #include "tool/text_commands.h"
 
@@ -23,15 +24,21 @@ constexpr const char* kUsage =
     "  convert write an FB2 or EPUB book as the reader's book file\n"
     "  stats   print the reading diary\n"
     "  bookmarks  print the stored bookmarks\n"
+    "  dict    build, check and draw from word dictionaries (dict build|check|pick)\n"
     "\n"
     "Run 'lectorix-tool COMMAND --help' for a command's options.\n";
 
 const Command* const kCommands[] = {&kCountCommand, &kWrapCommand,     &kPagesCommand,
                                     &kBookCommand,  &kFormatCommand,   &kConvertCommand,
                                     &kStatsCommand, &kBookmarksCommand};
+// Commands named by two words ("dict build"), and the group's own entry for anything else.
+const Command* const kSubcommands[] = {&kDictBuildCommand, &kDictCheckCommand, &kDictPickCommand,
+                                       &kDictCommand};
 
 const Command* FindCommand(const std::string& name) {
     for (const Command* c : kCommands)
+        if (name == c->Name) return c;
+    for (const Command* c : kSubcommands)
         if (name == c->Name) return c;
     return nullptr;
 }
@@ -47,13 +54,16 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         out << kUsage;
         return 0;
     }
-    const Command* cmd = FindCommand(args[0]);
+    const Command* cmd = args.size() > 1 ? FindCommand(args[0] + " " + args[1]) : nullptr;
+    const size_t words = cmd != nullptr ? 2 : 1;
+    if (cmd == nullptr) cmd = FindCommand(args[0]);
     if (cmd == nullptr) {
         err << "lectorix-tool: unknown command '" << args[0] << "'; try 'lectorix-tool --help'\n";
         return 2;
     }
     try {
-        const ParsedArgs parsed = ParseArgs(std::span(args).subspan(1), cmd->Options, cmd->Files);
+        const ParsedArgs parsed =
+            ParseArgs(std::span(args).subspan(words), cmd->Options, cmd->Files, cmd->MoreFiles);
         if (parsed.Help) {
             out << cmd->Help;
             return 0;

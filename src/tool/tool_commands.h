@@ -18,6 +18,7 @@ struct Command {
     std::span<const OptionSpec> Options;
     size_t Files = 1;
     int (*Run)(const ParsedArgs& args, std::ostream& out) = nullptr;
+    bool MoreFiles = false;  // Files is the least number of files
 };
 
 // A file a command was given could not be made into what it makes; the message names the file

@@ -235,5 +235,34 @@ TEST(Tool, BookmarksListsTheStoredOnesNewestFirstAndSkipsDamagedLines) {
               "a.txt\tСтраница 2\t2\t900\t/a.txt\n");
 }
 
+TEST(Tool, DictBuildWritesWhatCheckPassesAndPickDrawsFrom) {
+    test::TempDir dir;
+    const std::string text = dir.Write("t.txt", "Мы шли, шли и шли.\nЁлка и ель.\n");
+    const std::string dict = (dir.Path() / "out.dict").string();
+    ASSERT_EQ(Tool({"dict", "build", "--alphabet", text, text, "-o", dict}).status, 0);
+    EXPECT_TRUE(Tool({"dict", "check", dict}).out.starts_with("lengths 4\n1 1 33 33\n2 35 35 1\n"));
+    const ToolRun picked =
+        Tool({"dict", "pick", "--length", "3", "--count", "4", "--seed", "5", dict});
+    EXPECT_EQ(picked.out.size(), 4 * std::string("шли\n").size());
+    EXPECT_EQ(Tool({"dict", "pick", "--length", "3", "--count", "4", "--seed", "5", dict}).out,
+              picked.out);
+
+    // A damaged index: every problem listed and status 1; pick refuses it naming the file.
+    const std::string damaged = dir.Write(
+        "bad.dict", test::Cp("<WORDSLENGTH1>\r\nА\r\n<WORDSLENGTH1>|0|9|\r\n<WORDSMENU>|1|"));
+    const ToolRun checked = Tool({"dict", "check", damaged});
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_EQ(checked.out, damaged + ": строка 3: у длины 1 начало 0 меньше 1\n" + damaged +
+                               ": строка 3: у длины 1 конец 9 за последней строкой словаря, 3\n");
+    const ToolRun refused = Tool({"dict", "pick", "--length", "1", damaged});
+    EXPECT_TRUE(refused.status == 1 && refused.err.find(damaged) != std::string::npos);
+    EXPECT_EQ(Tool({"dict", "pick", "--length", "5", dict}).status, 1);  // no such length
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"dict"},
+                                                {"dict", "frob"},
+                                                {"dict", "build", text},
+                                                {"dict", "pick", dict}})
+        EXPECT_EQ(Tool(bad).status, 2) << testing::PrintToString(bad);
+}
+
 }  // namespace
 }  // namespace lectorix
