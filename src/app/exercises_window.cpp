@@ -1,6 +1,7 @@
 #include "app/exercises_window.h"
 
 #include "app/form_book.h"
+#include "exercises/form_line.h"
 #include "exercises/form_tables.h"
 #include "gui/dialogs.h"
 #include "settings/program_settings.h"
@@ -16,6 +17,13 @@ void ConnectTableExercise(TFormBook& form, TFormTables& tables, ProgramSettings&
     };
     tables.OnTableFinished = [&tables, &settings, today](double seconds) {
         ReportUserError(&tables, [&] { RecordTableTime(settings.Store(), today(), seconds); });
+    };
+}
+
+void ConnectWordExercise(TFormBook& form, TFormLine& line) {
+    form.Seams.ShowWordExercise = [&form, &line] {
+        const UserSettings& s = form.Engine().Settings;
+        line.ShowWordExercise(s.FontSize, s.FontBold);
     };
 }
 

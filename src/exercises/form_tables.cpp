@@ -9,7 +9,6 @@
 #include <QWheelEvent>
 #include <bit>
 #include <chrono>
-#include <random>
 
 #include "gui/help_window.h"
 
@@ -28,12 +27,6 @@ double SteadyMs() {
     return std::chrono::duration<double, std::milli>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// Stands in for the program's generator until the dictionary brings it.
-std::mt19937_64& InterimGenerator() {
-    static std::mt19937_64 generator;
-    return generator;
 }
 
 QRect ToQRect(const TableRect& r) {
@@ -79,8 +72,8 @@ void TShape::paintEvent(QPaintEvent*) {
     }
 }
 
-TFormTables::TFormTables(QWidget* parent, MsClock clock)
-    : QDialog(parent), clock_(clock ? std::move(clock) : MsClock(SteadyMs)) {
+TFormTables::TFormTables(QWidget* parent, RandomGenerator& random, MsClock clock)
+    : QDialog(parent), random_(random), clock_(clock ? std::move(clock) : MsClock(SteadyMs)) {
     setObjectName(QStringLiteral("FormTables"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QString::fromStdString(TableCaption("")));
@@ -140,9 +133,6 @@ TFormTables::TFormTables(QWidget* parent, MsClock clock)
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connect(&Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
 
-    SeedRandom = [](std::uint64_t seed) { InterimGenerator().seed(seed); };
-    Random = [](int n) { return std::uniform_int_distribution<int>(0, n - 1)(InterimGenerator()); };
-
     InstallHelpKey(this, help_context::kTables);
     LayoutTable(kOpeningTableSize);
 }
@@ -187,8 +177,8 @@ void TFormTables::BitBtn1Click(NewTableCause cause) {
     LabelStatistic->setText(QString::fromStdString(TableStatusLine(report)));
 
     // Seeded from the clock at every table, as the exercise always did.
-    if (SeedRandom) SeedRandom(std::bit_cast<std::uint64_t>(now));
-    if (Random) ShuffleTable(numbers_, Random);
+    random_.Seed(std::bit_cast<std::uint64_t>(now));
+    ShuffleTable(numbers_, [this](int n) { return static_cast<int>(random_.Uniform(n)); });
     for (int i = 0; i < kTableCells; ++i)
         for (int j = 0; j < kTableCells; ++j)
             if (i != kTableCentre || j != kTableCentre)

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+#include "exercises/random_generator.h"
 #include "exercises/table_exercise.h"
 
 class QLabel;
@@ -39,7 +40,8 @@ class TFormTables : public QDialog {
     // The window's clock in milliseconds; only differences of it are used. The system's
     // monotonic clock when none is given.
     using MsClock = std::function<double()>;
-    explicit TFormTables(QWidget* parent = nullptr, MsClock clock = {});
+    // `random` is the program's generator, seeded from the clock at every new table.
+    TFormTables(QWidget* parent, RandomGenerator& random, MsClock clock = {});
 
     // Opens the exercise at size 8 with a fresh table and returns when it is closed. The seconds
     // counter is drawn at half the reading font's size.
@@ -47,9 +49,6 @@ class TFormTables : public QDialog {
 
     // A table the user finished within the minute, with its seconds.
     std::function<void(double seconds)> OnTableFinished;
-    // The program's random generator: seeded from the clock at each new table, then drawn.
-    std::function<void(std::uint64_t seed)> SeedRandom;
-    UniformDraw Random;
 
     // New table (Enter, Space, the menu, the minute, opening).
     void BitBtn1Click(NewTableCause cause = NewTableCause::User);
@@ -94,6 +93,7 @@ class TFormTables : public QDialog {
     void FormMouseMove();
     void ApplyLayout();
 
+    RandomGenerator& random_;
     MsClock clock_;
     TableNumbers numbers_ = InitialTableNumbers();
     TableTimer timer_;

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include "book/duration.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "exercises/form_line.h"
 #include "exercises/form_tables.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
@@ -26,6 +28,7 @@
 #include "support/hand_ticks.h"
 #include "support/modal_window.h"
 #include "support/test_support.h"
+#include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
 
@@ -122,10 +125,12 @@ class ReadingStatisticsTest : public QObject {
     void aTableFinishedInTheExerciseShowsInTheTablesTab() {
         Program p;
         ReadingEngine& e = p.form->Engine();
-        TFormTables tables(p.form.get(), [&p] { return p.clock.Now() * kMsPerDay; });
+        RandomGenerator random;
+        TFormTables tables(p.form.get(), random, [&p] { return p.clock.Now() * kMsPerDay; });
         ConnectTableExercise(*p.form, tables, p.settings, [] { return kToday; });
         p.form->ActionRun->trigger();
-        QVERIFY(p.ticks.TickUntil([&] { return e.Engine.ShutterPos > 3; }));
+        const int top = e.Engine.ShutterPos;
+        QVERIFY(p.ticks.TickUntil([&] { return e.Engine.ShutterPos > top + 3; }));
         const int shutter = e.Engine.ShutterPos;
         const int page = e.Page.PageNumber;
         const int shown = test::AnswerModal<TFormTables>([&] { p.form->ActionTables->trigger(); },
@@ -149,6 +154,37 @@ class ReadingStatisticsTest : public QObject {
                                           });
         QCOMPARE(best.size(), 1);
         QCOMPARE(best[0].y(), 37.4);
+    }
+
+    // "Слова" leaves a running reading alone: it goes on once the exercise is closed with Esc.
+    void theWordExerciseRunsOverARunningReading() {
+        Program p;
+        ReadingEngine& e = p.form->Engine();
+        RandomGenerator random;
+        TFormLine line(p.form.get(), random);
+        ConnectWordExercise(*p.form, line);
+        line.QvlThreadTimer2().SetOnTimer({});
+        p.form->OpenText(test::Story(60));  // no page ends in the few ticks read
+        e.Settings.SpeedCpm = 20000;
+        e.RecomputeInterval();
+        p.form->ActionRun->trigger();
+        const int top = e.Engine.ShutterPos;
+        QVERIFY(p.ticks.TickUntil([&] { return e.Engine.ShutterPos > top + 3; }));
+        const int shutter = e.Engine.ShutterPos;
+        const int shown = test::AnswerModal<TFormLine>(
+            [&] { p.form->ActionWords->trigger(); },
+            [&](TFormLine& w) {
+                QVERIFY(e.Reading());
+                QCOMPARE(w.LabelWord->font().pointSize(), e.Settings.FontSize);
+                w.ActionStart->trigger();
+                w.QvlThreadTimer2Timer();
+                QCOMPARE(w.LabelWord->text().size(), 6);
+                QTest::keyClick(&w, Qt::Key_Escape);
+                QVERIFY(!w.isVisible() && !w.QvlThreadTimer2().Enabled());
+            });
+        QCOMPARE(shown, 1);
+        QVERIFY(e.Reading() && e.Engine.ShutterPos == shutter);
+        QVERIFY(p.ticks.Tick() && e.Engine.ShutterPos == shutter + 1);
     }
 
     void closingAndTerminationRecordTheSession() {

@@ -1,4 +1,5 @@
-// The exercise windows headless, on a clock of the test's own.
+// The exercise windows headless, on a clock of the test's own; the word exercise's clock is
+// ticked by hand.
 #include <QApplication>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -6,10 +7,22 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
 #include <set>
 
+#include "gui/text_codec.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "exercises/form_line.h"
 #include "exercises/form_tables.h"
 #include "support/modal_window.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_support.h"
+#include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
 
@@ -20,7 +33,8 @@ class ExerciseWindowsTest : public QObject {
     struct Tables {
         double now = 5.0e8;
         std::vector<double> finished;
-        TFormTables form{nullptr, [this] { return now; }};
+        RandomGenerator random{1};
+        TFormTables form{nullptr, random, [this] { return now; }};
         Tables() {
             form.OnTableFinished = [this](double s) { finished.push_back(s); };
             form.resize(1024, 768);
@@ -43,6 +57,31 @@ class ExerciseWindowsTest : public QObject {
                 seen.insert(text.toInt());
             }
         return seen.size() == 24 && *seen.begin() == 1 && *seen.rbegin() == 24;
+    }
+
+    // The word window as the exercise shows it, its ticks given by the test.
+    struct Words {
+        RandomGenerator random{1};
+        TFormLine form{nullptr, random};
+        Words() {
+            form.QvlThreadTimer2().SetOnTimer({});
+            form.resize(1024, 768);
+        }
+        // One tick; returns the time it sets for what it shows.
+        double Tick() {
+            form.QvlThreadTimer2Timer();
+            return form.QvlThreadTimer2().Interval();
+        }
+        QStringList Rows() const { return form.LabelWord->text().split(QLatin1Char('\n')); }
+    };
+
+    // A dictionary file of three lengths, `last3` the last line of the third.
+    static std::string ThreeLengths(int last3) {
+        return test::Cp(
+            "<WORDSLENGTH1>\r\nА\r\nБ\r\n<WORDSLENGTH2>\r\nАД\r\nОН\r\n"
+            "<WORDSLENGTH3>\r\nДОМ\r\nКОТ\r\n<WORDSLENGTH1>|1|2|\r\n"
+            "<WORDSLENGTH2>|4|5|\r\n<WORDSLENGTH3>|7|" +
+            std::to_string(last3) + "|\r\n<WORDSMENU>|3|\r\n");
     }
 
   private slots:
@@ -119,7 +158,8 @@ class ExerciseWindowsTest : public QObject {
 
     void thePointerHidesAfterTheMouseRestsAndEscClosesStoppingTheTimers() {
         double now = 1000;
-        TFormTables form(nullptr, [&now] { return now; });
+        RandomGenerator random;
+        TFormTables form(nullptr, random, [&now] { return now; });
         int answered = test::AnswerModal<TFormTables>(
             [&] { form.ShowTableExercise(10); },
             [&](TFormTables& w) {
@@ -141,6 +181,116 @@ class ExerciseWindowsTest : public QObject {
             });
         QCOMPARE(answered, 1);
         QVERIFY(!form.Timer1.isActive() && !form.Timer2.isActive());
+    }
+
+    void wordsOfTheBuiltInDictionaryInAColumnAndAHerringbone() {
+        Words w;
+        w.form.show();
+        // Shown: the built-in dictionary's fifteen lengths are the maxima, 16 pulled down.
+        QVERIFY(w.form.ActionStart->isEnabled() && !w.form.ActionStop->isEnabled());
+        QVERIFY(w.form.Panel1->isVisible() && w.form.PanelParams->isVisible());
+        QCOMPARE(w.form.RxSpinEditWords->maximum(), 15);
+        QCOMPARE(w.form.RxSpinEditEnd->value(), 15);
+        QVERIFY(w.form.LabelWord->text().isEmpty());
+
+        w.form.RadioGroup1Column->setChecked(true);
+        w.form.ActionStart->trigger();
+        QVERIFY(w.form.QvlThreadTimer2().Enabled() && w.form.ActionStop->isEnabled());
+        QCOMPARE(w.Tick(), 300.0);  // the pause before the column: nothing shown yet
+        QVERIFY(w.form.LabelWord->text().isEmpty());
+        QCOMPARE(w.Tick(), 240.0);
+        QCOMPARE(w.Tick(), 240.0);
+        const QStringList rows = w.Rows();
+        QCOMPARE(rows.size(), 10);
+        const DictionaryIndex& index = w.form.Dictionary.Index;
+        for (int r = 0; r < 2; ++r) {
+            QCOMPARE(rows[r].size(), 6);
+            QCOMPARE(rows[r], rows[r].toLower());
+            const std::string word = ToCp1251(rows[r].toUpper());
+            const auto& lines = w.form.Dictionary.Lines;
+            QVERIFY(std::find(lines.begin() + index.DictFirstLine[5],
+                              lines.begin() + index.DictLastLine[5] + 1,
+                              word) != lines.begin() + index.DictLastLine[5] + 1);
+        }
+        QCOMPARE(rows[2], QStringLiteral(" "));
+        w.form.RxSpinEditSpeed->setValue(3000);
+        QCOMPARE(w.Tick(), 120.0);  // a new speed from the next word on
+
+        // The herringbone's first rows take six characters' time; the second mode renamed.
+        w.form.ActionStopExecute();
+        QVERIFY(!w.form.QvlThreadTimer2().Enabled());
+        QVERIFY(w.form.LabelWord->text().size() > 0);  // the screen keeps what it shows
+        w.form.PageControl1->setCurrentWidget(w.form.TabSheetPhyramid);
+        QCOMPARE(w.form.RadioGroup1Column->text(), QStringLiteral("Ёлочка"));
+        QVERIFY(w.form.RadioGroup1Column->isChecked());
+        w.form.RxSpinEditSpeed->setValue(1500);
+        w.form.ActionStart->trigger();
+        QCOMPARE(w.Tick(), 300.0);
+        QCOMPARE(w.Tick(), 240.0);
+        QCOMPARE(w.Rows().size(), 15);
+        QCOMPARE(w.Rows()[0].size(), 1);
+        w.form.PageControl1->setCurrentWidget(w.form.TabSheetStandart);
+        QCOMPARE(w.form.RadioGroup1Column->text(), QStringLiteral("Столбик"));
+
+        // Closed by any means, the clock stops.
+        w.form.close();
+        QVERIFY(!w.form.QvlThreadTimer2().Enabled());
+        QVERIFY(w.form.ActionStart->isEnabled() && !w.form.ActionStop->isEnabled());
+    }
+
+    void spansDictionaryFilesAndARefusedStart() {
+        Words w;
+        // Before any dictionary the maxima are 25: the span comes back to 22 either way.
+        w.form.RxSpinEditEnd->setValue(25);
+        QCOMPARE(w.form.RxSpinEditEnd->value(), 22);
+        w.form.RxSpinEditEnd->setValue(25 - 3);
+        w.form.RxSpinEditBegin->setValue(4);
+        w.form.RxSpinEditEnd->setValue(25);
+        w.form.RxSpinEditBegin->setValue(1);
+        QCOMPARE(w.form.RxSpinEditBegin->value(), 4);
+        QCOMPARE(w.form.RxSpinEditStolbik->maximum(), 22);
+
+        w.form.show();
+        test::TempDir dir;
+        test::ScriptedDialogs dialogs;
+        test::CaughtWarnings warnings;
+        dialogs.fileNames = {QString::fromStdString(dir.Write("three.dict", ThreeLengths(8))),
+                             QString::fromStdString(dir.Write("bad.dict", ThreeLengths(80)))};
+        w.form.ActionOpen->trigger();
+        QVERIFY2(warnings.told.isEmpty(), qPrintable(warnings.told.join('\n')));
+        QVERIFY(dialogs.filters.value(0).contains(QStringLiteral("*.dict")));
+        // A smaller dictionary lowers the maxima and the values above them.
+        for (TRxSpinEdit* spin :
+             {w.form.RxSpinEditWords, w.form.RxSpinEditEnd, w.form.RxSpinEditBegin})
+            QCOMPARE(spin->maximum(), 3);
+        QCOMPARE(w.form.RxSpinEditWords->value(), 3);
+        QCOMPARE(w.form.RxSpinEditEnd->value(), 3);
+        // One whose index points past its text is refused, and the one in use stays.
+        w.form.ActionOpen->trigger();
+        QCOMPARE(warnings.told.size(), 1);
+        QVERIFY2(warnings.told[0].contains(QStringLiteral("bad.dict")),
+                 qPrintable(warnings.told[0]));
+        QCOMPARE(w.form.Dictionary.Index.DictLengthCount, 3);
+
+        // "Символов в начале" above "в конце" starts nothing.
+        w.form.PageControl1->setCurrentWidget(w.form.TabSheetPhyramid);
+        w.form.RxSpinEditEnd->setValue(2);
+        w.form.RxSpinEditBegin->setValue(3);
+        w.form.ActionStart->trigger();
+        QCOMPARE(warnings.told.size(), 2);
+        QVERIFY(!w.form.QvlThreadTimer2().Enabled() && w.form.ActionStart->isEnabled());
+
+        // The panel hidden and back with F11; shown again, the built-in dictionary is back.
+        w.form.ActionHideAll->trigger();
+        QVERIFY(!w.form.Panel1->isVisible());
+        w.form.activateWindow();
+        QTRY_VERIFY(w.form.isActiveWindow());
+        QTest::keyRelease(w.form.RxSpinEditSpeed, Qt::Key_F11);
+        QVERIFY(w.form.Panel1->isVisible());
+        w.form.hide();
+        w.form.show();
+        QCOMPARE(w.form.Dictionary.Index.DictLengthCount, 15);
+        QCOMPARE(w.form.RxSpinEditWords->maximum(), 15);
     }
 };
 
