@@ -13,7 +13,7 @@ void ConnectTableExercise(TFormBook& form, TFormTables& tables, ProgramSettings&
                           std::function<DiaryDate()> today) {
     // The main window pauses a running reading first.
     form.Seams.ShowTableExercise = [&form, &tables] {
-        tables.ShowTableExercise(form.Engine().Settings.FontSize);
+        tables.ShowTableExercise(form.Painter().FontSize);
     };
     tables.OnTableFinished = [&tables, &settings, today](double seconds) {
         ReportUserError(&tables, [&] { RecordTableTime(settings.Store(), today(), seconds); });
@@ -22,8 +22,8 @@ void ConnectTableExercise(TFormBook& form, TFormTables& tables, ProgramSettings&
 
 void ConnectWordExercise(TFormBook& form, TFormLine& line) {
     form.Seams.ShowWordExercise = [&form, &line] {
-        const UserSettings& s = form.Engine().Settings;
-        line.ShowWordExercise(s.FontSize, s.FontBold);
+        // The size the page is drawn in, which follows the screen.
+        line.ShowWordExercise(form.Painter().FontSize, form.Engine().Settings.FontBold);
     };
 }
 

@@ -12,12 +12,12 @@ class TFormBook;
 class TFormLine;
 class TFormTables;
 
-// "Таблицы" opens the table exercise at half the reading font's size for its counter; every
+// "Таблицы" opens the table exercise at half the page's font size for its counter; every
 // table the user finishes is recorded with the date `today` gives (a failed save is shown).
 void ConnectTableExercise(TFormBook& form, TFormTables& tables, ProgramSettings& settings,
                           std::function<DiaryDate()> today = LocalToday);
 
-// "Слова" opens the word exercise in the reading font's size and weight; a running reading goes
+// "Слова" opens the word exercise in the page's font size and weight; a running reading goes
 // on beneath it.
 void ConnectWordExercise(TFormBook& form, TFormLine& line);
 

@@ -52,11 +52,8 @@ TFormLine::TFormLine(QWidget* parent, RandomGenerator& random)
     setObjectName(QStringLiteral("FormLine"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Слова"));
-    QPalette black = palette();
-    black.setColor(QPalette::Window, Qt::black);
-    setPalette(black);
-    setAutoFillBackground(true);
-
+    // The black screen is the label's, which fills the window: a black palette on the window
+    // would pass on to the panels and menus.
     LabelWord = new QLabel(this);
     LabelWord->setObjectName(QStringLiteral("LabelWord"));
     LabelWord->setAlignment(Qt::AlignCenter);
@@ -64,7 +61,9 @@ TFormLine::TFormLine(QWidget* parent, RandomGenerator& random)
     LabelWord->setTextFormat(Qt::PlainText);
     QPalette gray = LabelWord->palette();
     gray.setColor(QPalette::WindowText, kWordColor);
+    gray.setColor(QPalette::Window, Qt::black);
     LabelWord->setPalette(gray);
+    LabelWord->setAutoFillBackground(true);
     QFont courier(QStringLiteral("Courier New"));
     courier.setStyleHint(QFont::Monospace);
     courier.setFixedPitch(true);
@@ -100,7 +99,6 @@ TFormLine::TFormLine(QWidget* parent, RandomGenerator& random)
     Panel1->setObjectName(QStringLiteral("Panel1"));
     static_cast<QFrame*>(Panel1)->setFrameShape(QFrame::StyledPanel);
     Panel1->setAutoFillBackground(true);
-    Panel1->setPalette(QApplication::palette());
     ToolBar1 = new QToolBar(Panel1);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBar1->addAction(ActionOpen);
@@ -128,7 +126,6 @@ TFormLine::TFormLine(QWidget* parent, RandomGenerator& random)
     closeLayout->setContentsMargins(0, 0, 0, 0);
     closeLayout->addWidget(close);
     Panel4->setAutoFillBackground(true);
-    Panel4->setPalette(QApplication::palette());
     Panel4->adjustSize();
 
     PopupMenu1 = new QMenu(this);

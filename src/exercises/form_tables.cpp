@@ -77,10 +77,6 @@ TFormTables::TFormTables(QWidget* parent, RandomGenerator& random, MsClock clock
     setObjectName(QStringLiteral("FormTables"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QString::fromStdString(TableCaption("")));
-    QPalette black = palette();
-    black.setColor(QPalette::Window, Qt::black);
-    setPalette(black);
-    setAutoFillBackground(true);
     setMouseTracking(true);
 
     LabelStatistic = new QLabel(this);
@@ -135,6 +131,11 @@ TFormTables::TFormTables(QWidget* parent, RandomGenerator& random, MsClock clock
 
     InstallHelpKey(this, help_context::kTables);
     LayoutTable(kOpeningTableSize);
+}
+
+void TFormTables::paintEvent(QPaintEvent*) {
+    // Black here rather than in the palette, which the menu would take on too.
+    QPainter(this).fillRect(rect(), Qt::black);
 }
 
 void TFormTables::ShowTableExercise(int readingFontSize) {

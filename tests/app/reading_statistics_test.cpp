@@ -175,7 +175,7 @@ class ReadingStatisticsTest : public QObject {
             [&] { p.form->ActionWords->trigger(); },
             [&](TFormLine& w) {
                 QVERIFY(e.Reading());
-                QCOMPARE(w.LabelWord->font().pointSize(), e.Settings.FontSize);
+                QCOMPARE(w.LabelWord->font().pointSize(), p.form->Painter().FontSize);
                 w.ActionStart->trigger();
                 w.QvlThreadTimer2Timer();
                 QCOMPARE(w.LabelWord->text().size(), 6);

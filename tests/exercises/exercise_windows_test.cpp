@@ -19,6 +19,7 @@
 
 #include "exercises/form_line.h"
 #include "exercises/form_tables.h"
+#include "gui/help_window.h"
 #include "support/modal_window.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_support.h"
@@ -114,6 +115,12 @@ class ExerciseWindowsTest : public QObject {
             t.Release(Qt::Key_Down);
         QCOMPARE(t.form.TableSize(), 20);
         QCOMPARE(t.form.CellLabels[0][0]->geometry(), QRect(384, 289, 51, 38));
+
+        t.form.activateWindow();
+        QTRY_VERIFY(t.form.isActiveWindow());
+        QTest::keyClick(&t.form, Qt::Key_F1);
+        QVERIFY(HelpWindowInstance() &&
+                HelpWindowInstance()->CurrentContext() == help_context::kTables);
     }
 
     void tablesRenewedByTheUserAreTimedAndTheMinuteRenewsByItself() {
@@ -287,6 +294,9 @@ class ExerciseWindowsTest : public QObject {
         QTRY_VERIFY(w.form.isActiveWindow());
         QTest::keyRelease(w.form.RxSpinEditSpeed, Qt::Key_F11);
         QVERIFY(w.form.Panel1->isVisible());
+        QTest::keyClick(w.form.RxSpinEditSpeed, Qt::Key_F1);
+        QVERIFY(HelpWindowInstance() &&
+                HelpWindowInstance()->CurrentContext() == help_context::kWords);
         w.form.hide();
         w.form.show();
         QCOMPARE(w.form.Dictionary.Index.DictLengthCount, 15);
