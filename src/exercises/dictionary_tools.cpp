@@ -17,7 +17,7 @@ namespace lectorix {
 namespace {
 
 constexpr std::string_view kPunctuation = ",.!\":;?()-_\t/";
-constexpr char kRegistered = '\xAE', kHardSign = '\xFA', kNoBreakSpace = '\xA0';
+constexpr char kRegistered = '\xAE', kHardSign = '\xFA';
 
 std::string Trimmed(std::string_view s) {
     return std::string(Trim(s));
