@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/bookmarks_window.h"
+#include "app/exercises_window.h"
 #include "app/form_about.h"
 #include "app/form_book.h"
 #include "app/format_tool_window.h"
@@ -12,6 +13,8 @@
 #include "app/unix_signals.h"
 #include "app/user_settings_window.h"
 #include "book/text_loader.h"
+#include "exercises/form_line.h"
+#include "exercises/form_tables.h"
 #include "gui/app_setup.h"
 #include "gui/dialogs.h"
 #include "gui/program_icon.h"
@@ -50,11 +53,18 @@ int main(int argc, char** argv) {
     lectorix::TFormBook form(nullptr, [&settings](lectorix::ReadingEngine& engine) {
         settings.LoadUserSettings(engine.Settings, engine.StepOverhead);
     });
+    // The program's one random generator, for both exercises.
+    lectorix::RandomGenerator random;
+    random.SeedFromClock();
+    lectorix::TFormTables tables(&form, random);
     lectorix::TFormUserSetting userSetting(&form);
+    lectorix::TFormLine line(&form, random);
     lectorix::ConnectUserSettings(form, userSetting, settings);
     lectorix::ConnectReadingStatistics(form, settings);
     lectorix::ConnectBookmarks(form, settings);
     lectorix::ConnectFormatTool(form);
+    lectorix::ConnectTableExercise(form, tables, settings);
+    lectorix::ConnectWordExercise(form, line);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the

@@ -7,6 +7,7 @@
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
 #include "stats/statistics_reports.h"
+#include "stats/table_records.h"
 
 namespace lectorix {
 namespace {
@@ -59,7 +60,7 @@ void ConnectReadingStatistics(TFormBook& form, ProgramSettings& settings,
         // recorded since.
         const StatisticTexts texts =
             BuildReadingStatistics(ReportInputsOf(engine), RestoreDiary(settings), today());
-        ShowStatisticWindow(&form, texts);
+        ShowStatisticWindow(&form, texts, TableDays(RestoreTableRecords(settings.Store())));
     };
 }
 

@@ -26,6 +26,7 @@
 #include "book/text_helpers.h"
 #include "gui/text_codec.h"
 #include "stats/reading_diary.h"
+#include "stats/table_chart.h"
 
 namespace lectorix {
 namespace {
@@ -144,6 +145,14 @@ TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
     TabSheet8 = AddChartTab(Plots[2], Chart3, Series3, QStringLiteral("За сеанс"),
                             QStringLiteral("Динамика скорости за сеанс чтения"), false,
                             {QStringLiteral("Страница"), speed});
+    TabSheet9 = new QWidget(PageControl1);
+    TabSheet9->setObjectName(QStringLiteral("TabSheet9"));
+    Chart4 = new TTablesChart(TabSheet9);
+    Chart4->setObjectName(QStringLiteral("Chart4"));
+    auto* tables = new QVBoxLayout(TabSheet9);
+    tables->setContentsMargins(0, 0, 0, 0);
+    tables->addWidget(Chart4);
+    PageControl1->addTab(TabSheet9, QStringLiteral("Таблицы"));
     PageControl1->setCurrentIndex(0);
 
     auto* panel = new QWidget(this);
@@ -263,6 +272,10 @@ void TFormStatistic::Fill(const StatisticTexts& texts) {
     FillSeries(Series1, texts.SpeedPoints);
     FillSeries(Series2, texts.VolumePoints);
     FillSeries(Series3, texts.SessionPoints);
+}
+
+void TFormStatistic::FillTables(const std::vector<TableDay>& days) {
+    Chart4->Fill(days);
 }
 
 void TFormStatistic::FillSeries(QLineSeries* series, std::string_view cp1251) {
@@ -404,9 +417,11 @@ void TFormStatistic::showEvent(QShowEvent* event) {
     OKBtn->setFocus();
 }
 
-void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts) {
+void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts,
+                         const std::vector<TableDay>& tables) {
     TFormStatistic form(parent);
     form.Fill(texts);
+    form.FillTables(tables);
     form.exec();
 }
 

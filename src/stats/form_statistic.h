@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "stats/statistics_reports.h"  // StatisticTexts
+#include "stats/table_records.h"
 
 class QCategoryAxis;
 class QChartView;
@@ -20,6 +21,8 @@ class QTabWidget;
 class QValueAxis;
 
 namespace lectorix {
+
+class TTablesChart;
 
 struct ChartPoint {
     int Value = 0;
@@ -36,6 +39,8 @@ class TFormStatistic : public QDialog {
   public:
     explicit TFormStatistic(QWidget* parent = nullptr);
     void Fill(const StatisticTexts& texts);
+    // The last tab: the table exercise's best and mean time per day.
+    void FillTables(const std::vector<TableDay>& days);
 
     // Replaces the points of one of the three charts (Series1..3) with those of `cp1251`.
     void FillSeries(QLineSeries* series, std::string_view cp1251);
@@ -49,6 +54,7 @@ class TFormStatistic : public QDialog {
     QWidget* TabSheet6;
     QWidget* TabSheet7;
     QWidget* TabSheet8;
+    QWidget* TabSheet9;
     QListWidget* ListBox1;
     QListWidget* ListBox2;
     QListWidget* ListBox3;
@@ -57,6 +63,7 @@ class TFormStatistic : public QDialog {
     QChartView* Chart1;
     QChartView* Chart2;
     QChartView* Chart3;
+    TTablesChart* Chart4;
     QLineSeries* Series1;
     QLineSeries* Series2;
     QLineSeries* Series3;
@@ -98,6 +105,7 @@ class TFormStatistic : public QDialog {
 };
 
 // Builds the window, fills it, shows it modally and destroys it when it closes.
-void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts);
+void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts,
+                         const std::vector<TableDay>& tables = {});
 
 }  // namespace lectorix

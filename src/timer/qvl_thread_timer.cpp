@@ -42,6 +42,8 @@ struct TimerState {
     TThreadPriority priority = TThreadPriority::Normal;
     SleepTable table = BuildSleepTable(1000.0);
     int index = 0;
+    std::uint64_t intervalSerial = 0;  // counts the intervals set
+    bool sleepFollowsHandler = false;
     Handler handler;
     long tid = 0;  // the worker's kernel thread id
 #ifdef __linux__
@@ -206,13 +208,19 @@ void RunWorker(const std::shared_ptr<TimerState>& sp) {
     st.wake.notify_all();
     auto deadline = Clock::now();
     for (;;) {
-        const int sleepMs = st.table[st.index];
+        int sleepMs = st.table[st.index];
         st.index = (st.index + 1) % kSleepTableSize;
         Handler handler = st.handler;
         const bool sync = st.inSynchronize;
+        const std::uint64_t serial = st.intervalSerial;
         if (st.terminated) return;
         if (!DeliverTick(sp, lock, std::move(handler), sync)) return;
         if (st.terminated) return;
+        if (st.sleepFollowsHandler && st.intervalSerial != serial) {
+            // The handler set the time its own tick lasts: sleep from the new table now.
+            sleepMs = st.table[st.index];
+            st.index = (st.index + 1) % kSleepTableSize;
+        }
         // Each deadline from the previous one, so the cost of the ticks does not add up.
         deadline += std::chrono::milliseconds(sleepMs);
         if (!SleepUntil(st, lock, deadline)) return;
@@ -304,6 +312,12 @@ void TQvlThreadTimer::SetInterval(double ms) {
     state_->interval = interval;
     state_->table = table;
     state_->index = 0;
+    ++state_->intervalSerial;
+}
+
+void TQvlThreadTimer::SetSleepFollowsHandler(bool on) {
+    const Lock lock = LockOutside(*state_);
+    state_->sleepFollowsHandler = on;
 }
 
 bool TQvlThreadTimer::InSynchronize() const {

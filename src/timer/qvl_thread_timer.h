@@ -50,6 +50,10 @@ class TQvlThreadTimer : public QObject {
     // cycle at its first entry and takes effect from the next tick.
     double Interval() const;
     void SetInterval(double ms);
+    // A tick takes its sleep before its handler runs, so an interval the handler sets governs
+    // the sleep after the next tick. True: it governs the sleep right after its own tick, for a
+    // handler that sets how long what it shows stays on screen. Off by default.
+    void SetSleepFollowsHandler(bool on);
 
     // True: the handler runs on the thread the timer lives in, and the worker waits for it.
     // False: the handler runs on the worker thread. Takes effect from the next tick.

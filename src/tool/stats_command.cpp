@@ -11,6 +11,7 @@
 #include "settings/program_settings.h"
 #include "stats/reading_diary.h"
 #include "stats/statistics_reports.h"
+#include "stats/table_records.h"
 #include "tool/text_commands.h"
 
 namespace lectorix {
@@ -18,10 +19,12 @@ namespace lectorix {
 namespace {
 
 constexpr const char* kStatsHelp =
-    "Usage: lectorix-tool stats [--ini FILE] [--csv]\n"
+    "Usage: lectorix-tool stats [--ini FILE] [--tables] [--csv]\n"
     "Prints today's, the global and the by-date reports of the reading diary kept in the\n"
     "settings FILE (without --ini, the settings the program beside this tool uses).\n"
-    "With --csv, prints the days oldest first as date,letters,speed,minutes instead.\n";
+    "With --csv, prints the days oldest first as date,letters,speed,minutes instead.\n"
+    "With --tables, prints the number tables finished each day, oldest first, with the best\n"
+    "and the mean time in seconds (with --csv as date,tables,best,mean).\n";
 
 // The store the program beside this tool would choose, found without creating anything.
 SettingsStoreChoice ProgramStore() {
@@ -69,9 +72,31 @@ std::string CsvField(std::string_view text) {
     return out + "\"";
 }
 
+int Tables(const SettingsStoreChoice& store, bool csv, std::ostream& out) {
+    const std::vector<TableDay> days = TableDays(RestoreTableRecords(store));
+    if (csv) {
+        out << "date,tables,best,mean\n";
+        for (const TableDay& d : days)
+            out << FormatDiaryDate(d.Date) << ',' << d.Tables << ',' << FormatTableSeconds(d.Best)
+                << ',' << FormatTableSeconds(d.Mean) << '\n';
+        return 0;
+    }
+    out << "Таблицы Тарвина по датам (время в секундах):\n";
+    if (days.empty()) out << "Таблиц ещё нет.\n";
+    for (const TableDay& d : days) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%s Таблиц: %4d, Лучшее: %5s, Среднее: %5s\n",
+                      FormatDiaryDate(d.Date).c_str(), d.Tables, FormatTableSeconds(d.Best).c_str(),
+                      FormatTableSeconds(d.Mean).c_str());
+        out << line;
+    }
+    return 0;
+}
+
 int Stats(const ParsedArgs& a, std::ostream& out) {
     ProgramSettings settings;
     settings.SetStore(StoreToRead(a.Text("ini")));
+    if (a.Flag("tables")) return Tables(settings.Store(), a.Flag("csv"), out);
     const Diary diary = RestoreDiary(settings);
     if (a.Flag("csv")) {
         out << "date,letters,speed,minutes\n";
@@ -96,7 +121,8 @@ int Stats(const ParsedArgs& a, std::ostream& out) {
 }
 
 constexpr OptionSpec kStatsOptions[] = {{.Name = "ini", .Type = OptionSpec::kText},
-                                        {.Name = "csv", .Type = OptionSpec::kFlag}};
+                                        {.Name = "csv", .Type = OptionSpec::kFlag},
+                                        {.Name = "tables", .Type = OptionSpec::kFlag}};
 
 }  // namespace
 

@@ -1,25 +1,34 @@
 // The diary in the program: a text read to its end shows the session's statistics, and the
-// session reaches the store however the program ends.
+// session reaches the store however the program ends; the table exercise's times reach it too.
 #include "app/reading_statistics.h"
 
 #include <signal.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <memory>
 
+#include "app/exercises_window.h"
 #include "app/form_book.h"
 #include "app/unix_signals.h"
+#include "book/duration.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
+#include "exercises/form_line.h"
+#include "exercises/form_tables.h"
 #include "settings/program_settings.h"
 #include "stats/form_statistic.h"
+#include "stats/table_chart.h"
 #include "support/hand_ticks.h"
 #include "support/modal_window.h"
 #include "support/test_support.h"
+#include "timer/qvl_thread_timer.h"
 
 namespace lectorix {
 
@@ -109,6 +118,73 @@ class ReadingStatisticsTest : public QObject {
                                    e.Text.LettersBefore));
         QVERIFY2(session.contains(left), qPrintable(session.join('\n')));
         QVERIFY(book.contains(left));
+    }
+
+    // "Таблицы" pauses the reading, and a table the user finishes goes into the store and the
+    // statistics window's last tab.
+    void aTableFinishedInTheExerciseShowsInTheTablesTab() {
+        Program p;
+        ReadingEngine& e = p.form->Engine();
+        RandomGenerator random;
+        TFormTables tables(p.form.get(), random, [&p] { return p.clock.Now() * kMsPerDay; });
+        ConnectTableExercise(*p.form, tables, p.settings, [] { return kToday; });
+        p.form->ActionRun->trigger();
+        const int top = e.Engine.ShutterPos;
+        QVERIFY(p.ticks.TickUntil([&] { return e.Engine.ShutterPos > top + 3; }));
+        const int shutter = e.Engine.ShutterPos;
+        const int page = e.Page.PageNumber;
+        const int shown = test::AnswerModal<TFormTables>([&] { p.form->ActionTables->trigger(); },
+                                                         [&](TFormTables& w) {
+                                                             QVERIFY(!e.Reading());
+                                                             p.clock.AdvanceMs(37400);
+                                                             QTest::keyRelease(&w, Qt::Key_Return);
+                                                             QTest::keyRelease(&w, Qt::Key_Escape);
+                                                             QVERIFY(!w.isVisible());
+                                                         });
+        QCOMPARE(shown, 1);
+        QVERIFY(!e.Reading() && e.Engine.ShutterPos == shutter && e.Page.PageNumber == page);
+        QVERIFY(p.form->ActionRun->isEnabled());  // Enter resumes
+
+        QList<QPointF> best;
+        test::AnswerModal<TFormStatistic>([&] { p.form->ActionStatistic->trigger(); },
+                                          [&](TFormStatistic& window) {
+                                              QCOMPARE(window.PageControl1->tabText(8),
+                                                       QStringLiteral("Таблицы"));
+                                              best = window.Chart4->SeriesBest->points();
+                                          });
+        QCOMPARE(best.size(), 1);
+        QCOMPARE(best[0].y(), 37.4);
+    }
+
+    // "Слова" leaves a running reading alone: it goes on once the exercise is closed with Esc.
+    void theWordExerciseRunsOverARunningReading() {
+        Program p;
+        ReadingEngine& e = p.form->Engine();
+        RandomGenerator random;
+        TFormLine line(p.form.get(), random);
+        ConnectWordExercise(*p.form, line);
+        line.QvlThreadTimer2().SetOnTimer({});
+        p.form->OpenText(test::Story(60));  // no page ends in the few ticks read
+        e.Settings.SpeedCpm = 20000;
+        e.RecomputeInterval();
+        p.form->ActionRun->trigger();
+        const int top = e.Engine.ShutterPos;
+        QVERIFY(p.ticks.TickUntil([&] { return e.Engine.ShutterPos > top + 3; }));
+        const int shutter = e.Engine.ShutterPos;
+        const int shown = test::AnswerModal<TFormLine>(
+            [&] { p.form->ActionWords->trigger(); },
+            [&](TFormLine& w) {
+                QVERIFY(e.Reading());
+                QCOMPARE(w.LabelWord->font().pointSize(), p.form->Painter().FontSize);
+                w.ActionStart->trigger();
+                w.QvlThreadTimer2Timer();
+                QCOMPARE(w.LabelWord->text().size(), 6);
+                QTest::keyClick(&w, Qt::Key_Escape);
+                QVERIFY(!w.isVisible() && !w.QvlThreadTimer2().Enabled());
+            });
+        QCOMPARE(shown, 1);
+        QVERIFY(e.Reading() && e.Engine.ShutterPos == shutter);
+        QVERIFY(p.ticks.Tick() && e.Engine.ShutterPos == shutter + 1);
     }
 
     void closingAndTerminationRecordTheSession() {

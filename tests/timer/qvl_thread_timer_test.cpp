@@ -141,6 +141,19 @@ TEST_F(TimerTest, IntervalAndThreadSetInTheHandlerTakeEffectFromTheNextTick) {
     EXPECT_EQ(threads, (std::vector<QThread*>{ui, ui, w, w, ui, ui, ui, ui}));
 }
 
+TEST_F(TimerTest, AnIntervalItsHandlerSetsCanGovernTheTicksOwnSleep) {
+    TQvlThreadTimer t;  // as the word exercise has it: each word stays its own time
+    t.SetSleepFollowsHandler(true);
+    t.SetInterval(0);
+    t.SetOnTimer([&] {
+        const int n = Record();
+        if (n == 2) t.SetInterval(80);
+        if (n == 3) t.SetEnabled(false);
+    });
+    ASSERT_TRUE(WaitFor([&] { return count >= 3; }));
+    EXPECT_GE(Gap(2, 3), 70);  // not the 0 ms taken before tick 2's handler ran
+}
+
 TEST_F(TimerTest, DisablingHoldsBackTicksOnEitherThreadUntilEnabled) {
     for (const bool sync : {true, false}) {
         SCOPED_TRACE(sync ? "on the user-interface thread" : "on the worker");

@@ -215,7 +215,9 @@ TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsvOrSaysWhatIsWrongAndCreatesNothing) 
         "lectorix.ini", test::Cp("[Статистика чтения]\r\nEditGlobalStatistic_Text=4000|571|\r\n"
                                  "[Статистика чтения.ListBoxDataStatistic_Items]\r\n"
                                  "Count=3\r\nItem0=06.12.2026|1000|500|\r\n"
-                                 "Item1=05,12|7|0|\r\nItem2=04.12.2026|3000|600|\r\n"));
+                                 "Item1=05,12|7|0|\r\nItem2=04.12.2026|3000|600|\r\n"
+                                 "[Таблицы Тарвина.ListBoxTables_Items]\r\nCount=2\r\n"
+                                 "Item0=06.12.2026|35.2|40.0|\r\nItem1=05.12.2026|41.5|\r\n"));
     const ToolRun csv = Tool({"stats", "--ini", ini, "--csv"});
     EXPECT_EQ(csv.status, 0) << csv.err;
     EXPECT_EQ(csv.out,
@@ -227,6 +229,10 @@ TEST(Tool, StatsPrintsTheDiaryAsReportsOrCsvOrSaysWhatIsWrongAndCreatesNothing) 
     EXPECT_NE(reports.out.find("06.12.2026 Скорость:    500, Время: 0:02:00"), std::string::npos)
         << reports.out;
     EXPECT_EQ(reports.out.find('\r'), std::string::npos);
+    // The number tables per day, oldest first.
+    const ToolRun tables = Tool({"stats", "--ini", ini, "--tables", "--csv"});
+    EXPECT_EQ(tables.out,
+              "date,tables,best,mean\n05.12.2026,1,41.5,41.5\n06.12.2026,2,35.2,37.6\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
     std::string utf16;
