@@ -29,7 +29,7 @@ namespace {
 // The novel when the shared texts are there, else a long text of the same kind.
 std::string Novel() {
     const std::string path = test::SharedDataPath("texts/tolstoy_anna_karenina.utf8.txt");
-    return path.empty() ? test::Story(1500) : LoadTextFile(path);
+    return path.empty() ? test::Story(2000) : LoadTextFile(path);
 }
 
 void Wheel(QWidget* area, int delta) {
@@ -266,6 +266,9 @@ class ReaderKeysTest : public QObject {
     }
 
     void findingAndGoingToAPageOfTheNovel() {
+        // A story of one paragraph repeated has no phrase that stands on one page only.
+        if (test::SharedDataPath("texts/tolstoy_anna_karenina.utf8.txt").empty())
+            QSKIP("the novel of the shared test data is not beside the repository");
         test::ScriptedDialogs script;
         test::CaughtWarnings warnings;
         TFormBook form;
