@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <system_error>
 
 #include "book/cp1251.h"
@@ -130,9 +131,9 @@ IniDocument IniDocument::Parse(std::string bytes) {
     });
     const size_t n = doc.headers_.size();
     if (n == 0) return doc;
-    doc.nextRun_.assign(n, kNone);
     doc.slots_.assign(SlotsFor(n), 0);
-    std::vector<uint32_t> lastRun(n);
+    // Repeated sections are rare: their links are made only once one turns up.
+    std::vector<uint32_t> lastRun;
     for (uint32_t h = 0; h < n; ++h) {
         const std::string_view name = doc.HeaderName(h);
         size_t slot = SlotOf(HashNoCase(name), doc.slots_.size());
@@ -140,11 +141,15 @@ IniDocument IniDocument::Parse(std::string bytes) {
             const uint32_t taken = doc.slots_[slot];
             if (taken == 0) {
                 doc.slots_[slot] = h + 1;
-                lastRun[h] = h;
                 break;
             }
             if (EqualNoCase(doc.HeaderName(taken - 1), name)) {
                 // A repeated section continues the first one.
+                if (lastRun.empty()) {
+                    doc.nextRun_.assign(n, kNone);
+                    lastRun.resize(n);
+                    std::iota(lastRun.begin(), lastRun.end(), 0u);
+                }
                 doc.headers_[h] |= kRepeat;
                 doc.nextRun_[lastRun[taken - 1]] = h;
                 lastRun[taken - 1] = h;
@@ -154,6 +159,10 @@ IniDocument IniDocument::Parse(std::string bytes) {
         }
     }
     return doc;
+}
+
+uint32_t IniDocument::NextRun(uint32_t header) const {
+    return nextRun_.empty() ? kNone : nextRun_[header];
 }
 
 std::string_view IniDocument::HeaderName(uint32_t header) const {
@@ -182,7 +191,7 @@ const IniDocument::Added* IniDocument::FindAdded(std::string_view section) const
 template <class Visit>
 void IniDocument::ForEachEntry(uint32_t first, Visit&& visit) const {
     const std::string_view text = text_;
-    for (uint32_t h = first; h != kNone; h = nextRun_[h]) {
+    for (uint32_t h = first; h != kNone; h = NextRun(h)) {
         const size_t header = headers_[h] & ~kRepeat;
         const size_t begin = text.find_first_of("\r\n", header);
         if (begin == std::string_view::npos) return;
@@ -201,7 +210,7 @@ void IniDocument::ForEachEntry(uint32_t first, Visit&& visit) const {
 const std::vector<uint32_t>* IniDocument::KeyIndex(uint32_t first) const {
     if (const auto it = keyIndex_.find(first); it != keyIndex_.end()) return &it->second;
     size_t bytes = 0;
-    for (uint32_t h = first; h != kNone && bytes < kIndexSectionsFrom; h = nextRun_[h]) {
+    for (uint32_t h = first; h != kNone && bytes < kIndexSectionsFrom; h = NextRun(h)) {
         const size_t end = h + 1 < headers_.size() ? headers_[h + 1] & ~kRepeat : text_.size();
         bytes += end - (headers_[h] & ~kRepeat);
     }
@@ -252,7 +261,9 @@ uint32_t IniDocument::FindRawKey(uint32_t first, std::string_view key) const {
 
 std::string IniDocument::Serialize() const {
     std::string out;
-    out.reserve(text_.size() + 64);
+    // Line ends may grow to CR LF and blank lines come between sections: room for all of it
+    // at once, of which only what is written takes memory.
+    out.reserve(2 * text_.size() + 64);
     bool first = true;
     const auto header = [&](std::string_view name) {
         if (!first) out += "\r\n";
@@ -390,8 +401,12 @@ struct SettingsFile {
     bool Refused = false;    // a link a save may not follow
 };
 
+std::string OverTheLimit() {
+    return "больше " + std::to_string(kMaxSettingsFileSize >> 20) + " МБ";
+}
+
 std::string TooLarge() {
-    return "он больше " + std::to_string(kMaxSettingsFileSize >> 20) + " МБ";
+    return "он " + OverTheLimit();
 }
 
 SettingsFile ReadSettingsFile(const std::string& path) {
@@ -516,8 +531,15 @@ FileStoreBase::FileStoreBase(std::string path, bool quiet) : path_(std::move(pat
 }
 
 void FileStoreBase::Save() const {
+    const std::string text = doc_.Serialize();
+    // Written past the limit, the file would be set aside at the next start: keep it as it is.
+    // Only what the program does not write itself takes so much (its lists are capped), and a
+    // file of LF ends or without blank lines grows when written anew.
+    if (text.size() > kMaxSettingsFileSize)
+        throw UserError("Не удалось сохранить настройки в файл «" + path_ + "»: они заняли бы " +
+                        OverTheLimit() + "; файл оставлен как был.");
     try {
-        WriteFileBytes(path_, doc_.Serialize(), *writer_, kSettingsFileMode);
+        WriteFileBytes(path_, text, *writer_, kSettingsFileMode);
     } catch (const UserError& e) {
         // Keep the reason of the failed write, say what was being saved.
         const std::string prefix = "Не удалось записать файл \"" + path_ + "\": ";

@@ -65,6 +65,7 @@ class IniDocument {
     };
 
     std::string_view HeaderName(uint32_t header) const;
+    uint32_t NextRun(uint32_t header) const;
     // The first header of the section when it stands in the text and is not erased.
     uint32_t FindRaw(std::string_view section) const;
     const Added* FindAdded(std::string_view section) const;
@@ -78,7 +79,8 @@ class IniDocument {
 
     std::string text_;
     std::vector<uint32_t> headers_;  // the start of every "[name]" line, in file order
-    std::vector<uint32_t> nextRun_;  // the next header of the same section, or kNone
+    std::vector<uint32_t> nextRun_;  // the next header of the same section, or kNone; empty
+                                     // while no section is repeated
     std::vector<uint32_t> slots_;    // 1 + first header, by the hash of its lower-case name
     std::unordered_map<uint32_t, Keys> changed_;  // what was set in sections of the text
     std::unordered_set<uint32_t> erased_;         // sections of the text erased

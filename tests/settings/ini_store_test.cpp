@@ -213,7 +213,8 @@ TEST(FileStores, ALinkToAnotherUsersFileIsSetAsideItselfAndTheFileLeftAlone) {
 }
 
 // A settings file of 100 MB took 760 MB and 15 s to start with: one past the limit is set aside
-// unread, with the notice of a damaged file, and read as no settings meanwhile.
+// unread, with the notice of a damaged file, and read as no settings meanwhile; and no save
+// makes a file that the next start would set aside.
 TEST(FileStores, AFileBeyondTheLimitIsSetAsideUnread) {
     TempDir dir;
     std::string big = "[UserSetting]\r\nk=";
@@ -225,7 +226,18 @@ TEST(FileStores, AFileBeyondTheLimitIsSetAsideUnread) {
     EXPECT_EQ(std::filesystem::file_size(ini + ".damaged"), big.size());
     big.resize(kMaxSettingsFileSize);
     dir.Write("Lectorix.ini", big);
-    EXPECT_TRUE(IniFileStore(ini, true).HasSection("UserSetting"));  // the limit itself reads
+    IniFileStore store(ini, false);
+    EXPECT_TRUE(store.HasSection("UserSetting"));  // the limit itself reads
+    // A save that would write past the limit (a file of LF ends grows) leaves it as it was,
+    // rather than have it set aside at the next start.
+    store.Write("UserSetting", "more", "x");
+    try {
+        store.Save();
+        FAIL() << "saved past the limit";
+    } catch (const UserError& e) {
+        EXPECT_NE(std::string(e.what()).find("больше 16 МБ"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(std::filesystem::file_size(ini), big.size());
 }
 
 TEST(ChooseSettingsStore, PicksTheIniFileOrTheUserFile) {
