@@ -96,7 +96,7 @@ void CheckRoundTrip(const IniDocument& doc) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const IniDocument doc =
-        IniDocument::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
+        IniDocument::Parse(std::string(reinterpret_cast<const char*>(data), size));
     CheckRoundTrip<IniFileStore>(doc);
     CheckRoundTrip<UserFileStore>(doc);
     return 0;

@@ -1,6 +1,7 @@
 // Lectorix: a speed-reading trainer.
 #include <QApplication>
 #include <QFile>
+#include <QTimer>
 #include <clocale>
 #include <memory>
 
@@ -68,11 +69,15 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) form.SetCommandLineFile(args[1]);
     // Logging out or stopping the program from a terminal closes it as "Выход" does, so the
-    // session is recorded; there is nobody to answer a question then.
-    lectorix::InstallTerminationHandler(&form, [&form] { form.CloseWithoutQuestion(); });
+    // session is recorded, from any window; there is nobody to answer a question then.
+    lectorix::InstallCloseOnTermination(form, [] { QCoreApplication::quit(); });
 
     splash.reset();
     form.showMaximized();
-    if (!damagedSettings.empty()) lectorix::ShowWarning(&form, QString::fromUtf8(damagedSettings));
+    // From the event loop, as every other box, so that a signal ends the program there too.
+    if (!damagedSettings.empty())
+        QTimer::singleShot(0, &form, [&form, damagedSettings] {
+            lectorix::ShowWarning(&form, QString::fromUtf8(damagedSettings));
+        });
     return QApplication::exec();
 }

@@ -7,9 +7,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QtGlobal>
 #include <cerrno>
 #include <cstring>
+
+#include "app/form_book.h"
+#include "gui/dialogs.h"
 
 namespace lectorix {
 namespace {
@@ -92,6 +96,18 @@ void InstallTerminationHandler(QObject* context, std::function<void()> onSignal)
         if (::sigaction(signal, &action, nullptr) != 0)
             qWarning("Lectorix: sigaction(%d) failed: %s", signal, std::strerror(errno));
     }
+}
+
+void InstallCloseOnTermination(TFormBook& form, std::function<void()> quit) {
+    InstallTerminationHandler(&form, [&form, quit = std::move(quit)] {
+        EndAllDialogs();
+        // After the loops of the windows just closed have returned, or while they return: the
+        // closing question, if it was open, has been answered No by then.
+        QTimer::singleShot(0, &form, [&form, quit] {
+            form.CloseWithoutQuestion();
+            if (quit) quit();
+        });
+    });
 }
 
 }  // namespace lectorix

@@ -3,13 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 #include "book/text_loader.h"
@@ -25,6 +26,14 @@ class SystemWriter : public FileWriter {
     }
 };
 
+// A descriptor closed when it goes.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -32,24 +41,21 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// The file a chain of symbolic links ends at (which need not exist yet), or 0 and the errno of a
-// loop or an unreadable link.
-int FollowLinksOf(std::string& path) {
-    for (int hops = 0;; ++hops) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
-        if (hops == 40) return ELOOP;
-        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n < 0) return errno;
-        target.resize(static_cast<size_t>(n));
-        // A relative link is relative to the folder it stands in.
-        path = target.starts_with('/') ? target : FolderOf(path) + "/" + target;
-    }
+std::string NameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The mode a file created now gets: 0666 less the umask, read without changing it.
-mode_t NewFileMode() {
+std::string ForeignFolder(const std::string& folder) {
+    return "ссылка ведёт в папку другого пользователя «" + folder + "»";
+}
+
+std::string ForeignFile(const std::string& file) {
+    return "ссылка ведёт к файлу другого пользователя «" + file + "»";
+}
+
+// The mode a file created now gets: `wanted` less the umask, read without changing it.
+mode_t NewFileMode(mode_t wanted) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -59,32 +65,58 @@ mode_t NewFileMode() {
             std::string_view(line).substr(line.find_first_of("01234567"));
         if (std::from_chars(digits.data(), digits.data() + digits.size(), mask, 8).ec ==
             std::errc())
-            return static_cast<mode_t>(0666 & ~mask);
+            return static_cast<mode_t>(wanted & ~mask & 07777);
     }
-    return 0644;
+    return wanted & 0755;
 }
 
-// Removes "<name>.tmp<pid>.XXXXXX" beside the file when process <pid> is gone: a writer killed
+// Removes "<name>.tmp<pid>.XXXXXX" in the folder when process <pid> is gone: a writer killed
 // before its rename. A running writer's temporary (this process's included) stays.
-void RemoveDeadTemporaries(const std::string& target) {
-    const std::string folder = FolderOf(target);
-    const size_t slash = target.rfind('/');
-    const std::string prefix =
-        (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp";
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return;
+void RemoveDeadTemporaries(int folder, const std::string& name) {
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    DIR* dir = ::fdopendir(listing);
+    if (dir == nullptr) {
+        ::close(listing);
+        return;
+    }
+    const std::string prefix = name + ".tmp";
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (!name.starts_with(prefix)) continue;
-        const std::string_view rest = name.substr(prefix.size());
+        const std::string_view entryName = entry->d_name;
+        if (!entryName.starts_with(prefix)) continue;
+        const std::string_view rest = entryName.substr(prefix.size());
         pid_t pid = 0;
         const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
         if (ec != std::errc() || pid <= 0 || end + 7 != rest.data() + rest.size() || *end != '.')
             continue;
         if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        ::unlinkat(folder, entry->d_name, 0);
     }
     ::closedir(dir);
+}
+
+// Creates "<name>.tmp<pid>.XXXXXX" in the folder, readable by its owner only, never through a
+// link; returns its descriptor (or -1 with errno) and its name.
+int CreateTemporary(int folder, const std::string& name, std::string& temp) {
+    static constexpr char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string prefix = name + ".tmp" + std::to_string(::getpid()) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6];
+        if (::getrandom(random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+            const auto seed = static_cast<unsigned long>(std::time(nullptr)) + attempt * 7919u;
+            for (size_t i = 0; i < sizeof random; ++i)
+                random[i] = static_cast<unsigned char>(seed >> (i * 5));
+        }
+        temp = prefix;
+        for (const unsigned char r : random)
+            temp += kChars[r % (sizeof kChars - 1)];
+        const int fd = ::openat(folder, temp.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // Writes all of `bytes`; returns 0 or the errno of the failure.
@@ -103,20 +135,25 @@ int WriteAll(FileWriter& writer, int fd, std::string_view bytes) {
 }
 
 // A device or a pipe takes the bytes as they come; there is nothing to replace.
-int WriteInPlace(FileWriter& writer, const std::string& target, std::string_view bytes) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+int WriteInPlace(FileWriter& writer, const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return errno;
-    int err = WriteAll(writer, fd, bytes);
+    struct stat info {};
+    int err = 0;
+    // Whatever took its place meanwhile is no longer what was asked to be written into.
+    if (::fstat(fd, &info) != 0 || !(S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))) err = EAGAIN;
+    if (err == 0) err = WriteAll(writer, fd, bytes);
     if (::close(fd) != 0 && err == 0) err = errno;
     return err;
 }
 
-int ReplaceAtomically(FileWriter& writer, const std::string& target, const struct stat* old,
-                      std::string_view bytes) {
-    RemoveDeadTemporaries(target);
-    std::string temp = TemporaryPrefixFor(target, ::getpid()) + "XXXXXX";
-    // Only the owner can read the temporary until it has the old file's mode.
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+// Replaces `name` in the open folder by way of a temporary beside it, all relative to the
+// folder's descriptor, so that nothing done to the path meanwhile moves the save elsewhere.
+int ReplaceAtomically(FileWriter& writer, int folder, const std::string& name,
+                      const struct stat* old, std::string_view bytes, mode_t newFileMode) {
+    RemoveDeadTemporaries(folder, name);
+    std::string temp;
+    const int fd = CreateTemporary(folder, name, temp);
     if (fd < 0) return errno;
     int err = WriteAll(writer, fd, bytes);
     if (err == 0 && ::fsync(fd) != 0) err = errno;
@@ -124,20 +161,17 @@ int ReplaceAtomically(FileWriter& writer, const std::string& target, const struc
         // Giving the file away takes privileges; the group alone may still be ours to give.
         if (::fchown(fd, old->st_uid, old->st_gid) != 0) (void)::fchown(fd, -1, old->st_gid);
     }
-    if (err == 0 && ::fchmod(fd, old != nullptr ? old->st_mode & 07777 : NewFileMode()) != 0)
+    if (err == 0 &&
+        ::fchmod(fd, old != nullptr ? old->st_mode & 07777 : NewFileMode(newFileMode)) != 0)
         err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && std::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+    if (err == 0 && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) err = errno;
     if (err != 0) {
-        ::unlink(temp.c_str());
+        ::unlinkat(folder, temp.c_str(), 0);
         return err;
     }
     // The rename itself is durable once the folder is flushed.
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        (void)::fsync(folder);
-        ::close(folder);
-    }
+    (void)::fsync(folder);
     return 0;
 }
 
@@ -148,9 +182,49 @@ FileWriter& SystemFileWriter() {
     return writer;
 }
 
-std::string FollowLinks(std::string path) {
-    (void)FollowLinksOf(path);
-    return path;
+SaveTarget ResolveSaveTarget(const std::string& path) {
+    SaveTarget t;
+    t.Path = path;
+    const uid_t me = ::geteuid();
+    struct stat info {};
+    for (int hops = 0;; ++hops) {
+        if (::lstat(t.Path.c_str(), &info) != 0) {
+            // Nothing there yet: a link may have it made only in a folder of the user's.
+            struct stat folder {};
+            const std::string f = FolderOf(t.Path);
+            if (t.ThroughLink && ::stat(f.c_str(), &folder) == 0 && folder.st_uid != me)
+                t.Refusal = ForeignFolder(f);
+            return t;
+        }
+        if (!S_ISLNK(info.st_mode)) break;
+        if (hops == 40) {
+            t.Error = ELOOP;
+            return t;
+        }
+        t.ThroughLink = true;
+        if (info.st_uid != me && info.st_uid != 0) {
+            t.Refusal = "ссылка «" + t.Path + "» принадлежит другому пользователю";
+            return t;
+        }
+        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(t.Path.c_str(), target.data(), target.size());
+        if (n < 0) {
+            t.Error = errno;
+            return t;
+        }
+        target.resize(static_cast<size_t>(n));
+        // A relative link is relative to the folder it stands in.
+        t.Path = target.starts_with('/') ? target : FolderOf(t.Path) + "/" + target;
+    }
+    if (t.ThroughLink && S_ISREG(info.st_mode)) {
+        struct stat folder {};
+        const std::string f = FolderOf(t.Path);
+        if (info.st_uid != me)
+            t.Refusal = ForeignFile(t.Path);
+        else if (::stat(f.c_str(), &folder) == 0 && folder.st_uid != me)
+            t.Refusal = ForeignFolder(f);
+    }
+    return t;
 }
 
 std::string FolderOfFile(const std::string& path) {
@@ -180,33 +254,57 @@ std::string DescribeFileError(int err) {
             return "путь проходит через файл, а не папку";
         case ELOOP:
             return "ссылки ведут по кругу";
+        case EAGAIN:
+            return "файл подменили во время записи";
         default:
             return std::strerror(err);
     }
 }
 
-void WriteFileBytes(const std::string& path, std::string_view bytes, FileWriter& writer) {
+void WriteFileBytes(const std::string& path, std::string_view bytes, FileWriter& writer,
+                    mode_t newFileMode) {
     const auto fail = [&](int err, const std::string& reason = {}) {
         return UserError("Не удалось записать файл \"" + path +
                          "\": " + (reason.empty() ? DescribeFileError(err) : reason));
     };
-    std::string target = path;
-    int err = FollowLinksOf(target);
-    if (err != 0) throw fail(err);
+    const SaveTarget target = ResolveSaveTarget(path);
+    if (target.Error != 0) throw fail(target.Error);
+    if (!target.Refusal.empty()) throw fail(0, target.Refusal);
+
+    // The kernel's own following, which also knows /proc's links to pipes (/dev/stdout).
     struct stat info {};
-    if (::stat(target.c_str(), &info) != 0) {
-        if (errno != ENOENT) throw fail(errno);
-        err = ReplaceAtomically(writer, target, nullptr, bytes);
-    } else if (S_ISREG(info.st_mode)) {
-        err = ReplaceAtomically(writer, target, &info, bytes);
-    } else if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) {
-        err = WriteInPlace(writer, target, bytes);
-    } else if (S_ISDIR(info.st_mode)) {
-        throw fail(EISDIR);
-    } else {
-        throw fail(0, "это не обычный файл, а устройство или сокет");
+    const bool there = ::stat(path.c_str(), &info) == 0;
+    if (!there && errno != ENOENT) throw fail(errno);
+    if (there && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) throw fail(EISDIR);
+        if (!S_ISCHR(info.st_mode) && !S_ISFIFO(info.st_mode))
+            throw fail(0, "это не обычный файл, а устройство или сокет");
+        if (const int err = WriteInPlace(writer, path, bytes); err != 0) throw fail(err);
+        return;
     }
-    if (err != 0) throw fail(err);
+
+    // From here on everything is relative to the folder as it is opened now, and what the
+    // links promised is checked again on what was opened.
+    const std::string folder = FolderOf(target.Path);
+    Descriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd < 0 && errno == EACCES)
+        dir.fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir.fd < 0) throw fail(errno);
+    const uid_t me = ::geteuid();
+    struct stat folderInfo {};
+    if (::fstat(dir.fd, &folderInfo) != 0) throw fail(errno);
+    if (target.ThroughLink && folderInfo.st_uid != me) throw fail(0, ForeignFolder(folder));
+    const std::string name = NameOf(target.Path);
+    struct stat old {};
+    const bool exists = ::fstatat(dir.fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) throw fail(errno);
+    if (exists && S_ISDIR(old.st_mode)) throw fail(EISDIR);
+    if (exists && !S_ISREG(old.st_mode)) throw fail(EAGAIN);
+    if (exists && target.ThroughLink && old.st_uid != me) throw fail(0, ForeignFile(target.Path));
+    if (const int err =
+            ReplaceAtomically(writer, dir.fd, name, exists ? &old : nullptr, bytes, newFileMode);
+        err != 0)
+        throw fail(err);
 }
 
 }  // namespace lectorix

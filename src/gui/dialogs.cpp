@@ -1,5 +1,6 @@
 #include "gui/dialogs.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -9,9 +10,11 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QTreeView>
 #include <QtGlobal>
 
@@ -45,6 +48,37 @@ class OwnedMessageBox : public QMessageBox {
         move(frame.topLeft());
     }
 };
+bool& Ended() {
+    static bool ended = false;
+    return ended;
+}
+
+// Closes a window as Esc would: a dialog is rejected, so that its exec returns.
+void CloseAsEsc(QWidget* window) {
+    if (auto* dialog = qobject_cast<QDialog*>(window)) {
+        dialog->reject();
+    } else {
+        window->close();
+    }
+}
+
+// Once the dialogs are ended, closes every modal window or menu that shows, when its own event
+// loop runs.
+class LateModalCloser : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!Ended() || event->type() != QEvent::Show || !watched->isWidgetType()) return false;
+        auto* window = static_cast<QWidget*>(watched);
+        if (!window->isWindow() || !(window->isModal() || window->windowType() == Qt::Popup))
+            return false;
+        const QPointer<QWidget> alive(window);
+        QTimer::singleShot(0, this, [alive] {
+            if (alive && alive->isVisible()) CloseAsEsc(alive);
+        });
+        return false;
+    }
+};
+
 QString NextFileName(const QString& filter) {
     DialogScript& s = *Script();
     s.filters << filter;
@@ -58,6 +92,10 @@ QString NextFileName(const QString& filter) {
 void ShowWarning(QWidget* parent, const QString& text) {
     if (Handler()) {
         Handler()(text);
+        return;
+    }
+    if (Ended()) {
+        qWarning("%s", qUtf8Printable(text));
         return;
     }
     OwnedMessageBox box(QMessageBox::Warning, QStringLiteral("Lectorix"), text, QMessageBox::Ok,
@@ -110,13 +148,17 @@ Answer AskQuestion(QWidget* parent, const QString& title, const QString& text, b
         s->answers.pop_front();
         return a;
     }
+    // The default answer keeps everything as it is: no bookmark added, nothing opened.
+    if (Ended()) return Answer::No;
     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
     if (withCancel) buttons |= QMessageBox::Cancel;
     OwnedMessageBox box(QMessageBox::Question, title, text, buttons, parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
     if (withCancel) box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
-    switch (box.exec()) {
+    const int answer = box.exec();
+    if (Ended()) return Answer::No;
+    switch (answer) {
         case QMessageBox::Yes:
             return Answer::Yes;
         case QMessageBox::No:
@@ -165,7 +207,7 @@ QString RunFileDialog(QWidget* parent, const QString& title, const QString& star
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     FitFileDialog(dialog, parent);
-    if (dialog.exec() != QDialog::Accepted) return {};
+    if (Ended() || dialog.exec() != QDialog::Accepted || Ended()) return {};
     return dialog.selectedFiles().value(0);
 }
 }  // namespace
@@ -239,7 +281,7 @@ std::optional<int> AskNumber(QWidget* parent, const QString& title, const QStrin
     box.setIntRange(min, max);
     box.setIntValue(value);
     SetUpInput(box, title, label, accept);
-    if (box.exec() != QDialog::Accepted) return std::nullopt;
+    if (Ended() || box.exec() != QDialog::Accepted || Ended()) return std::nullopt;
     return box.intValue();
 }
 
@@ -250,8 +292,32 @@ std::optional<QString> AskText(QWidget* parent, const QString& title, const QStr
     box.setInputMode(QInputDialog::TextInput);
     box.setTextValue(text);
     SetUpInput(box, title, label, accept);
-    if (box.exec() != QDialog::Accepted) return std::nullopt;
+    if (Ended() || box.exec() != QDialog::Accepted || Ended()) return std::nullopt;
     return box.textValue();
+}
+
+void EndAllDialogs() {
+    Ended() = true;
+    static LateModalCloser* closer = [] {
+        auto* c = new LateModalCloser;
+        qApp->installEventFilter(c);
+        return c;
+    }();
+    (void)closer;
+    // A menu first: it holds the input over whatever it opened from.
+    for (int i = 0; i < 100 && QApplication::activePopupWidget(); ++i)
+        QApplication::activePopupWidget()->close();
+    // Every one of them, nested ones too: each exec returns once its own loop is reached again.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->isModal()) CloseAsEsc(window);
+}
+
+bool DialogsEnded() {
+    return Ended();
+}
+
+void ResumeDialogs() {
+    Ended() = false;
 }
 
 void SetDialogScript(DialogScript* script) {

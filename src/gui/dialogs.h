@@ -74,6 +74,16 @@ struct DialogScript {
 };
 void SetDialogScript(DialogScript* script);
 
+// For a program asked to end (SIGTERM at log-out), where nobody is left to answer: every modal
+// window open now (message boxes, questions, file dialogs, input boxes and the program's own
+// windows alike) is closed as Esc closes it, and so are the menus; from then on the questions
+// of this seam answer their default (No) without showing, file dialogs and input boxes are
+// cancelled, warnings go to the log, and any other modal window is closed as soon as it shows.
+void EndAllDialogs();
+bool DialogsEnded();
+// Back to normal, for the tests that end the dialogs.
+void ResumeDialogs();
+
 // Turns a filter written as pairs "description|masks|description|masks" (masks separated by
 // ";") into Qt's form, each mask in lower and upper case, since Linux names are case-sensitive.
 QString QtFileFilter(const QString& pairs);

@@ -233,9 +233,10 @@ void TFormStorage::RestoreFrom(const SettingsStore& store) {
         if (count <= 0) continue;
         // The lines present below Count, in order.
         std::vector<int> present;
-        for (const std::string& key : store.Keys(listSection))
+        store.ForEachKey(listSection, [&present, count](std::string_view key) {
             if (const int index = ItemIndex(key); index >= 0 && index < count)
                 present.push_back(index);
+        });
         std::sort(present.begin(), present.end());
         std::vector<std::string> lines;
         if (!present.empty() && present.back() < kMaxListLines) {

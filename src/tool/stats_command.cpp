@@ -42,9 +42,9 @@ SettingsStoreChoice ProgramStore() {
 // The store reads a file it cannot use as an empty one, which would print an empty diary as if
 // nothing had been read: say instead what the file is.
 void CheckSettingsFile(const std::string& path) {
-    const std::string bytes = ReadFileBytes(path);  // a folder or no right to read it
-    if (!IsSettingsText(bytes))
-        throw UserError("Файл «" + path + "» не файл настроек: в нём не текст в разметке ini.");
+    // Throws for a folder or no right to read it; a file past the size limit is not read.
+    const std::string problem = SettingsFileProblem(path);
+    if (!problem.empty()) throw UserError("Файл «" + path + "» не файл настроек: " + problem + ".");
 }
 
 }  // namespace

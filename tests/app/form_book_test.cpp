@@ -2,6 +2,7 @@
 #include "app/form_book.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -163,8 +164,25 @@ class FormBookTest : public QObject {
         const std::string rest =
             test::Story(40).substr(static_cast<size_t>(from), test::Story(40).size() - 2 - from);
         QCOMPARE(FromCp1251(written), FromCp1251(rest));
-        // A cancelled dialog writes nothing; a book has nothing to save.
+        // A cancelled dialog writes nothing.
         form.ActionSaveExecute();
+        // Nor through a link into another user's file, as root (which once rewrote it) or not.
+        for (const uid_t me : {uid_t{0}, test::kPlainUser}) {
+            if (::geteuid() != 0) break;
+            const std::string their = dir.Write("their" + std::to_string(me) + ".txt", "theirs");
+            test::GiveTo(their, test::kOtherUser);
+            const auto link = dir.Path() / ("link" + std::to_string(me) + ".txt");
+            std::filesystem::create_symlink(their, link);
+            test::GiveTo(link, me);
+            test::CaughtWarnings warnings;
+            const test::AsUser as(me);
+            script.fileNames = {QString::fromStdString(link.string())};
+            form.ActionSaveExecute();
+            QCOMPARE(warnings.told.size(), 1);
+            QVERIFY(warnings.told[0].contains(QStringLiteral("к файлу другого пользователя")));
+            QCOMPARE(ReadFileBytes(their), std::string("theirs"));
+        }
+        // A book has nothing to save.
         form.OpenText(WelcomeText());
         QVERIFY(!form.ActionSave->isEnabled());
     }

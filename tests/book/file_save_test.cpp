@@ -82,6 +82,63 @@ TEST(WriteFileBytes, SavesThroughLinksAndKeepsTheMode) {
     EXPECT_NE(Refusal((dir.Path() / "a").string(), "x"), "(written)");
 }
 
+// A save through a link followed it into another user's file (as root even keeping its owner,
+// so a link to a system file replaced it) or made a file in another user's folder. As root and
+// as an ordinary user, every such save is refused and leaves everything as it was.
+TEST(WriteFileBytes, NeverFollowsALinkIntoAnotherUsersFileOrFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can make files of other users";
+    for (const uid_t me : {uid_t{0}, test::kPlainUser}) {
+        TempDir dir;
+        // Both folders writable by all, so that only the rules stop a save.
+        const fs::path mine = dir.Path() / "mine", theirs = dir.Path() / "theirs";
+        for (const auto& [folder, owner] : {std::pair{mine, me}, {theirs, test::kOtherUser}}) {
+            fs::create_directory(folder);
+            ::chmod(folder.c_str(), 0777);
+            test::GiveTo(folder, owner);
+        }
+        const auto file = [&](const fs::path& path, uid_t owner) {
+            const std::string p = dir.Write(fs::relative(path, dir.Path()).string(), "[S]\r\n");
+            ::chmod(p.c_str(), 0666);
+            test::GiveTo(p, owner);
+            return p;
+        };
+        const auto link = [&](const std::string& name, const std::string& to, uid_t owner) {
+            const fs::path l = mine / name;
+            fs::create_symlink(to, l);
+            test::GiveTo(l, owner);
+            return l.string();
+        };
+        const std::string their = file(theirs / "their.ini", test::kOtherUser);
+        const std::string mineInTheirs = file(theirs / "mine.ini", me);
+        const std::string own = file(mine / "own.ini", me);
+        const std::string toTheirs = link("a", their, me);
+        const std::string toTheirFolder = link("b", (theirs / "new.ini").string(), me);
+        const std::string toMineInTheirs = link("c", mineInTheirs, me);
+        const std::string theirLink = link("d", own, test::kOtherUser);
+        const std::string toOwn = link("e", "own.ini", me);
+
+        const test::AsUser as(me);
+        EXPECT_NE(Refusal(toTheirs, "x").find("ведёт к файлу другого пользователя «" + their),
+                  std::string::npos);
+        EXPECT_NE(Refusal(toTheirFolder, "x").find("ведёт в папку другого пользователя"),
+                  std::string::npos);
+        EXPECT_NE(Refusal(toMineInTheirs, "x").find("ведёт в папку другого пользователя"),
+                  std::string::npos);
+        EXPECT_NE(Refusal(theirLink, "x").find("принадлежит другому пользователю"),
+                  std::string::npos);
+        for (const std::string& kept : {their, mineInTheirs, own})
+            EXPECT_EQ(ReadFileBytes(kept), "[S]\r\n") << kept;
+        struct stat info {};
+        EXPECT_TRUE(::stat(their.c_str(), &info) == 0 && info.st_uid == test::kOtherUser);
+        EXPECT_FALSE(fs::exists(theirs / "new.ini"));
+        EXPECT_EQ(EntriesIn(theirs), 2u);  // no temporary either
+        // The user's own link to the user's own file is followed as ever.
+        WriteFileBytes(toOwn, "new");
+        EXPECT_TRUE(fs::is_symlink(toOwn));
+        EXPECT_EQ(ReadFileBytes(own), "new");
+    }
+}
+
 TEST(WriteFileBytes, NeverReplacesWhatIsNotARegularFile) {
     TempDir dir;
     // A folder is refused and left as it was.

@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -39,6 +40,22 @@ std::string TempDir::Write(const std::string& name, std::string_view bytes) cons
     std::ofstream out(file, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file.string();
+}
+
+AsUser::AsUser(uid_t uid) : uid_(uid) {
+    if (uid_ == 0) return;
+    if (::setegid(uid_) != 0 || ::seteuid(uid_) != 0)
+        throw std::runtime_error("cannot act as user " + std::to_string(uid_));
+}
+
+AsUser::~AsUser() {
+    if (uid_ == 0) return;
+    if (::seteuid(0) != 0 || ::setegid(0) != 0) std::abort();  // every later test would lie
+}
+
+void GiveTo(const std::filesystem::path& path, uid_t uid) {
+    if (::lchown(path.c_str(), uid, uid) != 0)
+        throw std::runtime_error("cannot give " + path.string() + " away");
 }
 
 std::string DataPath(const std::string& relative) {

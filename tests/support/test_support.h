@@ -1,6 +1,8 @@
 // Helpers shared by the tests: temporary folders, fixture files, CP1251 literals.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,6 +28,26 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// Users for the tests of links and owners, which make files of other users (as root only).
+inline constexpr uid_t kOtherUser = 4321;  // whoever else has files on the machine
+inline constexpr uid_t kPlainUser = 4322;  // an ordinary user running the program
+
+// While it lives, the user the system checks (the effective user and group) is `uid`; the
+// test's files stay whose they were. Root only; for root itself it changes nothing.
+class AsUser {
+  public:
+    explicit AsUser(uid_t uid);
+    ~AsUser();
+    AsUser(const AsUser&) = delete;
+    AsUser& operator=(const AsUser&) = delete;
+
+  private:
+    uid_t uid_;
+};
+
+// Gives `path` itself (a link, not what it leads to) to `uid` and the group of that number.
+void GiveTo(const std::filesystem::path& path, uid_t uid);
 
 // Reads a file of tests/data.
 std::string DataFile(const std::string& relative);

@@ -1,6 +1,8 @@
 #include "tool/tool_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -265,6 +267,33 @@ TEST(Tool, FormatWritesThroughLinksAndNeverOverAFolder) {
     EXPECT_EQ(folder.status, 2);
     EXPECT_NE(folder.err.find("это папка"), std::string::npos) << folder.err;
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path()));
+
+    // Nor through a link into another user's file, as root (which once rewrote it) or not.
+    if (::geteuid() != 0) return;
+    const std::string fb2 =
+        dir.Write("b.fb2",
+                  "<FictionBook><body><section><title><p>Глава</p></title><p>Текст.</p></section>"
+                  "</body></FictionBook>");
+    for (const uid_t me : {uid_t{0}, test::kPlainUser}) {
+        const auto mine = dir.Path() / ("mine" + std::to_string(me));
+        std::filesystem::create_directory(mine);
+        ::chmod(mine.c_str(), 0777);
+        test::GiveTo(mine, me);
+        const std::string their = dir.Write(mine.filename().string() + "/their.lxb", "theirs");
+        ::chmod(their.c_str(), 0666);
+        test::GiveTo(their, test::kOtherUser);
+        const std::string toTheirs = (mine / "out.lxb").string();
+        std::filesystem::create_symlink("their.lxb", toTheirs);
+        test::GiveTo(toTheirs, me);
+        const test::AsUser as(me);
+        for (const std::string command : {"format", "convert"}) {
+            const ToolRun r = Tool({command, command == "format" ? text : fb2, toTheirs});
+            EXPECT_NE(r.status, 0) << command;
+            EXPECT_NE(r.err.find("ссылка ведёт к файлу другого пользователя"), std::string::npos)
+                << r.err;
+        }
+        EXPECT_EQ(ReadFileBytes(their), "theirs");
+    }
 }
 
 TEST(Tool, BookmarksListsTheStoredOnesNewestFirstAndSkipsDamagedLines) {
