@@ -646,6 +646,12 @@ std::string DefaultUserFilePath() {
     return base + "/Quorvel/Lectorix.ini";
 }
 
+bool IsSystemProgramPath(std::string_view executablePath) {
+    for (const std::string_view folder : {"/usr/", "/bin/", "/sbin/"})
+        if (executablePath.starts_with(folder)) return true;
+    return false;
+}
+
 SettingsStoreChoice ChooseSettingsStore(const std::string& executablePath,
                                         const StoreProbe& probe) {
     const auto isWritable = [&](const std::string& path) {
@@ -678,6 +684,9 @@ SettingsStoreChoice ChooseSettingsStore(const std::string& executablePath,
         UserFileStore(userFile, true).HasSection("UserSetting"))
         return user;
 
+    // A program installed into the system's folders (a package's /usr/bin) keeps its settings per
+    // user, root included: nothing is ever made beside it there.
+    if (IsSystemProgramPath(executablePath)) return user;
     const std::string ini = IniFileNameFor(executablePath);
     struct stat info {};
     if (::lstat(ini.c_str(), &info) != 0) {  // not even a link there

@@ -224,6 +224,9 @@ struct StoreProbe {
 // there is none.
 std::string IniFileNameFor(const std::string& executablePath);
 
+// True for a program in the system's own folders (/usr, /bin, /sbin), as a package installs it.
+bool IsSystemProgramPath(std::string_view executablePath);
+
 // $XDG_CONFIG_HOME/Quorvel/Lectorix.ini, ~/.config when the variable is unset or empty.
 std::string DefaultUserFilePath();
 

@@ -265,6 +265,13 @@ TEST(ChooseSettingsStore, PicksTheIniFileOrTheUserFile) {
     std::filesystem::remove(ini);
     probe.CreateEmpty = [](const std::string&) { return false; };
     EXPECT_TRUE(ChooseSettingsStore(exe, probe).UseRegistry);
+    // Installed by a package and run as root, where everything is writable: it made
+    // /usr/bin/lectorix.ini, a file no package owns.
+    probe.CreateEmpty = [](const std::string& path) -> bool {
+        ADD_FAILURE() << "created " << path;
+        return true;
+    };
+    EXPECT_TRUE(ChooseSettingsStore("/usr/bin/lectorix", probe).UseRegistry);
     probe.CreateEmpty = nullptr;
 
     // A user file without "UserSetting" does not count; one with it wins over a writable ini.
