@@ -847,7 +847,40 @@ void TFormBook::ApplyDisplaySettings() {
     area_->setMinimumSize(std::min(painter_.PageWidth, 400), 200);
     engine_.GreetIfBlank();
     engine_.SetPageGeometry({painter_.LineHeight, painter_.BottomMargin});
+    ApplyContentsColors();
     FitContentsPanel();  // the room the page leaves has changed
+}
+
+void TFormBook::ApplyContentsColors() {
+    const PagePalette& c = painter_.Colors();
+    const bool night = &c == &NightPalette();
+    // From the panel's own palette, so the roles only the night sets go back to it by day.
+    QPalette tree = Panel1->palette();
+    tree.setColor(QPalette::Base, c.Page);
+    tree.setColor(QPalette::Text, c.Text);
+    if (night) {
+        // The scroll bar and the selection too, or they would glare beside the dark page.
+        const QColor bar(48, 48, 48);
+        tree.setColor(QPalette::Button, bar);
+        tree.setColor(QPalette::Window, bar);
+        tree.setColor(QPalette::ButtonText, c.Text);
+        tree.setColor(QPalette::WindowText, c.Text);
+        tree.setColor(QPalette::Light, QColor(70, 70, 70));
+        tree.setColor(QPalette::Mid, QColor(36, 36, 36));
+        tree.setColor(QPalette::Dark, QColor(20, 20, 20));
+        tree.setColor(QPalette::Highlight, QColor(70, 84, 68));
+        tree.setColor(QPalette::HighlightedText, QColor(235, 235, 235));
+    }
+    TreeView1->setPalette(tree);
+    // The title row "Содержание" with its ×.
+    if (QWidget* title = SpeedButton1->parentWidget()) {
+        QPalette row = title->palette();
+        const QColor text = night ? c.Text : QColor(Qt::black);
+        row.setColor(QPalette::Window, night ? QColor(48, 48, 48) : QColor(212, 208, 200));
+        row.setColor(QPalette::WindowText, text);
+        row.setColor(QPalette::ButtonText, text);
+        title->setPalette(row);
+    }
 }
 
 void TFormBook::RefitPage() {
