@@ -106,6 +106,34 @@ int WidestTitle(const std::vector<ContentsNode>& nodes, const QFontMetrics& metr
     return widest;
 }
 
+// F1 in the bookmark menu, or in a book's submenu of it, closes the menus and opens the
+// bookmarks' page: the open menu has the keyboard, so the window's own F1 never hears it.
+class BookmarkMenuHelp : public QObject {
+  public:
+    BookmarkMenuHelp(QMenu* menu, QWidget* window) : QObject(menu), window_(window) {
+        menu->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded) {
+            // The books' submenus are made each time the menu opens.
+            QObject* child = static_cast<QChildEvent*>(event)->child();
+            if (child->isWidgetType()) child->installEventFilter(this);
+        } else if (event->type() == QEvent::KeyPress &&
+                   static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+            for (int i = 0; i < 8 && QApplication::activePopupWidget(); ++i)
+                QApplication::activePopupWidget()->close();
+            ShowHelpContext(window_, help_context::kBookmarks);
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    QWidget* window_;
+};
+
 }  // namespace
 
 TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings,
@@ -330,6 +358,7 @@ void TFormBook::CreateMenus() {
     connect(Zakladka, &QMenu::aboutToShow, this, [this] {
         if (Seams.RebuildBookmarkMenu) Seams.RebuildBookmarkMenu(Zakladka);
     });
+    new BookmarkMenuHelp(Zakladka, this);
 
     QMenu* training = bar->addMenu(QStringLiteral("Тренинги"));
     training->addActions({ActionTables, ActionWords});
