@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "gui/help_window.h"
 #include "gui/program_icon.h"
 
 namespace lectorix {
@@ -107,6 +108,7 @@ TFormAbout::TFormAbout(QWidget* parent)
     layout->addLayout(bottom);
 
     setFixedSize(sizeHint().expandedTo(QSize(380, 260)));
+    InstallHelpKey(this, help_context::kAbout);
 }
 
 void TFormAbout::CenterOnScreen() {

@@ -106,6 +106,34 @@ int WidestTitle(const std::vector<ContentsNode>& nodes, const QFontMetrics& metr
     return widest;
 }
 
+// F1 in the bookmark menu, or in a book's submenu of it, closes the menus and opens the
+// bookmarks' page: the open menu has the keyboard, so the window's own F1 never hears it.
+class BookmarkMenuHelp : public QObject {
+  public:
+    BookmarkMenuHelp(QMenu* menu, QWidget* window) : QObject(menu), window_(window) {
+        menu->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded) {
+            // The books' submenus are made each time the menu opens.
+            QObject* child = static_cast<QChildEvent*>(event)->child();
+            if (child->isWidgetType()) child->installEventFilter(this);
+        } else if (event->type() == QEvent::KeyPress &&
+                   static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+            for (int i = 0; i < 8 && QApplication::activePopupWidget(); ++i)
+                QApplication::activePopupWidget()->close();
+            ShowHelpContext(window_, help_context::kBookmarks);
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    QWidget* window_;
+};
+
 }  // namespace
 
 TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>& loadSettings,
@@ -330,6 +358,7 @@ void TFormBook::CreateMenus() {
     connect(Zakladka, &QMenu::aboutToShow, this, [this] {
         if (Seams.RebuildBookmarkMenu) Seams.RebuildBookmarkMenu(Zakladka);
     });
+    new BookmarkMenuHelp(Zakladka, this);
 
     QMenu* training = bar->addMenu(QStringLiteral("Тренинги"));
     training->addActions({ActionTables, ActionWords});
@@ -847,7 +876,40 @@ void TFormBook::ApplyDisplaySettings() {
     area_->setMinimumSize(std::min(painter_.PageWidth, 400), 200);
     engine_.GreetIfBlank();
     engine_.SetPageGeometry({painter_.LineHeight, painter_.BottomMargin});
+    ApplyContentsColors();
     FitContentsPanel();  // the room the page leaves has changed
+}
+
+void TFormBook::ApplyContentsColors() {
+    const PagePalette& c = painter_.Colors();
+    const bool night = &c == &NightPalette();
+    // From the panel's own palette, so the roles only the night sets go back to it by day.
+    QPalette tree = Panel1->palette();
+    tree.setColor(QPalette::Base, c.Page);
+    tree.setColor(QPalette::Text, c.Text);
+    if (night) {
+        // The scroll bar and the selection too, or they would glare beside the dark page.
+        const QColor bar(48, 48, 48);
+        tree.setColor(QPalette::Button, bar);
+        tree.setColor(QPalette::Window, bar);
+        tree.setColor(QPalette::ButtonText, c.Text);
+        tree.setColor(QPalette::WindowText, c.Text);
+        tree.setColor(QPalette::Light, QColor(70, 70, 70));
+        tree.setColor(QPalette::Mid, QColor(36, 36, 36));
+        tree.setColor(QPalette::Dark, QColor(20, 20, 20));
+        tree.setColor(QPalette::Highlight, QColor(70, 84, 68));
+        tree.setColor(QPalette::HighlightedText, QColor(235, 235, 235));
+    }
+    TreeView1->setPalette(tree);
+    // The title row "Содержание" with its ×.
+    if (QWidget* title = SpeedButton1->parentWidget()) {
+        QPalette row = title->palette();
+        const QColor text = night ? c.Text : QColor(Qt::black);
+        row.setColor(QPalette::Window, night ? QColor(48, 48, 48) : QColor(212, 208, 200));
+        row.setColor(QPalette::WindowText, text);
+        row.setColor(QPalette::ButtonText, text);
+        title->setPalette(row);
+    }
 }
 
 void TFormBook::RefitPage() {

@@ -193,6 +193,8 @@ class TFormBook : public QMainWindow, public ReaderView {
     void CreateMenus();
     void CreateToolBars();
     void CreateContentsPanel();
+    // The contents panel in the page's colours, by day or by night.
+    void ApplyContentsColors();
     void FillContents();
     // Opens the panel to ContentsOpenWidth() unless it is collapsed.
     void FitContentsPanel();
@@ -235,7 +237,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     // Calls handed to the window's thread while a jump may still be put back; run after it.
     std::vector<std::function<void()>> heldPosts_;
     std::vector<QTreeWidgetItem*> contentsItems_;  // item i shows contents entry i
-    int titlesWidth_ = 0;                               // what the widest title needs of the panel
+    int titlesWidth_ = 0;                          // what the widest title needs of the panel
     int userPanelWidth_ = 0;    // as dragged; 0 until the user drags the panel's edge
     int storedPanelWidth_ = 0;  // as the store holds it
     bool panelCollapsed_ = false;

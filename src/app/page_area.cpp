@@ -44,7 +44,7 @@ void PageArea::paintEvent(QPaintEvent* event) {
         p.setCompositionMode(QPainter::CompositionMode_Multiply);
         p.fillRect(at, QColor(255, 236, 120));
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        p.setPen(QPen(PageColors::Title, 1));
+        p.setPen(QPen(painter.Colors().Title, 1));
         p.setBrush(Qt::NoBrush);
         p.drawRect(at.adjusted(-1, -1, 0, 0));
     }

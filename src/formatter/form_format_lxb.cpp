@@ -28,6 +28,7 @@
 #include "formatter/book_writer.h"
 #include "formatter/heading_detector.h"
 #include "gui/dialogs.h"
+#include "gui/help_window.h"
 #include "gui/text_codec.h"
 
 namespace lectorix {
@@ -92,6 +93,7 @@ TFormFormatLXB::TFormFormatLXB(QWidget* parent, ProgressWindow::MsClock clock)
     CreateControls();
     resize(1000, 700);
     setWindowState(Qt::WindowMaximized);
+    InstallHelpKey(this, help_context::kFormatTool);
 }
 
 TFormFormatLXB::~TFormFormatLXB() = default;

@@ -35,7 +35,7 @@ constexpr Topic kTopics[] = {
     {"cpu_test.html", 1},       {"settings.html", 0},      {"settings_main.html", 1},
     {"settings_extra.html", 1}, {"settings_font.html", 1}, {"statistics.html", 0},
     {"bookmarks.html", 0},      {"words.html", 0},         {"tables.html", 0},
-    {"book_format.html", 0},    {"format_tool.html", 1},
+    {"book_format.html", 0},    {"format_tool.html", 1},   {"about.html", 0},
 };
 
 struct ContextPage {
@@ -54,6 +54,8 @@ constexpr ContextPage kContextPages[] = {
     {help_context::kStatistics, "statistics.html"},
     {help_context::kBookmarks, "bookmarks.html"},
     {help_context::kBookFormat, "book_format.html"},
+    {help_context::kFormatTool, "format_tool.html"},
+    {help_context::kAbout, "about.html"},
 };
 
 QUrl PageUrl(const char* file) {

@@ -28,6 +28,8 @@ inline constexpr int kWords = 160;
 inline constexpr int kStatistics = 170;
 inline constexpr int kBookmarks = 180;
 inline constexpr int kBookFormat = 190;
+inline constexpr int kFormatTool = 200;
+inline constexpr int kAbout = 210;
 }  // namespace help_context
 
 class THelpWindow : public QWidget {

@@ -83,10 +83,14 @@ QImage ChapterEndImage(const QColor& ink, qreal dpr) {
 
 }  // namespace
 
-void PageOrnaments::Render(qreal devicePixelRatio) {
-    if (devicePixelRatio == dpr_) return;
+void PageOrnaments::Render(qreal devicePixelRatio, const QColor& ink, const QColor& shutterInk) {
+    if (devicePixelRatio == dpr_ && ink == ink_ && shutterInk == shutterInk_) return;
     dpr_ = devicePixelRatio;
-    const QColor inks[3] = {QColor(88, 118, 82), QColor(110, 140, 104), QColor(146, 160, 142)};
+    ink_ = ink;
+    shutterInk_ = shutterInk;
+    const QColor spare((ink.red() + shutterInk.red()) / 2, (ink.green() + shutterInk.green()) / 2,
+                       (ink.blue() + shutterInk.blue()) / 2);
+    const QColor inks[3] = {ink, spare, shutterInk};
     for (int k = 0; k < 12; ++k)
         corners_[static_cast<size_t>(k)] = CornerImage(k % 4, inks[k / 4], dpr_);
     chapterEnds_[0] = ChapterEndImage(inks[0], dpr_);

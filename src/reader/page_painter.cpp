@@ -88,6 +88,52 @@ QRect DeviceRect(const QRect& r, qreal dpr) {
 
 }  // namespace
 
+const PagePalette& DayPalette() {
+    static const PagePalette day{
+        .Page = PageColors::Page,
+        .Text = PageColors::Text,
+        .Hidden = PageColors::Hidden,
+        .CenterLine = PageColors::CenterLine,
+        .Shutter = PageColors::Shutter,
+        .ShutterText = PageColors::ShutterText,
+        .Title = PageColors::Title,
+        .ShutterTitle = PageColors::ShutterTitle,
+        .Ink = {88, 118, 82},
+        .ShutterInk = {146, 160, 142},
+        .FrameOuterTopLeft = {128, 128, 128},
+        .FrameOuterBottomRight = {243, 243, 243},
+        .FrameInnerTopLeft = {56, 56, 56},
+        .FrameInnerBottomRight = {206, 206, 206},
+        .EdgeTopLeft = {243, 243, 243},
+        .EdgeBottomRight = {128, 128, 128},
+    };
+    return day;
+}
+
+const PagePalette& NightPalette() {
+    // The hidden letters and the text under the shutters fade towards the ground, as by day
+    // they fade towards white; the edges are kept dim so that nothing on the page glares.
+    static const PagePalette night{
+        .Page = {30, 30, 30},
+        .Text = {200, 200, 200},
+        .Hidden = {96, 96, 96},
+        .CenterLine = {78, 104, 76},
+        .Shutter = {14, 14, 14},
+        .ShutterText = {84, 84, 84},
+        .Title = {214, 122, 114},
+        .ShutterTitle = {106, 68, 64},
+        .Ink = {120, 142, 116},
+        .ShutterInk = {70, 82, 68},
+        .FrameOuterTopLeft = {58, 58, 58},
+        .FrameOuterBottomRight = {92, 92, 92},
+        .FrameInnerTopLeft = {6, 6, 6},
+        .FrameInnerBottomRight = {48, 48, 48},
+        .EdgeTopLeft = {72, 72, 72},
+        .EdgeBottomRight = {40, 40, 40},
+    };
+    return night;
+}
+
 QFont ReadingFont(const QString& family, int pointSize, bool bold) {
     QFont font(family, pointSize > 0 ? pointSize : 10, bold ? QFont::Bold : QFont::Normal);
     font.setStyleHint(QFont::Monospace, QFont::PreferMatch);
@@ -147,10 +193,11 @@ void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, i
                                        qreal devicePixelRatio) {
     FitGeometry(s, screenWidth, availableHeight);
     dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
-    ornaments_.Render(dpr_);
+    colors_ = &PaletteOf(s);
+    ornaments_.Render(dpr_, colors_->Ink, colors_->ShutterInk);
     for (QImage* image : {&text_, &hidden_, &shutter_, &compose_}) {
         *image = PageImage(PageWidth, PageHeight, dpr_);
-        image->fill(image == &shutter_ ? PageColors::Shutter : PageColors::Page);
+        image->fill(image == &shutter_ ? colors_->Shutter : colors_->Page);
     }
     hiding_ = false;
 }
@@ -173,7 +220,7 @@ void PagePainter::DrawLines(QImage& image, const QColor& color, const QColor& ti
             // The paragraph's first letter in the title colour.
             const size_t first = line.find_first_not_of(' ', 2);
             if (first != std::string::npos) {
-                p.setPen(PageColors::Title);
+                p.setPen(colors_->Title);
                 p.drawText(LeftMargin, y, FromCp1251(std::string_view(line).substr(0, first + 1)));
             }
         }
@@ -206,8 +253,8 @@ void PagePainter::DrawHiddenLetters(QImage& image, const PageMemo& memo, const P
             if (part.isEmpty()) return;
             const int x = LeftMargin + fromColumn * CharWidth;
             p.fillRect(x, y - ascent, static_cast<int>(part.size()) * CharWidth, LineHeight,
-                       PageColors::Page);
-            p.setPen(PageColors::Hidden);
+                       colors_->Page);
+            p.setPen(colors_->Hidden);
             p.drawText(x, y, part);
         };
         if (s.HideLeft && s.HideLeftCount > 0) hide(0, line.left(s.HideLeftCount));
@@ -259,10 +306,11 @@ void PagePainter::DrawDecorations(QImage& image, int first, int chapterEnd, int 
 void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
                                    const UserSettings& s) {
     if (text_.isNull()) return;
-    text_.fill(PageColors::Page);
+    const PagePalette& c = *colors_;
+    text_.fill(c.Page);
     DrawDecorations(text_, 0, 0, page.EmptyLinesOnPage, s);
-    DrawLines(text_, PageColors::Text, PageColors::Title, memo, page.BookMode, true);
-    DrawPageNumber(text_, PageColors::Title, page.PageNumber);
+    DrawLines(text_, c.Text, c.Title, memo, page.BookMode, true);
+    DrawPageNumber(text_, c.Title, page.PageNumber);
 
     hiding_ = s.HideLeft || s.HideRight;
     if (hiding_) {
@@ -271,16 +319,15 @@ void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
         DrawHiddenLetters(hidden_, memo, page, s);
     }
 
-    shutter_.fill(PageColors::Shutter);
+    shutter_.fill(c.Shutter);
     DrawDecorations(shutter_, 8, 1, page.EmptyLinesOnPage, s);
     // Lines in the shutter's own colour would be invisible; they are only drawn to show through.
     // Title lines keep the shape they have on the page, or a heading would change under the
     // shutter's edge as it passes.
     if (s.TransparentBar)
-        DrawLines(shutter_, PageColors::ShutterText, PageColors::ShutterTitle, memo, page.BookMode,
-                  false);
-    DrawPageNumber(shutter_, PageColors::ShutterText, page.PageNumber);
-    if (s.TransparentBar) DrawCenterLine(shutter_, PageColors::Hidden, s);
+        DrawLines(shutter_, c.ShutterText, c.ShutterTitle, memo, page.BookMode, false);
+    DrawPageNumber(shutter_, c.ShutterText, page.PageNumber);
+    if (s.TransparentBar) DrawCenterLine(shutter_, c.Hidden, s);
 }
 
 int PagePainter::PauseLabelLeft() const {
@@ -324,13 +371,14 @@ std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const U
         CopyRegion(compose_, source, top);
         CopyRegion(compose_, source, bottom);
     }
+    const PagePalette& c = *colors_;
     QPainter p(&compose_);
     if (e.IsStopped || e.IsPaused) {
         p.setFont(font_);
         const int ascent = QFontMetrics(font_).ascent();
         if (e.IsStopped) {
-            p.fillRect(QRect(0, 0, pw, ph), PageColors::Page);
-            p.setPen(PageColors::Text);
+            p.fillRect(QRect(0, 0, pw, ph), c.Page);
+            p.setPen(c.Text);
             p.drawText(LeftMargin, BottomMargin + ascent, QStringLiteral("Остановлено!"));
         }
         if (e.IsPaused) {
@@ -338,7 +386,7 @@ std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const U
             CopyRegion(compose_, text_, QRect(0, 0, pw, ph));
             p.begin(&compose_);
             p.setFont(font_);
-            p.setPen(PageColors::Text);
+            p.setPen(c.Text);
             p.drawText(PauseLabelLeft(), kPauseTop + ascent, QStringLiteral("Пауза!"));
         }
     }
@@ -350,7 +398,7 @@ std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const U
             const int to = std::min(PageHeight - BottomMargin, s.ShowBottomBar ? ph - bsh - 3 : ph);
             if (from <= to) {
                 const int x = (CharWidth * s.CharsPerLine) / 2 + LeftMargin;
-                p.fillRect(QRect(x, from, 1, to - from + 1), PageColors::CenterLine);
+                p.fillRect(QRect(x, from, 1, to - from + 1), c.CenterLine);
             }
         }
         const QRect topShutter = full ? top : Edges(2, tsb - 5, pw - 2, tsb - 2);
@@ -361,15 +409,15 @@ std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const U
         auto shutter = [&](const QRect& region, const QRect& whole) {
             if (whole.height() <= 0) return;
             CopyRegion(compose_, shutter_, region.intersected(whole));
-            Bevel(p, whole, QColor(243, 243, 243), QColor(128, 128, 128));
+            Bevel(p, whole, c.EdgeTopLeft, c.EdgeBottomRight);
         };
         if (s.ShowTopBar) shutter(topShutter, Edges(2, 2, pw - 2, tsb - 2));
         if (s.ShowBottomBar) shutter(bottomShutter, Edges(2, ph - bsh - 2, pw - 2, ph - 2));
     }
     // A sunken frame around the whole page.
     const QRect outer(0, 0, pw, ph);
-    Bevel(p, outer, QColor(128, 128, 128), QColor(243, 243, 243));
-    Bevel(p, outer.adjusted(1, 1, -1, -1), QColor(56, 56, 56), QColor(206, 206, 206));
+    Bevel(p, outer, c.FrameOuterTopLeft, c.FrameOuterBottomRight);
+    Bevel(p, outer.adjusted(1, 1, -1, -1), c.FrameInnerTopLeft, c.FrameInnerBottomRight);
     if (full) return {outer};
     std::vector<QRect> changed;
     for (const QRect& r : {top, bottom})

@@ -32,6 +32,22 @@ struct PageColors {
     static inline const QColor ShutterTitle{213, 170, 170};
 };
 
+// The colours of one look of the page: the day page above, or the night page.
+struct PagePalette {
+    QColor Page, Text, Hidden, CenterLine, Shutter, ShutterText, Title, ShutterTitle;
+    QColor Ink, ShutterInk;  // the corner and chapter-end ornaments on the page, on the shutters
+    // The sunken frame round the page (outer and inner edge) and the raised edge of a shutter.
+    QColor FrameOuterTopLeft, FrameOuterBottomRight, FrameInnerTopLeft, FrameInnerBottomRight;
+    QColor EdgeTopLeft, EdgeBottomRight;
+};
+const PagePalette& DayPalette();
+// Light grey text on a near-black page, the titles a muted light red, the shutters darker
+// than the page so that what they cover recedes.
+const PagePalette& NightPalette();
+inline const PagePalette& PaletteOf(const UserSettings& s) {
+    return s.NightMode ? NightPalette() : DayPalette();
+}
+
 // The font sizes the settings offer.
 inline constexpr int kFontSizes[] = {10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36};
 
@@ -60,6 +76,8 @@ class PagePainter {
     void FitGeometry(const UserSettings& settings, int screenWidth, int availableHeight = 0);
     const QFont& Font() const { return font_; }
     qreal DevicePixelRatio() const { return dpr_; }
+    // The colours the page is drawn in, chosen by the settings' night mode.
+    const PagePalette& Colors() const { return *colors_; }
 
     // Renders the text, hidden-letter and shutter images from the page's lines.
     void PreparePageLines(const PageMemo& memo, const PageState& page, const UserSettings& s);
@@ -99,6 +117,7 @@ class PagePainter {
 
     QFont font_;
     qreal dpr_ = 1;
+    const PagePalette* colors_ = &DayPalette();
     PageOrnaments ornaments_;
     QImage text_, hidden_, shutter_, compose_;
     bool hiding_ = false;

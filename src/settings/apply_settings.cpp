@@ -40,6 +40,7 @@ void ApplyUserSettings(const SettingsControls& c, std::string_view popravkaSpeed
     s.FontBold = c.CheckBoxFontStyle;
     s.PageStartDelayMs = c.RxSpinEditBeginSleep;
     s.Paragraphs = static_cast<LineParagraphs>(std::clamp(c.ComboBoxParagraphs, 0, 2));
+    s.NightMode = c.CheckBoxNightMode;
 }
 
 void FillSettingsControls(const UserSettings& s, SettingsControls& c) {
@@ -63,6 +64,7 @@ void FillSettingsControls(const UserSettings& s, SettingsControls& c) {
     c.CheckBoxFontStyle = s.FontBold;
     c.RxSpinEditBeginSleep = s.PageStartDelayMs;
     c.ComboBoxParagraphs = static_cast<int>(s.Paragraphs);
+    c.CheckBoxNightMode = s.NightMode;
 }
 
 }  // namespace lectorix

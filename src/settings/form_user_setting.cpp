@@ -142,8 +142,10 @@ TFormUserSetting::TFormUserSetting(QWidget* parent) : QDialog(parent) {
         ComboBoxFontSize->addItem(QString::fromLatin1(size));
     ComboBoxFontSize->setToolTip(QStringLiteral("Размер"));
     ComboBoxFontSize->hide();
+    CheckBoxNightMode = Check(TabSheet3, "CheckBoxNightMode", QStringLiteral("Ночной режим"));
     font->addRow(Caption(QStringLiteral("Шрифт"), TabSheet3), ComboBoxFontName);
     font->addRow(CheckBoxFontStyle);
+    font->addRow(CheckBoxNightMode);
     PageControl1->addTab(TabSheet3, QStringLiteral("Шрифт"));
     for (QComboBox* box : {ComboBoxFontName, ComboBoxFontSize})
         connect(box->lineEdit(), &QLineEdit::editingFinished, this,
@@ -186,6 +188,7 @@ void TFormUserSetting::ReadControls(SettingsControls& c) const {
     c.ComboBoxFontName = ComboBoxFontName->currentText().toStdString();
     c.RxSpinEditBeginSleep = RxSpinEditBeginSleep->value();
     c.ComboBoxParagraphs = ComboBoxParagraphs->currentIndex();
+    c.CheckBoxNightMode = CheckBoxNightMode->isChecked();
 }
 
 void TFormUserSetting::WriteControls(const SettingsControls& c) {
@@ -213,6 +216,7 @@ void TFormUserSetting::WriteControls(const SettingsControls& c) {
     RxSpinEditBeginSleep->setValue(c.RxSpinEditBeginSleep);
     ComboBoxParagraphs->setCurrentIndex(
         std::clamp(c.ComboBoxParagraphs, 0, ComboBoxParagraphs->count() - 1));
+    CheckBoxNightMode->setChecked(c.CheckBoxNightMode);
 }
 
 int TFormUserSetting::CurrentHelpContext() const {

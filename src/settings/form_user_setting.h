@@ -45,7 +45,8 @@ class TFormUserSetting : public QDialog {
     // "Шрифт"
     QComboBox* ComboBoxFontName = nullptr;
     QCheckBox* CheckBoxFontStyle = nullptr;
-    QComboBox* ComboBoxFontSize = nullptr;  // hidden: the display picks the size
+    QComboBox* ComboBoxFontSize = nullptr;   // hidden: the display picks the size
+    QCheckBox* CheckBoxNightMode = nullptr;  // the page, shutters and contents in dark colours
 
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;

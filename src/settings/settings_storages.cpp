@@ -12,7 +12,7 @@ namespace {
 using K = StoredKind;
 
 // Ranges as the dialog's spin edits have them.
-constexpr std::array<StoredProperty, 20> kFormStorage1{{
+constexpr std::array<StoredProperty, 21> kFormStorage1{{
     {"CheckBoxHideLeftLetter.Checked", K::Boolean},
     {"CheckBoxHideRightLetter.Checked", K::Boolean},
     {"CheckBoxShowBottomBar.Checked", K::Boolean},
@@ -33,6 +33,7 @@ constexpr std::array<StoredProperty, 20> kFormStorage1{{
     {"ComboBoxFontName.Text", K::Text},
     {"RxSpinEditBeginSleep.Value", K::Spin, 10, 3000},
     {"ComboBoxParagraphs.ItemIndex", K::Spin, 0, 2},  // after "Access"
+    {"CheckBoxNightMode.Checked", K::Boolean},
 }};
 
 // The properties stored in front of "Access".
@@ -87,6 +88,7 @@ TFormStorage MakeFormStorage1(SettingsControls& c) {
         {nullptr, nullptr, &c.ComboBoxFontName},
         {nullptr, &c.RxSpinEditBeginSleep, nullptr},
         {nullptr, &c.ComboBoxParagraphs, nullptr},
+        {&c.CheckBoxNightMode, nullptr, nullptr},
     };
     static_assert(std::size(fields) == kFormStorage1.size());
     TFormStorage storage(UserSettingSection());

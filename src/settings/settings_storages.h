@@ -49,11 +49,12 @@ struct SettingsControls {
     std::string ComboBoxFontName = "Courier New";
     int RxSpinEditBeginSleep = 1000;
     int ComboBoxParagraphs = 0;  // its ItemIndex: by the text, every line, indents and blank lines
+    bool CheckBoxNightMode = false;
 };
 
 // "UserSetting": the properties above, the scrambled named value "Access" (empty) and, added
-// later and so stored last, ComboBoxParagraphs.ItemIndex. The storage keeps references to
-// `controls`.
+// later and so stored last, ComboBoxParagraphs.ItemIndex and CheckBoxNightMode.Checked (older
+// files, which lack them, read as before). The storage keeps references to `controls`.
 TFormStorage MakeFormStorage1(SettingsControls& controls);
 // "Расщитанные параметры": ListBoxZakladka.Items and "PopravkaSpeed" ("0.965").
 TFormStorage MakeFormStorageAutoSet(std::vector<std::string>& bookmarks);

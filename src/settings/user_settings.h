@@ -29,6 +29,7 @@ struct UserSettings {
     bool FontBold = false;
     bool FormatToolEnabled = false;
     LineParagraphs Paragraphs = LineParagraphs::Auto;
+    bool NightMode = false;  // the page in dark colours
 };
 
 // The part of the record the pages are laid out by.

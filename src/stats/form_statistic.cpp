@@ -24,6 +24,7 @@
 #include <cmath>
 
 #include "book/text_helpers.h"
+#include "gui/help_window.h"
 #include "gui/text_codec.h"
 #include "stats/reading_diary.h"
 #include "stats/table_chart.h"
@@ -177,6 +178,7 @@ TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
     // (the eight captions are wider than the design width in most fonts).
     const int tabs = PageControl1->tabBar()->sizeHint().width() + 2 * 6 + 8;
     resize(std::max(kDesignWidth, tabs), kDesignHeight);
+    InstallHelpKey(this, help_context::kStatistics);
 }
 
 QWidget* TFormStatistic::AddReportTab(QListWidget*& list, const QString& caption) {

@@ -3,10 +3,12 @@
 #include "app/user_settings_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "app/form_book.h"
 #include "book/text_helpers.h"
@@ -96,6 +98,15 @@ class UserSettingsWindowTest : public QObject {
         QVERIFY2(first.starts_with(test::Cp("  Хамелеон ")) &&
                      first.find(test::Cp(" Кто? ")) != std::string::npos,
                  test::Utf(first).c_str());
+
+        // The night mode repaints the page and the contents panel at OK, and back.
+        for (const bool night : {true, false}) {
+            p.Properties([night](TFormUserSetting& d) { d.CheckBoxNightMode->setChecked(night); },
+                         true);
+            const PagePalette& colors = night ? NightPalette() : DayPalette();
+            QCOMPARE(p.form.Painter().Composed().pixelColor(15, 60), colors.Page);
+            QCOMPARE(p.form.TreeView1->palette().color(QPalette::Base), colors.Page);
+        }
     }
 
     void theCpuTestsFigureIsStoredBesideTheRestAndShown() {

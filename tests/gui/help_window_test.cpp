@@ -1,19 +1,32 @@
 // The help window: every context number lands on a page that is there, the pages link only to
-// pages and anchors that are there, and there is one window, usable from a modal dialog.
+// pages and anchors that are there, there is one window, usable from a modal dialog, and F1 in
+// each of the program's windows opens that window's page.
 #include "gui/help_window.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QSet>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTreeWidget>
 #include <memory>
+
+#include "app/form_about.h"
+#include "app/form_book.h"
+#include "exercises/form_line.h"
+#include "exercises/form_tables.h"
+#include "formatter/form_format_lxb.h"
+#include "settings/form_user_setting.h"
+#include "stats/form_statistic.h"
+#include "support/fake_clock.h"
 
 namespace lectorix {
 
@@ -60,7 +73,7 @@ class HelpWindowTest : public QObject {
         QSet<QUrl> pages;
         for (int context :
              {kMainWindow, kTables, kReading, kSettings, kSettingsMain, kSettingsExtra,
-              kSettingsFont, kWords, kStatistics, kBookmarks, kBookFormat}) {
+              kSettingsFont, kWords, kStatistics, kBookmarks, kBookFormat, kFormatTool, kAbout}) {
             QCOMPARE(Open(&owner, context), first);  // one window
             QCOMPARE(first->CurrentContext(), context);
             QVERIFY(QFile::exists(ResourcePath(first->CurrentUrl())));
@@ -69,7 +82,7 @@ class HelpWindowTest : public QObject {
             QCOMPARE(first->Topics()->currentItem()->text(0),
                      first->Browser()->document()->metaInformation(QTextDocument::DocumentTitle));
         }
-        QCOMPARE(pages.size(), 11);  // each its own page
+        QCOMPARE(pages.size(), 13);  // each its own page
         for (int context : {0, -1, 95, 1000}) {
             QCOMPARE(Open(&owner, context), first);
             QCOMPARE(first->CurrentUrl(), THelpWindow::ContentsUrl());
@@ -128,6 +141,54 @@ class HelpWindowTest : public QObject {
             if (url != THelpWindow::ContentsUrl())
                 QVERIFY2(linked.contains(url), qPrintable(url.toString() + " is linked nowhere"));
         }
+    }
+
+    // A window that lost its F1 (or two owners of the key, which leave it to neither) shows no
+    // page or the wrong one.
+    void f1InEveryWindowOpensItsPage() {
+        using namespace help_context;
+        const auto pressF1 = [](QWidget* window) {
+            // Closed first, so that it must open and cannot keep the keyboard from the window.
+            if (HelpWindowInstance()) HelpWindowInstance()->close();
+            window->show();
+            window->activateWindow();
+            if (!QTest::qWaitForWindowActive(window)) return -2;
+            QTest::keyClick(window, Qt::Key_F1);
+            const THelpWindow* help = HelpWindowInstance();
+            return help && help->isVisible() ? help->CurrentContext() : -3;
+        };
+        test::FakeClock clock;
+        TFormBook book(nullptr, {}, clock);
+        QCOMPARE(pressF1(&book), kReading);
+        // The bookmark menu holds the keyboard while it is open.
+        book.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&book));
+        book.Zakladka->popup(book.mapToGlobal(QPoint(40, 40)));
+        QVERIFY(QTest::qWaitForWindowExposed(book.Zakladka));
+        QTest::keyClick(book.Zakladka, Qt::Key_F1);
+        QCOMPARE(HelpWindowInstance()->CurrentContext(), kBookmarks);
+        QVERIFY(!book.Zakladka->isVisible());
+        {
+            TFormUserSetting settings(&book);
+            for (int tab = 0; tab < 3; ++tab) {
+                settings.PageControl1->setCurrentIndex(tab);
+                QCOMPARE(pressF1(&settings), kSettingsMain + 10 * tab);
+            }
+        }
+        RandomGenerator random{1};
+        const auto own = [&](QWidget* window, int context) {
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            QCOMPARE(pressF1(window), context);
+            // Gone, and the help window given back to the main window, before the next one.
+            const QPointer<QWidget> gone(window);
+            window->close();
+            QTRY_VERIFY(!gone);
+        };
+        own(new TFormStatistic(&book), kStatistics);
+        own(new TFormFormatLXB(&book), kFormatTool);
+        own(new TFormAbout(&book), kAbout);
+        own(new TFormTables(&book, random), kTables);
+        own(new TFormLine(&book, random), kWords);
     }
 
     void opensCentredOnItsWindowAndThenStaysWhereTheUserPutIt() {

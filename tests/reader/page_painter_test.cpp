@@ -274,6 +274,58 @@ class PagePainterTest : public QObject {
         }
     }
 
+    // The night page: light letters on a near-black ground, titles and the page number a light
+    // red, ornaments seen, and the shutters darker than the open lines, transparent or not.
+    void theNightPageIsLightOnDarkUnderDarkerShutters() {
+        const auto gray = [](QColor c) { return qGray(c.rgb()); };
+        const auto light = [&](QColor c) { return gray(c) > 150; };
+        const auto lightRed = [](QColor c) { return c.red() > 150 && c.red() > c.green() + 50; };
+        const auto mean = [&](const QImage& image, const QRect& r) {
+            long long sum = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    sum += gray(image.pixelColor(x, y));
+            return static_cast<double>(sum) / (r.width() * r.height());
+        };
+        s.NightMode = true;
+        memo.Lines[12] = ToCp1251(QStringLiteral("   Глава первая"));
+        memo.Lines[13] = ToCp1251(QStringLiteral("  Текст абзаца"));
+        page.BookMode = true;
+        for (const bool transparent : {true, false}) {
+            s.TransparentBar = transparent;
+            PagePainter p = Prepared();
+            const QImage& t = p.TextImage();
+            QVERIFY(gray(t.pixelColor(15, p.PageHeight / 2)) < 40);
+            QVERIFY(Count(t, LineCells(p, 3, 0, 22), light) > 20);
+            QCOMPARE(Count(t, LineCells(p, 3, 0, 22), Reddish), 0);
+            QVERIFY(Count(t, LineCells(p, 12, 0, 22), lightRed) > 10);
+            QVERIFY(Count(t, LineCells(p, 13, 2, 1), lightRed) > 3);  // the initial
+            QVERIFY(Count(t, QRect(0, p.PageHeight - p.BottomMargin, p.PageWidth, p.BottomMargin),
+                          lightRed) > 5);  // "-1-"
+            QVERIFY(Count(t, QRect(3, 3, 28, 28), [&](QColor c) { return gray(c) > 90; }) > 20);
+
+            EngineState e;
+            e.IsRunning = true;
+            e.ShutterPos = p.LineHeight * 14;
+            p.Compose(true, e, s);
+            const QImage& c = p.Composed();
+            const int tsb = p.TopShutterBottom(e, s), bsh = p.BottomShutterHeight(e);
+            const QRect open(p.LeftMargin, tsb + 2, p.CharWidth * 22, p.PageHeight - bsh - tsb - 6);
+            const QRect covered(p.LeftMargin, p.TopMargin, p.CharWidth * 22, tsb - p.TopMargin - 4);
+            QVERIFY2(mean(c, covered) < mean(c, open) * 0.7,
+                     qPrintable(QStringLiteral("%1 %2").arg(mean(c, covered)).arg(mean(c, open))));
+            QVERIFY(gray(c.pixelColor(15, tsb - 8)) < gray(c.pixelColor(15, tsb + 8)));
+            // Through a transparent shutter the lines still show, dimmed; a solid one hides them.
+            const int seen =
+                Count(c, LineCells(p, 3, 0, 22), [&](QColor x) { return gray(x) > 40; });
+            QVERIFY(transparent ? seen > 20 && Count(c, LineCells(p, 3, 0, 22), light) == 0
+                                : seen == 0);
+        }
+        // The day page keeps the program's own colours.
+        s.NightMode = false;
+        QCOMPARE(Prepared().TextImage().pixelColor(15, 60), PageColors::Page);
+    }
+
     void decorationsAreAsSharpOnADoubleDensityScreen() {
         PagePainter p;
         p.ApplyDisplaySettings(s, 1024, 0, 2.0);

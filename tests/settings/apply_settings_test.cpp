@@ -14,7 +14,7 @@ auto Fields(const UserSettings& s) {
                     s.PageStartDelayMs, s.ShowTopBar, s.ShowBottomBar, s.ShowCenterLine,
                     s.TransparentBar, s.AutoSpeedIncrease, s.RemainByAverage, s.HideLeft,
                     s.HideRight, s.HideLeftCount, s.HideRightCount, s.FontName, s.FontSize,
-                    s.FontBold, s.FormatToolEnabled, s.Paragraphs);
+                    s.FontBold, s.FormatToolEnabled, s.Paragraphs, s.NightMode);
 }
 
 TEST(ApplyUserSettings, DesignValuesGiveTheDefaultRecordAndEveryFieldComesBack) {
@@ -25,7 +25,7 @@ TEST(ApplyUserSettings, DesignValuesGiveTheDefaultRecordAndEveryFieldComesBack) 
         .ShowCenterLine = false, .TransparentBar = false, .AutoSpeedIncrease = false,
         .RemainByAverage = false, .HideLeft = true, .HideRight = true, .HideLeftCount = 2,
         .HideRightCount = 4, .FontName = "Lucida Console", .FontSize = 14, .FontBold = true,
-        .FormatToolEnabled = false, .Paragraphs = LineParagraphs::Off};
+        .FormatToolEnabled = false, .Paragraphs = LineParagraphs::Off, .NightMode = true};
     // clang-format on
     UserSettings s = changed;
     double overhead = 5;

@@ -58,6 +58,7 @@ TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
     c.ComboBoxFontName = "Lucida Console";
     c.RxSpinEditBeginSleep = 500;
     c.ComboBoxParagraphs = 1;
+    c.CheckBoxNightMode = true;
     s.AcceptUserSettings(record, stepOverhead);
     EXPECT_EQ(ReadFileBytes(ini), test::DataFile("settings/after_ok.ini"));
     EXPECT_EQ(record.SpeedCpm, 1550);
@@ -71,6 +72,7 @@ TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
     other.LoadUserSettings(again, againOverhead);
     EXPECT_EQ(again.FontName, "Lucida Console");
     EXPECT_EQ(again.Paragraphs, LineParagraphs::On);
+    EXPECT_TRUE(again.NightMode);
     EXPECT_EQ(againOverhead, 0.0123);
 
     // The contents panel's width, added later, stands at the end of its section; saves of the
@@ -82,6 +84,31 @@ TEST(ProgramSettings, FromAnEmptyStoreThroughOkToTheHandWrittenFiles) {
     s.StoreStepOverhead("0.0123");
     s.AcceptUserSettings(record, stepOverhead);
     EXPECT_EQ(s.RestoreContentsWidth(), 420);
+}
+
+TEST(ProgramSettings, AFileFromBeforeTheNightModeReadsAsBeforeAndGetsItsKeyLast) {
+    TempDir dir;
+    const std::string night = "CheckBoxNightMode_Checked=False\r\n";
+    const std::string current = test::DataFile("settings/defaults.ini");
+    std::string older = current;
+    ASSERT_NE(older.find("ComboBoxParagraphs_ItemIndex=0\r\n" + night), std::string::npos);
+    older.erase(older.find(night), night.size());
+    const std::string ini = dir.Write("lectorix.ini", older);
+    ProgramSettings s;
+    s.SetStore({ini, false});
+    UserSettings record;
+    record.NightMode = true;
+    double stepOverhead = 0;
+    s.LoadUserSettings(record, stepOverhead);
+    EXPECT_FALSE(record.NightMode);
+    EXPECT_FALSE(s.Controls.CheckBoxNightMode);
+    // OK writes the key after the paragraphs' one, the rest of the file as it was.
+    s.Controls.CheckBoxNightMode = true;
+    s.AcceptUserSettings(record, stepOverhead);
+    EXPECT_TRUE(record.NightMode);
+    std::string expected = current;
+    expected.replace(expected.find(night), night.size(), "CheckBoxNightMode_Checked=True\r\n");
+    EXPECT_EQ(ReadFileBytes(ini), expected);
 }
 
 // One of the two documents the kill test alternates between, large enough to take a while.
