@@ -57,7 +57,10 @@ TTablesChart::TTablesChart(QWidget* parent) : QChartView(parent) {
         s->attachAxis(AxisDates);
         s->attachAxis(AxisSeconds);
     }
+    // The view starts with a chart of its own, which it gives back rather than deletes.
+    QChart* empty = this->chart();
     setChart(chart);
+    delete empty;
     setRenderHint(QPainter::Antialiasing);
     Fill({});
 }
