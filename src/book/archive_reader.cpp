@@ -70,21 +70,36 @@ bool LooksLikeArchive(const Source& source) {
     return false;
 }
 
+// What libarchive's English words mean, said in Russian.
+std::string DamageReason(std::string_view english) {
+    std::string lower(english);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    auto has = [&](std::string_view word) { return lower.find(word) != std::string::npos; };
+    if (has("truncat") || has("unexpected end") || has("premature") || has("eof"))
+        return "он обрывается";
+    if (has("crc") || has("checksum")) return "не сходится контрольная сумма";
+    if (has("unsupported") || has("not supported") || has("unknown"))
+        return "его способ сжатия не поддерживается";
+    if (has("memory")) return "не хватило памяти";
+    return "его данные испорчены";
+}
+
 class Failure {
   public:
     explicit Failure(const std::string& path) : path_(path) {}
     [[noreturn]] void Throw(const std::string& reason) const {
         throw NotTextError("Не удалось открыть архив \"" + path_ + "\": " + reason + ".");
     }
-    // libarchive's own words, or the encryption it could not undo.
+    // The encryption libarchive could not undo, or the damage in Russian with its own words.
     [[noreturn]] void FromArchive(archive* a) const {
         const char* what = archive_error_string(a);
         const std::string_view text = what ? what : "";
         if (archive_read_has_encrypted_entries(a) > 0 || text.find("ncrypt") != text.npos ||
             text.find("assword") != text.npos)
             Throw("архив зашифрован");
-        Throw(text.empty() ? std::string("архив повреждён")
-                           : "архив повреждён (" + std::string(text) + ")");
+        Throw("архив повреждён: " + DamageReason(text) +
+              (text.empty() ? std::string() : " (" + std::string(text) + ")"));
     }
 
   private:
@@ -162,7 +177,7 @@ std::optional<std::string> ReadFirst(const Source& source, const std::string& na
     // A single compressed file: only a real decompression filter makes it an archive.
     ArchivePtr a = OpenArchive(source, true);
     if (!a || archive_filter_count(a.get()) < 2) {
-        if (LooksLikeArchive(source)) fail.Throw("архив повреждён");
+        if (LooksLikeArchive(source)) fail.Throw("архив повреждён: его начало не читается");
         return std::nullopt;
     }
     std::string text = FirstFileWithData(a.get(), true, fail, total, progress, cap, entries);
@@ -182,35 +197,50 @@ std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const s
     return ReadFirst(Source{nullptr, bytes}, name, progress, cap);
 }
 
-ArchiveFiles ReadArchiveFiles(std::string_view bytes, const std::string& name,
-                              const std::function<bool(const std::string&)>& want,
-                              std::size_t cap) {
+ArchiveFiles ReadArchiveFiles(std::string_view bytes,
+                              const std::function<bool(const std::string&)>& want, std::size_t cap,
+                              std::size_t fileCap) {
     ArchiveFiles out;
     ArchivePtr a = OpenArchive(Source{nullptr, bytes}, false);
     if (!a) return out;
-    const Failure fail(name);
-    std::size_t total = 0;
+    auto megabytes = [](std::size_t n) { return std::to_string(n >> 20) + " МБ"; };
+    std::size_t total = 0, entries = 0;
     std::vector<char> buffer(64 * 1024);
     archive_entry* entry = nullptr;
     for (;;) {
         const int r = archive_read_next_header(a.get(), &entry);
         if (r == ARCHIVE_EOF) break;
         if (r < ARCHIVE_WARN) return out;
+        if (++entries > kMaxArchiveEntries)
+            throw UserError("в архиве больше " + std::to_string(kMaxArchiveEntries) + " файлов");
         const auto type = archive_entry_filetype(entry);
         if (type != AE_IFREG && type != 0) continue;
         const char* path = archive_entry_pathname_utf8(entry);
         if (!path) path = archive_entry_pathname(entry);
-        if (!path || !want(path) || archive_entry_is_encrypted(entry)) continue;
+        if (!path || !want(path)) continue;
+        if (archive_entry_is_encrypted(entry)) {
+            out.Encrypted.emplace_back(path);
+            continue;
+        }
+        const std::string name = path;
         std::string data;
+        // Held at its size, not at the next power of two a growing string would take.
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0)
+            data.reserve(std::min<std::size_t>(static_cast<std::size_t>(archive_entry_size(entry)),
+                                               std::min(cap, fileCap) + 1));
         for (;;) {
             const la_ssize_t n = archive_read_data(a.get(), buffer.data(), buffer.size());
             if (n == 0) break;
             if (n < 0) return out;
             total += static_cast<size_t>(n);
-            if (total > cap) fail.Throw("в нём больше " + std::to_string(cap >> 20) + " МБ текста");
+            if (total > cap)
+                throw UserError("в распакованном виде её файлы больше " + megabytes(cap));
+            if (data.size() + static_cast<size_t>(n) > fileCap)
+                throw UserError("файл " + name + " в распакованном виде больше " +
+                                megabytes(fileCap));
             data.append(buffer.data(), static_cast<size_t>(n));
         }
-        out.Files.emplace(path, std::move(data));
+        out.Files.emplace(name, std::move(data));
     }
     out.Complete = true;
     return out;

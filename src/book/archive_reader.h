@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lectorix {
 
@@ -33,14 +34,21 @@ std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const s
 // The regular files of an archive in memory whose names `want` accepts, by name.
 struct ArchiveFiles {
     std::map<std::string, std::string> Files;
-    bool Complete = false;  // false when the bytes are no archive or it broke off
+    std::vector<std::string> Encrypted;  // wanted files held encrypted, left unread
+    bool Complete = false;               // false when the bytes are no archive or it broke off
 };
 
+// The most entries ReadArchiveFiles goes through.
+inline constexpr std::size_t kMaxArchiveEntries = 65536;
+
 // Reads the wanted files of the archive in `bytes`; a damaged archive gives the files read before
-// the damage. Throws UserError naming `name` when the wanted files add up to more than `cap`.
-ArchiveFiles ReadArchiveFiles(std::string_view bytes, const std::string& name,
+// the damage. Throws UserError saying why (in words that name no archive) when the wanted files
+// add up to more than `cap` bytes unpacked, one of them alone to more than `fileCap`, or the
+// archive holds more than kMaxArchiveEntries entries.
+ArchiveFiles ReadArchiveFiles(std::string_view bytes,
                               const std::function<bool(const std::string&)>& want,
-                              std::size_t cap = kArchiveTextCap);
+                              std::size_t cap = kArchiveTextCap,
+                              std::size_t fileCap = kArchiveTextCap);
 
 // ReadFirstArchiveFile followed by DecodeText into `text`; false (and `text` untouched) when the
 // file is not an archive.

@@ -14,6 +14,7 @@ namespace {
 constexpr std::string_view kMenu = "<MENU>";
 constexpr std::string_view kTotals = "<INFOTEXTlen>";
 constexpr std::string_view kEnd = "<INFOTEXTEND>";
+constexpr std::string_view kWarning = "<INFOTEXTWARNING>";
 // "  стр.-" in CP1251: the page number after a contents title.
 constexpr std::string_view kPagePrefix = "  \xF1\xF2\xF0.-";
 
@@ -229,6 +230,10 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         for (const auto& [tag, value] : tags) {
             if (value->empty()) *value = TagValue(line, tag);
         }
+        if (line.starts_with(kWarning) && line.size() > kWarning.size() + 1 &&
+            parsed.Warning.empty())
+            parsed.Warning =
+                Cp1251ToUtf8(line.substr(kWarning.size() + 1, line.size() - kWarning.size() - 2));
     }
 
     const size_t count = totalsLine - firstEntry;
@@ -282,8 +287,18 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         };
         entry.Pos = number(CutField(line));
         entry.Letters = number(CutField(line));
-        for (auto& c : entry.LineCounts)
-            c = number(CutField(line));
+        for (int k = 0; k < kLineCountWidths; ++k) {
+            const std::int64_t lines = number(CutField(line));
+            if (lines < INT32_MIN || lines > INT32_MAX)
+                Damaged(
+                    "число строк " + std::to_string(lines) + " " +
+                    (i == count ? std::string("строки итогов") : "главы " + Quoted(entry.Title)) +
+                    " при ширине " + std::to_string(16 + 2 * k) +
+                    (lines < 0           ? " меньше нуля"
+                     : lines > entry.Pos ? " больше числа знаков перед ней"
+                                         : " больше, чем книга может вместить"));
+            entry.LineCounts[static_cast<size_t>(k)] = static_cast<std::int32_t>(lines);
+        }
         parsed.Nodes.push_back(std::move(node));
     }
     parsed.Nodes.pop_back();  // the totals row has no node
@@ -293,8 +308,18 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         Damaged("позиция " + std::to_string(parsed.ContentsEntries[count].Pos) +
                 " строки итогов за пределами текста длиной " + std::to_string(bodyEnd));
     CheckContents(parsed, cut);
-    parsed.BookTrailer = text.substr(static_cast<size_t>(cut), bodyEnd - static_cast<size_t>(cut));
-    text.resize(static_cast<size_t>(cut));
+    // The trailer of a book of many entries can be most of it: the smaller part is copied.
+    const auto at = static_cast<size_t>(cut);
+    if (bodyEnd - at <= at) {
+        parsed.BookTrailer = text.substr(at, bodyEnd - at);
+        text.resize(at);
+    } else {
+        std::string body = text.substr(0, at);
+        text.resize(bodyEnd);
+        text.erase(0, at);
+        parsed.BookTrailer = std::move(text);
+        text = std::move(body);
+    }
     book = std::move(parsed);
     return true;
 }

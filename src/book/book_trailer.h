@@ -17,7 +17,9 @@ inline constexpr int kLineCountWidths = 38;
 struct ContentsEntry {
     long long Pos = 0;         // offset of the chapter's first character in the body
     std::int64_t Letters = 0;  // letters of the body before Pos
-    std::array<std::int64_t, kLineCountWidths> LineCounts{};  // lines before Pos, width 16 + 2k
+    // Lines before Pos at the width 16 + 2k; 32 bits, since a book holds a million entries and
+    // every line is at least one of its characters.
+    std::array<std::int32_t, kLineCountWidths> LineCounts{};
     std::string Title;
     int Page = 0;           // first page of the chapter
     int LastPageLines = 0;  // lines on the chapter's last page
@@ -45,7 +47,8 @@ struct BookContents {
     std::vector<ContentsNode> Nodes;  // ContentsCount nodes
     BookHeader Header;
     std::string BookTrailer;  // from the CR LF before "<MENU>" to the end of the text
-    // What the user should be told about a text that opens although its trailer was damaged.
+    // What the user should be told about a text that opens although its trailer was damaged, or
+    // what the trailer's "<INFOTEXTWARNING>" line says (a converted book cut short...). UTF-8.
     std::string Warning;
 };
 

@@ -1,5 +1,7 @@
 #include "formatter/book_assembler.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 #include "book/cp1251.h"
@@ -91,17 +93,18 @@ std::string JoinTitle(const std::vector<std::string>& parts) {
     return out;
 }
 
-BookAssembler::BookAssembler(size_t cap) : cap_(cap) {}
+BookAssembler::BookAssembler(size_t cap, size_t maxEntries) : cap_(cap), maxEntries_(maxEntries) {}
 
 void BookAssembler::Push(std::string line) {
     if (full_) return;
-    if (static_cast<size_t>(pos_) + line.size() + 2 > cap_) {
+    if (body_.size() + line.size() + 2 > cap_) {
         full_ = true;
+        AddWarning("Книга длиннее " + std::to_string(cap_ >> 20) + " МБ: открыто её начало.");
         return;
     }
-    pos_ += static_cast<long long>(line.size()) + 2;
     letters_ += CountLetters(line);
-    lines_.push_back(std::move(line));
+    body_ += line;
+    body_ += "\r\n";
 }
 
 void BookAssembler::AddLine(const std::string& cp1251) {
@@ -117,8 +120,13 @@ int BookAssembler::FitLevel(int level) const {
 
 void BookAssembler::AddEntryHere(const std::string& title, int level) {
     if (full_ || title.empty()) return;
+    if (entries_.size() >= maxEntries_) {
+        ++entriesDropped_;
+        return;
+    }
     std::string t = TrailerSafe(title.substr(0, kTitleCap));
-    entries_.push_back({std::move(t), FitLevel(level), pos_, letters_});
+    entries_.push_back(
+        {std::move(t), FitLevel(level), static_cast<long long>(body_.size()), letters_});
     headingNext_ = true;
 }
 
@@ -128,33 +136,46 @@ void BookAssembler::AddHeading(const std::string& cp1251, int level) {
     AddLine(cp1251);
 }
 
+void BookAssembler::AddWarning(const std::string& utf8) {
+    if (!warnings_.empty()) warnings_ += ' ';
+    warnings_ += utf8;
+}
+
 std::string BookAssembler::Finish(BookHeader header, const std::string& firstTitle,
                                   const std::function<void(int, int)>& progress) {
-    if (lines_.empty()) throw UserError("в книге нет текста");
+    if (body_.empty()) throw UserError("в книге нет текста");
     // Entries that no line followed point past the body.
-    while (!entries_.empty() && entries_.back().Pos >= pos_)
+    const auto end = static_cast<long long>(body_.size());
+    while (!entries_.empty() && entries_.back().Pos >= end)
         entries_.pop_back();
     if (entries_.empty() || entries_.front().Pos > 0) {
         const std::string title = firstTitle.empty() ? Utf8ToCp1251("Начало") : firstTitle;
         entries_.insert(entries_.begin(), Entry{TrailerSafe(title.substr(0, kTitleCap)), 1, 0, 0});
     }
+    if (entriesDropped_ > 0)
+        AddWarning("В книге больше " + std::to_string(maxEntries_) + " глав: в содержании первые " +
+                   std::to_string(maxEntries_) + ".");
     static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
-    std::string text;
-    text.reserve(static_cast<size_t>(pos_) + entries_.size() * 64 + 512);
-    for (const std::string& line : lines_) {
-        text += line;
-        text += "\r\n";
-    }
-    lines_.clear();
-    text += "<MENU>\r\n";
+    std::string trailer = "<MENU>\r\n";
     for (const Entry& e : entries_) {
-        text += kIndent[e.Level - 1];
-        text += e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
+        trailer += kIndent[e.Level - 1];
+        trailer +=
+            e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
     }
-    text += "<INFOTEXTlen>|0|" + std::to_string(letters_) + "|\r\n";
+    std::vector<Entry>().swap(entries_);  // gone before the line counts take their memory
+    trailer += "<INFOTEXTlen>|0|" + std::to_string(letters_) + "|\r\n";
     for (const auto& [tag, value] : HeaderTags(header))
-        text += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
-    text += "<INFOTEXTEND>";
+        trailer += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
+    if (!warnings_.empty())
+        trailer +=
+            std::string(kWarningTag) + "|" + TrailerSafe(Utf8ToCp1251(warnings_), false) + "|\r\n";
+    trailer += "<INFOTEXTEND>";
+    std::string text = std::move(body_);
+    text.reserve(text.size() + trailer.size());
+    text += trailer;
+    // What the reading of the document freed goes back to the system before the line counts
+    // write a trailer that may be larger than the body: glibc keeps freed memory otherwise.
+    malloc_trim(0);
     ComputeBookLineCounts(text, progress);
     return text;
 }

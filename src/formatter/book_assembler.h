@@ -35,10 +35,18 @@ std::string CleanLine(std::string_view utf8);
 // Joins the paragraphs of a title with ". ", or a blank after one that ends a sentence already.
 std::string JoinTitle(const std::vector<std::string>& parts);
 
+// The most contents entries a converted book gets: past them headings are plain lines, so that
+// neither the book's trailer nor the contents tree grow out of all proportion.
+inline constexpr size_t kMaxContentsEntries = 100000;
+
+// The trailer line that carries what the reader should be told about a converted book (cut
+// short, read in another encoding...): `ParseBookTrailer` gives it as the book's warning.
+inline constexpr std::string_view kWarningTag = "<INFOTEXTWARNING>";
+
 class BookAssembler {
   public:
     // `cap`: the most body bytes; lines past it are dropped and Full() turns true.
-    explicit BookAssembler(size_t cap);
+    explicit BookAssembler(size_t cap, size_t maxEntries = kMaxContentsEntries);
 
     void AddLine(const std::string& cp1251);  // a body line, two blanks before it
     // A heading line (three blanks) with a contents entry at `level` (1..4, at most one deeper
@@ -47,7 +55,9 @@ class BookAssembler {
     // A contents entry at the next line, which becomes a heading.
     void AddEntryHere(const std::string& title, int level);
     bool Full() const { return full_; }
-    bool HasText() const { return !lines_.empty(); }
+    bool HasText() const { return !body_.empty(); }
+    // A sentence (UTF-8) the reader shows once the book is open.
+    void AddWarning(const std::string& utf8);
 
     // The whole book in CP1251 with CR LF, line counts included. When no entry stands at the
     // first character, one titled `firstTitle` is put there, so the reader hides nothing.
@@ -64,12 +74,13 @@ class BookAssembler {
     void Push(std::string line);
     int FitLevel(int level) const;
 
-    size_t cap_;
+    size_t cap_, maxEntries_;
     bool full_ = false;
-    std::vector<std::string> lines_;
+    std::string body_;  // the lines so far, each with its CR LF
     std::vector<Entry> entries_;
+    size_t entriesDropped_ = 0;
+    std::string warnings_;
     bool headingNext_ = false;  // an entry waits for the next line
-    long long pos_ = 0;
     std::int64_t letters_ = 0;
 };
 

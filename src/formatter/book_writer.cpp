@@ -164,63 +164,89 @@ std::int64_t CountWrappedLines(std::string_view text, int width) {
     return lines;
 }
 
+namespace {
+
+// Start of the line (lines end with CR LF) that ends at `end`.
+size_t CrLfLineStart(std::string_view s, size_t end) {
+    const size_t p = end < 2 ? std::string_view::npos : s.rfind("\r\n", end - 2);
+    return p == std::string_view::npos ? 0 : p + 2;
+}
+
+void AppendNumber(std::string& out, std::int64_t n) {
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, n);
+    out.append(digits, r.ptr);
+    out += '|';
+}
+
+}  // namespace
+
 bool ComputeBookLineCounts(std::string& text, const std::function<void(int, int)>& progress) {
-    // Line starts and ends of the text.
-    struct Line {
-        size_t start, end;
-    };
-    std::vector<Line> lines;
-    for (size_t start = 0;;) {
-        const size_t end = text.find("\r\n", start);
-        lines.push_back({start, end == std::string::npos ? text.size() : end});
-        if (end == std::string::npos) break;
-        start = end + 2;
+    // Only the trailer is split into lines: a body of millions of short lines costs nothing.
+    std::string_view all = text;
+    size_t lastEnd = all.size(), lastStart = 0;
+    for (;;) {
+        lastStart = CrLfLineStart(all, lastEnd);
+        if (!Trim(all.substr(lastStart, lastEnd - lastStart)).empty()) break;
+        if (lastStart == 0) return false;
+        lastEnd = lastStart - 2;
     }
-    auto lineText = [&](size_t i) {
-        return std::string_view(text).substr(lines[i].start, lines[i].end - lines[i].start);
-    };
-    size_t last = lines.size();
-    while (last > 0 && Trim(lineText(last - 1)).empty())
-        --last;
-    if (last < 2 || lineText(last - 1).find("<INFOTEXTEND>") == std::string_view::npos)
+    if (lastStart == 0 ||
+        all.substr(lastStart, lastEnd - lastStart).find("<INFOTEXTEND>") == std::string_view::npos)
         return false;
+    const size_t totalsAt = all.substr(0, lastEnd).rfind("<INFOTEXTlen>");
+    const size_t totalsStart =
+        totalsAt == std::string_view::npos ? 0 : CrLfLineStart(all, totalsAt);
+    if (totalsStart == 0) throw UserError("В книге нет строки \"<INFOTEXTlen>\"");
+    const size_t menuAt = all.substr(0, totalsStart).rfind("<MENU>");
+    if (menuAt == std::string_view::npos) throw UserError("В книге нет строки \"<MENU>\"");
+    const size_t menuStart = CrLfLineStart(all, menuAt);
+    size_t totalsEnd = all.find("\r\n", totalsAt);
+    if (totalsEnd == std::string_view::npos) totalsEnd = all.size();
+    // Line numbers in messages count from the top of the file.
+    size_t lineIndex = 0;
+    for (size_t at = all.find("\r\n"); at < menuStart; at = all.find("\r\n", at + 2))
+        ++lineIndex;
 
-    size_t totals = last;
-    for (size_t i = last; i-- > 0;) {
-        if (lineText(i).find("<INFOTEXTlen>") != std::string_view::npos) {
-            totals = i;
-            break;
-        }
-    }
-    if (totals == last || totals == 0) throw UserError("В книге нет строки \"<INFOTEXTlen>\"");
-    size_t menu = totals;
-    for (size_t i = totals; i-- > 0;) {
-        if (lineText(i).find("<MENU>") != std::string_view::npos) {
-            menu = i;
-            break;
-        }
-    }
-    if (menu == totals) throw UserError("В книге нет строки \"<MENU>\"");
-
-    std::vector<ContentsEntry> rows;
-    for (size_t i = menu + 1; i <= totals; ++i) {
-        std::string line(lineText(i));
-        ContentsEntry row;
-        row.Title = std::string(TrimRight(CutField(line)));
-        if (i == totals) {
-            row.Pos = static_cast<long long>(lines[menu].start);
+    struct Row {
+        size_t TitleFrom, TitleSize;  // in `text`
+        long long Pos;
+        std::int64_t Letters;
+    };
+    std::vector<Row> rows;
+    const size_t firstRow = all.find("\r\n", menuStart) + 2;
+    for (size_t start = firstRow; start <= totalsStart;) {
+        ++lineIndex;
+        size_t end = all.find("\r\n", start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string line(all.substr(start, end - start));
+        Row row{start, TrimRight(CutField(line)).size(), 0, 0};
+        if (start == totalsStart) {
+            row.Pos = static_cast<long long>(menuStart);
             CutField(line);
         } else {
-            row.Pos = ParseContentsNumber(CutField(line), i);
+            row.Pos = ParseContentsNumber(CutField(line), lineIndex);
         }
-        row.Letters = ParseContentsNumber(CutField(line), i);
-        rows.push_back(std::move(row));
+        row.Letters = ParseContentsNumber(CutField(line), lineIndex);
+        rows.push_back(row);
+        start = end + 2;
     }
 
-    const long long bodyEnd = static_cast<long long>(lines[menu].start) - 2;
+    const long long bodyEnd = static_cast<long long>(menuStart) - 2;
     const size_t count = rows.size() - 1;
+    // The rewritten rows go after the text and then take the old rows' place. Their room is
+    // reserved at once (a line count seldom has more digits than the body's length), so the
+    // text is not copied as it grows; pages never written to cost no memory.
+    const size_t countDigits = std::to_string(std::max(0LL, bodyEnd)).size() + 1;
+    size_t room = 0;
+    for (const Row& r : rows)
+        room += r.TitleSize + 44 + kLineCountWidths * countDigits + 2;
+    const std::string suffix = text.substr(totalsEnd);
+    const size_t rewrittenAt = text.size();
+    text.reserve(rewrittenAt + room + suffix.size());
+
     // A chapter runs on to the next heading with its closing line break, as the reader reads
-    // it; the last one ends with the body.
+    // it; the last one ends with the body. Taken afresh: the text may have moved.
     auto chapter = [&](size_t r) {
         const long long from = std::clamp(rows[r - 1].Pos, 0LL, std::max(0LL, bodyEnd));
         long long to = r == count ? bodyEnd : rows[r].Pos;
@@ -228,49 +254,56 @@ bool ComputeBookLineCounts(std::string& text, const std::function<void(int, int)
         return std::string_view(text).substr(static_cast<size_t>(from),
                                              static_cast<size_t>(to - from));
     };
-    // Every chapter is wrapped at all the widths: the widths are shared out among the cores,
-    // this thread taking its share in chapter order to report the progress.
-    std::vector<std::array<std::int64_t, kLineCountWidths>> chapterLines(rows.size());
-    auto countWidths = [&](int first, int step, bool report) {
-        for (size_t r = 1; r < rows.size(); ++r) {
-            if (report && progress) progress(static_cast<int>(r), static_cast<int>(count));
-            const std::string_view text = chapter(r);
-            for (int k = first; k < kLineCountWidths; k += step)
-                chapterLines[r][static_cast<size_t>(k)] = CountWrappedLines(text, 16 + 2 * k);
-        }
+    std::array<std::int64_t, kLineCountWidths> before{};  // the counts of the row being written
+    auto writeRow = [&](size_t r) {
+        if (r > 0) text += "\r\n";
+        text.append(text, rows[r].TitleFrom, rows[r].TitleSize);
+        text += '|';
+        AppendNumber(text, rows[r].Pos);
+        AppendNumber(text, rows[r].Letters);
+        for (const std::int64_t c : before)
+            AppendNumber(text, c);
     };
+    writeRow(0);
+    // Chapters are counted a block at a time; in a block the widths are shared out among the
+    // cores, this thread taking its share in chapter order to report the progress.
+    constexpr size_t kBlock = 4096;
+    std::vector<std::array<std::int64_t, kLineCountWidths>> chapterLines(std::min(kBlock, count));
     const int shares = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-    std::vector<std::exception_ptr> failed(static_cast<size_t>(shares));
-    {
-        std::vector<std::jthread> helpers;
-        for (int t = 1; t < shares && rows.size() > 2; ++t)
-            helpers.emplace_back([&, t] {
-                try {
-                    countWidths(t, shares, false);
-                } catch (...) {
-                    failed[static_cast<size_t>(t)] = std::current_exception();
-                }
-            });
-        countWidths(0, helpers.empty() ? 1 : shares, true);
+    for (size_t first = 1; first <= count; first += kBlock) {
+        const size_t last = std::min(count + 1, first + kBlock);
+        auto countWidths = [&](int k0, int step, bool report) {
+            for (size_t r = first; r < last; ++r) {
+                if (report && progress) progress(static_cast<int>(r), static_cast<int>(count));
+                const std::string_view chapterText = chapter(r);
+                for (int k = k0; k < kLineCountWidths; k += step)
+                    chapterLines[r - first][static_cast<size_t>(k)] =
+                        CountWrappedLines(chapterText, 16 + 2 * k);
+            }
+        };
+        std::vector<std::exception_ptr> failed(static_cast<size_t>(shares));
+        {
+            std::vector<std::jthread> helpers;
+            for (int t = 1; t < shares && count > 1; ++t)
+                helpers.emplace_back([&, t] {
+                    try {
+                        countWidths(t, shares, false);
+                    } catch (...) {
+                        failed[static_cast<size_t>(t)] = std::current_exception();
+                    }
+                });
+            countWidths(0, helpers.empty() ? 1 : shares, true);
+        }
+        for (const std::exception_ptr& e : failed)
+            if (e) std::rethrow_exception(e);
+        for (size_t r = first; r < last; ++r) {
+            for (size_t k = 0; k < kLineCountWidths; ++k)
+                before[k] += chapterLines[r - first][k];
+            writeRow(r);
+        }
     }
-    for (const std::exception_ptr& e : failed)
-        if (e) std::rethrow_exception(e);
-    for (size_t r = 1; r < rows.size(); ++r)
-        for (size_t k = 0; k < kLineCountWidths; ++k)
-            rows[r].LineCounts[k] = rows[r - 1].LineCounts[k] + chapterLines[r][k];
-
-    std::string rebuilt;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const ContentsEntry& row = rows[i];
-        std::string line =
-            row.Title + "|" + std::to_string(row.Pos) + "|" + std::to_string(row.Letters) + "|";
-        for (const auto c : row.LineCounts)
-            line += std::to_string(c) + "|";
-        if (i > 0) rebuilt += "\r\n";
-        rebuilt += line;
-    }
-    const size_t from = lines[menu + 1].start;
-    text.replace(from, lines[totals].end - from, rebuilt);
+    text.erase(firstRow, rewrittenAt - firstRow);
+    text += suffix;
     return true;
 }
 

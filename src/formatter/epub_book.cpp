@@ -1,10 +1,11 @@
 #include "formatter/epub_book.h"
 
-#include <libxml/tree.h>
-
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <map>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "book/archive_reader.h"
@@ -19,6 +20,9 @@ namespace {
 
 using namespace std::string_view_literals;
 
+constexpr size_t kMaxDocument = 16u << 20;  // one file of a book, unpacked
+constexpr size_t kTextOfCap = 4096;         // a title or a header value
+
 std::string Lower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
@@ -26,69 +30,21 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
-// The element's name without a prefix, in lower case; empty for anything but an element.
-std::string Name(const xmlNode* n) {
-    if (!n || n->type != XML_ELEMENT_NODE || !n->name) return {};
-    return Lower(LocalName(reinterpret_cast<const char*>(n->name)));
+bool EqualsLower(std::string_view s, std::string_view lower) {
+    return s.size() == lower.size() &&
+           std::equal(s.begin(), s.end(), lower.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
+           });
 }
 
-std::string Attr(const xmlNode* n, std::string_view name) {
-    for (const xmlAttr* a = n->properties; a; a = a->next) {
-        if (!a->name || Lower(LocalName(reinterpret_cast<const char*>(a->name))) != name) continue;
-        std::string value;
-        for (const xmlNode* c = a->children; c; c = c->next)
-            if (c->content) value += reinterpret_cast<const char*>(c->content);
-        return value;
-    }
+std::string_view AttrOf(std::span<const XmlAttribute> attributes, std::string_view name) {
+    for (const XmlAttribute& a : attributes)
+        if (EqualsLower(a.Name, name)) return a.Value;
     return {};
 }
 
-// Visits the tree under `root` in document order without recursion (nesting is the input's to
-// choose). `enter` returns false to skip an element's children; `leave` follows its children.
-template <class Enter, class Leave>
-void Walk(xmlNode* root, Enter enter, Leave leave) {
-    for (xmlNode* n = root; n;) {
-        if (enter(n) && n->children && n->type == XML_ELEMENT_NODE) {
-            n = n->children;
-            continue;
-        }
-        for (;;) {
-            leave(n);
-            if (n == root) return;
-            if (n->next) {
-                n = n->next;
-                break;
-            }
-            n = n->parent;
-            if (!n) return;
-        }
-    }
-}
-
-template <class Enter>
-void Walk(xmlNode* root, Enter enter) {
-    Walk(root, enter, [](xmlNode*) {});
-}
-
-// The text under a node as one cleaned CP1251 line.
-std::string TextOf(xmlNode* node) {
-    LineBuilder b;
-    Walk(node, [&](xmlNode* n) {
-        if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
-            if (n->content && b.Size() < 4096) b.Add(reinterpret_cast<const char*>(n->content));
-        }
-        return true;
-    });
-    return b.Take();
-}
-
-std::vector<xmlNode*> Elements(xmlNode* root, std::string_view name) {
-    std::vector<xmlNode*> out;
-    Walk(root, [&](xmlNode* n) {
-        if (Name(n) == name) out.push_back(n);
-        return true;
-    });
-    return out;
+[[noreturn]] void Fail(const std::string& why) {
+    throw UserError("Не удалось прочитать книгу EPUB: " + why + ".");
 }
 
 // Percent escapes of a link undone.
@@ -150,61 +106,6 @@ bool MayHoldText(const std::string& name) {
     return true;
 }
 
-struct NavPoint {
-    std::string Doc, Id, Title;
-    int Level = 1;
-    bool Placed = false;
-};
-
-// EPUB 3: the <nav> of type "toc" (else the first that lists no landmarks or pages), its nested
-// lists giving the levels.
-void ReadNav(xmlNode* root, const std::string& path, std::vector<NavPoint>& out) {
-    xmlNode* nav = nullptr;
-    for (xmlNode* n : Elements(root, "nav")) {
-        const std::string type = Attr(n, "type");
-        if (!nav && type.find("landmarks") == std::string::npos &&
-            type.find("page-list") == std::string::npos)
-            nav = n;
-        if (type.find("toc") != std::string::npos) {
-            nav = n;
-            break;
-        }
-    }
-    if (!nav) return;
-    // Depth of an <li> among the lists of the nav.
-    auto depth = [&](xmlNode* li) {
-        int d = 0;
-        for (xmlNode* p = li; p && p != nav; p = p->parent)
-            if (Name(p) == "li") ++d;
-        return d;
-    };
-    for (xmlNode* li : Elements(nav, "li")) {
-        xmlNode* label = nullptr;
-        for (xmlNode* c = li->children; c && !label; c = c->next)
-            if (Name(c) == "a" || Name(c) == "span") label = c;
-        if (!label) continue;
-        const std::string href = Attr(label, "href");
-        if (href.empty() || href.find("://") != std::string::npos) continue;
-        out.push_back({ResolvePath(path, href), Fragment(href), TextOf(label), depth(li)});
-    }
-}
-
-// EPUB 2: the navMap of toc.ncx, nested navPoints giving the levels.
-void ReadNcx(xmlNode* root, const std::string& path, std::vector<NavPoint>& out) {
-    for (xmlNode* point : Elements(root, "navpoint")) {
-        int level = 0;
-        for (xmlNode* p = point; p; p = p->parent)
-            if (Name(p) == "navpoint") ++level;
-        std::string title, src;
-        for (xmlNode* c = point->children; c; c = c->next) {
-            if (Name(c) == "navlabel" && title.empty()) title = TextOf(c);
-            if (Name(c) == "content" && src.empty()) src = Attr(c, "src");
-        }
-        if (src.empty() || src.find("://") != std::string::npos) continue;
-        out.push_back({ResolvePath(path, src), Fragment(src), title, level});
-    }
-}
-
 bool IsBlockElement(std::string_view name) {
     for (const auto b :
          {"p"sv,       "div"sv,        "li"sv,      "blockquote"sv, "pre"sv,    "tr"sv,    "dt"sv,
@@ -221,75 +122,410 @@ int HeadingLevel(std::string_view name) {
                                                                                   : 0;
 }
 
+struct NavPoint {
+    std::string Doc;  // the link as the navigation gives it until Resolve, then its document
+    std::string Id, Title;
+    int Level = 1;
+    bool Placed = false;
+    bool Found = false;  // its anchor is in its document
+};
+
+// Entries by their anchor, in navigation order among equals: a sorted list costs a tenth of a
+// map of a hundred thousand entries.
+using AnchorList = std::vector<std::pair<std::string_view, NavPoint*>>;
+
+auto WithAnchor(const AnchorList& list, std::string_view id) {
+    return std::equal_range(list.begin(), list.end(),
+                            std::pair<std::string_view, NavPoint*>(id, nullptr),
+                            [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+NavPoint AtLevel(int level) {
+    NavPoint p;
+    p.Level = level;
+    return p;
+}
+
+// The entries with a link into the book, their documents' paths resolved from `path`.
+void Resolve(std::vector<NavPoint>& points, const std::string& path) {
+    std::erase_if(points, [](const NavPoint& p) {
+        return p.Doc.empty() || p.Doc.find("://") != std::string::npos;
+    });
+    for (NavPoint& p : points) {
+        p.Id = Fragment(p.Doc);
+        p.Doc = ResolvePath(path, p.Doc);
+    }
+    points.shrink_to_fit();
+}
+
+// Elements whose events are not wanted; only Start matters.
+struct StartsOnly : XmlEvents {
+    void End(std::string_view) override {}
+    void Text(std::string_view) override {}
+};
+
+// The encoding of an XHTML document, its stray bytes made '?' when it is UTF-8.
+XmlEncoding HtmlEncoding(std::string& bytes) {
+    XmlEncoding encoding = ChooseHtmlEncoding(bytes);
+    if (encoding.Name == "UTF-8") ReplaceInvalidUtf8(bytes);
+    return encoding;
+}
+
+// A document of the book read as events, refused naming it when it is past the bounds.
+XmlOutcome ReadXmlDocument(std::string& bytes, const std::string& path, XmlEvents& events) {
+    if (const std::string problem = PrepareMarkup(bytes, false); !problem.empty())
+        Fail("в файле " + path + " " + problem);
+    return StreamXml(bytes, events, ChooseXmlEncoding(bytes).Name);
+}
+
+XmlOutcome ReadHtmlDocument(std::string& bytes, const std::string& path, XmlEvents& events) {
+    if (const std::string problem = PrepareMarkup(bytes, true); !problem.empty())
+        Fail("в файле " + path + " " + problem);
+    return StreamHtml(bytes, events, HtmlEncoding(bytes).Name);
+}
+
+// META-INF/container.xml: the package documents it names.
+struct ContainerEvents : StartsOnly {
+    std::vector<std::string> RootFiles;
+    void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+        if (EqualsLower(name, "rootfile")) RootFiles.emplace_back(AttrOf(a, "full-path"));
+    }
+};
+
+// META-INF/encryption.xml: the files encrypted with anything but the obfuscation of fonts.
+struct EncryptionEvents : StartsOnly {
+    std::vector<std::string> Encrypted;
+    std::string algorithm;
+    void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+        if (EqualsLower(name, "encryptionmethod")) algorithm = AttrOf(a, "algorithm");
+        if (EqualsLower(name, "cipherreference") &&
+            algorithm != "http://www.idpf.org/2008/embedding" &&
+            algorithm != "http://ns.adobe.com/pdf/enc#RC")
+            Encrypted.push_back(ResolvePath("", AttrOf(a, "uri")));
+        if (EqualsLower(name, "encrypteddata")) algorithm.clear();
+    }
+};
+
+struct ManifestItem {
+    std::string Path, MediaType, Properties;
+};
+
+// The package document: manifest, spine and Dublin Core.
+struct PackageEvents : XmlEvents {
+    explicit PackageEvents(const std::string& opfPath) : path(opfPath) {}
+
+    const std::string& path;
+    bool RootSeen = false;
+    std::string UniqueId, NcxId;
+    std::map<std::string, ManifestItem> Manifest;
+    std::vector<std::string> SpineIds;
+    BookHeader Header;
+    std::vector<std::string> Subjects;
+    std::string Creator, FileAs, CreatorId, Publisher;
+    std::map<std::string, std::string> RefinedFileAs;
+
+    void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+        ++depth;
+        const std::string n = Lower(name);
+        if (!RootSeen) {
+            RootSeen = true;
+            UniqueId = AttrOf(a, "unique-identifier");
+        }
+        if (n == "item" && Manifest.size() < kMaxArchiveEntries)
+            Manifest[std::string(AttrOf(a, "id"))] = {ResolvePath(path, AttrOf(a, "href")),
+                                                      Lower(AttrOf(a, "media-type")),
+                                                      std::string(AttrOf(a, "properties"))};
+        if (metadataAt > 0 && depth == metadataAt + 1) {
+            fieldAt = depth;
+            field = n;
+            fieldText = LineBuilder();
+            fileAs = AttrOf(a, "file-as");
+            id = AttrOf(a, "id");
+            property = AttrOf(a, "property");
+            refines = AttrOf(a, "refines");
+        }
+        if (n == "metadata" && metadataAt == 0) metadataAt = depth;
+        if (n == "spine" && spineAt == 0) {
+            spineAt = depth;
+            NcxId = AttrOf(a, "toc");
+        } else if (n == "itemref" && spineAt > 0 && SpineIds.size() < kMaxArchiveEntries) {
+            SpineIds.emplace_back(AttrOf(a, "idref"));
+        }
+    }
+    void End(std::string_view) override {
+        if (fieldAt == depth) {
+            fieldAt = 0;
+            Field(fieldText.Take());
+        }
+        if (metadataAt == depth) metadataAt = -1;  // only the first metadata counts
+        if (spineAt == depth) spineAt = -1;
+        --depth;
+    }
+    void Text(std::string_view utf8) override {
+        if (fieldAt > 0 && fieldText.Size() < kTextOfCap) fieldText.Add(utf8);
+    }
+
+  private:
+    // The first of each; the identifier the package names, if it names one.
+    void Field(const std::string& text) {
+        if (field == "meta" && property == "file-as") RefinedFileAs[refines] = text;
+        if (field == "title" && Header.BookTitle.empty()) Header.BookTitle = text;
+        if (field == "creator" && Creator.empty()) {
+            Creator = text;
+            FileAs = CleanLine(fileAs);
+            CreatorId = id;
+        }
+        if (field == "subject" && !text.empty() && Subjects.size() < 2) Subjects.push_back(text);
+        if (field == "identifier" &&
+            (Header.BookId.empty() || (!UniqueId.empty() && id == UniqueId)))
+            Header.BookId = text;
+        if (field == "rights" && Header.BookCopyright.empty()) Header.BookCopyright = text;
+        if (field == "source" && Header.BookSource.empty()) Header.BookSource = text;
+        if (field == "publisher" && Publisher.empty()) Publisher = text;
+    }
+
+    int depth = 0, metadataAt = 0, spineAt = 0, fieldAt = 0;
+    std::string field, fileAs, id, property, refines;
+    LineBuilder fieldText;
+};
+
+// EPUB 3: the <nav> of type "toc" (else the first that lists no landmarks or pages), its nested
+// lists giving the levels; an entry is the first link or span of a list item.
+struct NavEvents : XmlEvents {
+    std::vector<NavPoint> Result() { return std::move(tocFound ? toc : fallback); }
+
+    void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+        ++depth;
+        if (labelAt) return;
+        const std::string n = Lower(name);
+        if (navAt == 0) {
+            if (n != "nav") return;
+            navAt = depth;
+            const std::string_view type = AttrOf(a, "type");
+            isToc = type.find("toc") != std::string_view::npos;
+            eligible = type.find("landmarks") == std::string_view::npos &&
+                       type.find("page-list") == std::string_view::npos;
+            current.clear();
+            return;
+        }
+        if (n == "li") {
+            items.push_back({depth, current.size() <= kMaxContentsEntries});
+            if (items.back().Counted) {
+                current.push_back(AtLevel(static_cast<int>(items.size())));
+                items.back().Entry = current.size() - 1;
+            }
+        } else if ((n == "a" || n == "span") && !items.empty() && items.back().Depth == depth - 1 &&
+                   !items.back().Labelled) {
+            items.back().Labelled = true;
+            labelAt = depth;
+            label = LineBuilder();
+            href = AttrOf(a, "href");
+        }
+    }
+    void End(std::string_view) override {
+        if (labelAt == depth) {
+            labelAt = 0;
+            if (items.back().Counted) {
+                current[items.back().Entry].Doc = href;
+                current[items.back().Entry].Title = label.Take();
+            }
+        }
+        if (!items.empty() && items.back().Depth == depth) items.pop_back();
+        if (navAt == depth) {
+            navAt = 0;
+            if (isToc) {
+                toc = std::move(current);
+                tocFound = true;
+                Stop();
+            } else if (eligible && !fallbackFound) {
+                fallback = std::move(current);
+                fallbackFound = true;
+            }
+        }
+        --depth;
+    }
+    void Text(std::string_view utf8) override {
+        if (labelAt && label.Size() < kTextOfCap) label.Add(utf8);
+    }
+
+  private:
+    struct Item {
+        int Depth;
+        bool Counted;  // false past the most entries a book takes
+        size_t Entry = 0;
+        bool Labelled = false;
+    };
+    int depth = 0, navAt = 0, labelAt = 0;
+    bool isToc = false, eligible = false, tocFound = false, fallbackFound = false;
+    std::vector<NavPoint> current, toc, fallback;
+    std::vector<Item> items;
+    LineBuilder label;
+    std::string href;
+};
+
+// EPUB 2: the navMap of toc.ncx, nested navPoints giving the levels.
+struct NcxEvents : XmlEvents {
+    std::vector<NavPoint> Points;
+
+    void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+        ++depth;
+        if (labelAt) return;
+        const std::string n = Lower(name);
+        if (n == "navpoint") {
+            const bool counted = Points.size() <= kMaxContentsEntries;
+            if (counted) Points.push_back(AtLevel(static_cast<int>(open.size()) + 1));
+            open.push_back({depth, counted ? Points.size() - 1 : SIZE_MAX});
+            return;
+        }
+        if (open.empty() || open.back().Depth != depth - 1 || open.back().Entry == SIZE_MAX) return;
+        NavPoint& p = Points[open.back().Entry];
+        if (n == "navlabel" && p.Title.empty()) {
+            labelAt = depth;
+            label = LineBuilder();
+        }
+        if (n == "content" && p.Doc.empty()) p.Doc = AttrOf(a, "src");
+    }
+    void End(std::string_view) override {
+        if (labelAt == depth) {
+            labelAt = 0;
+            Points[open.back().Entry].Title = label.Take();
+        }
+        if (!open.empty() && open.back().Depth == depth) open.pop_back();
+        --depth;
+    }
+    void Text(std::string_view utf8) override {
+        if (labelAt && label.Size() < kTextOfCap) label.Add(utf8);
+    }
+
+  private:
+    struct Open {
+        int Depth;
+        size_t Entry;
+    };
+    int depth = 0, labelAt = 0;
+    std::vector<Open> open;
+    LineBuilder label;
+};
+
+// First pass over a document: which of the wanted anchors it holds, and whether it has a body.
+struct AnchorEvents : StartsOnly {
+    explicit AnchorEvents(const AnchorList& w) : wanted(w) {}
+    const AnchorList& wanted;
+    bool Body = false;
+    void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+        if (EqualsLower(name, "body")) Body = true;
+        for (const std::string_view key : {"id"sv, "name"sv}) {
+            if (const std::string_view id = AttrOf(a, key); !id.empty()) {
+                const auto [from, to] = WithAnchor(wanted, id);
+                for (auto it = from; it != to; ++it)
+                    it->second->Found = true;
+            }
+        }
+    }
+};
+
 class EpubReader {
   public:
     EpubReader() : book_(kArchiveTextCap) {}
 
     // Adds the lines of one spine document; `nav` holds the entries into it.
-    void AddDocument(xmlNode* root, std::vector<NavPoint*> nav, bool headingsAsEntries) {
-        xmlNode* body = root;
-        for (xmlNode* b : Elements(root, "body")) {
-            body = b;
-            break;
-        }
+    void AddDocument(std::string& bytes, const std::string& path, std::vector<NavPoint*> nav,
+                     bool headingsAsEntries) {
+        if (const std::string problem = PrepareMarkup(bytes, true); !problem.empty())
+            Fail("в файле " + path + " " + problem);
+        const XmlEncoding encoding = HtmlEncoding(bytes);
+        if (!encoding.Declared.empty()) wrongEncoding_ = encoding;
         // Entries whose target this document lacks stand at its start.
-        std::set<std::string> ids;
-        Walk(body, [&](xmlNode* n) {
-            if (n->type == XML_ELEMENT_NODE) {
-                if (std::string id = Attr(n, "id"); !id.empty()) ids.insert(id);
-                if (std::string id = Attr(n, "name"); !id.empty()) ids.insert(id);
-            }
-            return true;
-        });
-        std::multimap<std::string, NavPoint*> at;
-        for (NavPoint* p : nav) {
-            if (p->Id.empty() || !ids.count(p->Id)) {
-                Place(*p);
-            } else {
-                at.emplace(p->Id, p);
-            }
+        AnchorList at;
+        for (NavPoint* p : nav)
+            if (!p->Id.empty()) at.emplace_back(p->Id, p);
+        std::stable_sort(at.begin(), at.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        int hasBody = -1;  // not known
+        if (!at.empty()) {
+            AnchorEvents anchors(at);
+            StreamHtml(bytes, anchors, encoding.Name);
+            hasBody = anchors.Body;
         }
-        bool inPre = false;
-        Walk(
-            body,
-            [&](xmlNode* n) {
-                if (book_.Full()) return false;
-                if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
-                    if (n->content) AddText(reinterpret_cast<const char*>(n->content), inPre);
-                    return false;
-                }
-                if (n->type != XML_ELEMENT_NODE) return false;
-                const std::string name = Name(n);
-                if (name == "script" || name == "style" || name == "head" || name == "template")
-                    return false;
-                if (IsBlockElement(name) || name == "br") Flush();
-                if (name == "td" || name == "th") line_.Blank();
-                if (name == "pre") inPre = true;
-                for (const char* key : {"id", "name"}) {
-                    const std::string id = Attr(n, key);
-                    if (id.empty()) continue;
-                    const auto [from, to] = at.equal_range(id);
-                    for (auto it = from; it != to; ++it)
-                        Place(*it->second);
-                }
-                return true;
-            },
-            [&](xmlNode* n) {
-                const std::string name = Name(n);
-                if (name == "pre") inPre = false;
-                const int level = HeadingLevel(name);
-                if (headingsAsEntries && level >= 1 && level <= 3) {
-                    book_.AddHeading(line_.Take(), level);
-                } else if (IsBlockElement(name)) {
-                    Flush();
-                }
-            });
+        for (NavPoint* p : nav)
+            if (!p->Found) Place(*p);
+        // The text of the first body; of the whole first element when there is none.
+        TextEvents events(*this, at, headingsAsEntries, hasBody == 0);
+        XmlOutcome outcome = StreamHtml(bytes, events, encoding.Name);
+        if (hasBody < 0 && !events.RegionSeen) {
+            TextEvents whole(*this, at, headingsAsEntries, true);
+            outcome = StreamHtml(bytes, whole, encoding.Name);
+        }
+        if (outcome.TooDeep)
+            book_.AddWarning("В файле " + path + " книги элементы вложены глубже " +
+                             std::to_string(kMaxDepth) + " уровней: его конец не прочитан.");
         Flush();
     }
 
     BookAssembler& Book() { return book_; }
+    const XmlEncoding& WrongEncoding() const { return wrongEncoding_; }
 
   private:
+    struct TextEvents : XmlEvents {
+        TextEvents(EpubReader& r, const AnchorList& a, bool headings, bool whole)
+            : reader(r), at(a), headingsAsEntries(headings), wholeElement(whole) {}
+
+        EpubReader& reader;
+        const AnchorList& at;
+        bool headingsAsEntries, wholeElement;
+        bool RegionSeen = false;
+        int depth = 0, regionAt = 0, skipAt = 0;
+        bool inPre = false;
+
+        void Start(std::string_view name, std::span<const XmlAttribute> a) override {
+            ++depth;
+            if (skipAt) return;
+            const std::string n = Lower(name);
+            if (!regionAt) {
+                if (wholeElement ? depth != 1 : n != "body") return;
+                regionAt = depth;
+                RegionSeen = true;
+            }
+            if (reader.book_.Full()) return Stop();
+            if (n == "script" || n == "style" || n == "head" || n == "template") {
+                skipAt = depth;
+                return;
+            }
+            if (IsBlockElement(n) || n == "br") reader.Flush();
+            if (n == "td" || n == "th") reader.line_.Blank();
+            if (n == "pre") inPre = true;
+            for (const std::string_view key : {"id"sv, "name"sv}) {
+                const std::string_view id = AttrOf(a, key);
+                if (id.empty()) continue;
+                const auto [from, to] = WithAnchor(at, id);
+                for (auto it = from; it != to; ++it)
+                    reader.Place(*it->second);
+            }
+        }
+        void End(std::string_view name) override {
+            if (skipAt || !regionAt) {
+                if (skipAt == depth) skipAt = 0;
+                --depth;
+                return;
+            }
+            const std::string n = Lower(name);
+            if (n == "pre") inPre = false;
+            const int level = HeadingLevel(n);
+            if (headingsAsEntries && level >= 1 && level <= 3) {
+                reader.book_.AddHeading(reader.line_.Take(), level);
+            } else if (IsBlockElement(n)) {
+                reader.Flush();
+            }
+            if (depth == regionAt) Stop();
+            --depth;
+        }
+        void Text(std::string_view utf8) override {
+            if (skipAt || !regionAt) return;
+            if (reader.book_.Full()) return Stop();
+            reader.AddText(utf8, inPre);
+        }
+    };
+
     void Place(NavPoint& p) {
         if (p.Placed) return;
         p.Placed = true;
@@ -316,15 +552,8 @@ class EpubReader {
 
     BookAssembler book_;
     LineBuilder line_;
+    XmlEncoding wrongEncoding_;
 };
-
-struct ManifestItem {
-    std::string Path, MediaType, Properties;
-};
-
-[[noreturn]] void Fail(const std::string& why) {
-    throw UserError("Не удалось прочитать книгу EPUB: " + why + ".");
-}
 
 }  // namespace
 
@@ -335,7 +564,7 @@ bool LooksLikeEpub(std::string_view bytes) {
     if (bytes.size() > 30 && bytes.substr(30, 28) == "mimetypeapplication/epub+zip") return true;
     try {
         const ArchiveFiles zip = ReadArchiveFiles(
-            bytes, "EPUB",
+            bytes,
             [](const std::string& n) { return n == "mimetype" || n == "META-INF/container.xml"; },
             1 << 20);
         const auto mime = zip.Files.find("mimetype");
@@ -346,24 +575,40 @@ bool LooksLikeEpub(std::string_view bytes) {
     }
 }
 
+namespace {
+
+// The document of an entry, or a document's path itself: what entries are looked up by.
+std::string_view DocOf(const NavPoint* p) {
+    return p->Doc;
+}
+std::string_view DocOf(const std::string& path) {
+    return path;
+}
+
+}  // namespace
+
 std::string EpubToBook(std::string_view bytes, const std::function<void(int, int)>& progress) {
-    const ArchiveFiles zip = ReadArchiveFiles(bytes, "EPUB", MayHoldText);
-    if (zip.Files.empty())
+    ArchiveFiles zip;
+    try {
+        zip = ReadArchiveFiles(bytes, MayHoldText, kArchiveTextCap, kMaxDocument);
+    } catch (const UserError& e) {
+        Fail(e.what());
+    }
+    if (zip.Files.empty() && zip.Encrypted.empty())
         Fail(zip.Complete ? "в архиве нет файлов книги" : "это не архив ZIP или он повреждён");
-    auto file = [&](const std::string& path) -> const std::string* {
+    auto file = [&](const std::string& path) -> std::string* {
         const auto it = zip.Files.find(path);
         return it == zip.Files.end() ? nullptr : &it->second;
     };
 
     // The package document: named by the container, else the first .opf there is.
     std::string opfPath;
-    std::string error;
-    if (const std::string* container = file("META-INF/container.xml")) {
-        if (XmlDocPtr doc = ReadXml(*container, error)) {
-            for (xmlNode* n : Elements(xmlDocGetRootElement(doc.get()), "rootfile")) {
-                opfPath = ResolvePath("", Attr(n, "full-path"));
-                if (file(opfPath)) break;
-            }
+    if (std::string* container = file("META-INF/container.xml")) {
+        ContainerEvents events;
+        ReadXmlDocument(*container, "META-INF/container.xml", events);
+        for (const std::string& root : events.RootFiles) {
+            opfPath = ResolvePath("", root);
+            if (file(opfPath)) break;
         }
     }
     if (!file(opfPath)) {
@@ -374,62 +619,31 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
                 break;
             }
     }
-    if (opfPath.empty()) Fail("в архиве нет описания книги (файла .opf)");
-    error.clear();
-    XmlDocPtr opf = ReadXml(*file(opfPath), error);
-    xmlNode* package = opf ? xmlDocGetRootElement(opf.get()) : nullptr;
-    if (!package) Fail("описание книги " + opfPath + " не читается (" + error + ")");
-
-    std::map<std::string, ManifestItem> manifest;
-    for (xmlNode* item : Elements(package, "item"))
-        manifest[Attr(item, "id")] = {ResolvePath(opfPath, Attr(item, "href")),
-                                      Lower(Attr(item, "media-type")), Attr(item, "properties")};
+    if (opfPath.empty()) {
+        if (!zip.Encrypted.empty()) Fail("она зашифрована, её текст не прочитать");
+        Fail("в архиве нет описания книги (файла .opf)");
+    }
+    PackageEvents package(opfPath);
+    const XmlOutcome opf = ReadXmlDocument(*file(opfPath), opfPath, package);
+    if (!package.RootSeen)
+        Fail("описание книги " + opfPath + " не читается (" + opf.FirstError + ")");
+    const std::map<std::string, ManifestItem>& manifest = package.Manifest;
     std::vector<std::string> spine;
-    std::string ncxId;
-    for (xmlNode* s : Elements(package, "spine")) {
-        ncxId = Attr(s, "toc");
-        for (xmlNode* ref : Elements(s, "itemref")) {
-            const auto it = manifest.find(Attr(ref, "idref"));
-            if (it != manifest.end()) spine.push_back(it->second.Path);
-        }
-        break;
+    for (const std::string& id : package.SpineIds) {
+        const auto it = manifest.find(id);
+        if (it != manifest.end()) spine.push_back(it->second.Path);
     }
 
-    // Dublin Core: the first of each; the identifier the package names, if it names one.
-    BookHeader header;
-    std::vector<std::string> subjects;
-    std::string creator, fileAs, creatorId, publisher;
-    const std::string uniqueId = Attr(package, "unique-identifier");
-    std::map<std::string, std::string> refinedFileAs;
-    for (xmlNode* metadata : Elements(package, "metadata")) {
-        for (xmlNode* m : Elements(metadata, "meta"))
-            if (Attr(m, "property") == "file-as") refinedFileAs[Attr(m, "refines")] = TextOf(m);
-        Walk(metadata, [&](xmlNode* n) {
-            const std::string name = Name(n);
-            if (name.empty() || n == metadata) return true;
-            const std::string text = TextOf(n);
-            if (name == "title" && header.BookTitle.empty()) header.BookTitle = text;
-            if (name == "creator" && creator.empty()) {
-                creator = text;
-                fileAs = CleanLine(Attr(n, "file-as"));
-                creatorId = Attr(n, "id");
-            }
-            if (name == "subject" && !text.empty()) subjects.push_back(text);
-            if (name == "identifier" &&
-                (header.BookId.empty() || (!uniqueId.empty() && Attr(n, "id") == uniqueId)))
-                header.BookId = text;
-            if (name == "rights" && header.BookCopyright.empty()) header.BookCopyright = text;
-            if (name == "source" && header.BookSource.empty()) header.BookSource = text;
-            if (name == "publisher" && publisher.empty()) publisher = text;
-            return false;
-        });
-        break;
-    }
-    if (header.BookSource.empty()) header.BookSource = publisher;
+    BookHeader header = package.Header;
+    const std::vector<std::string>& subjects = package.Subjects;
+    if (header.BookSource.empty()) header.BookSource = package.Publisher;
     if (subjects.size() > 0) header.BookGenre = subjects[0];
     if (subjects.size() > 1) header.BookSubgenre = subjects[1];
+    const std::string& creator = package.Creator;
     header.BookAuthor = creator;
-    if (fileAs.empty() && !creatorId.empty()) fileAs = refinedFileAs["#" + creatorId];
+    std::string fileAs = package.FileAs;
+    if (fileAs.empty() && !package.CreatorId.empty())
+        fileAs = package.RefinedFileAs["#" + package.CreatorId];
     // "Last, First" names both; else the last word of the name is the last name.
     if (const size_t comma = fileAs.find(','); comma != std::string::npos) {
         header.BookAuthorLastName = std::string(Trim(fileAs.substr(0, comma)));
@@ -439,48 +653,93 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
         header.BookAuthorFirstName = creator.substr(0, creator.find(' '));
     }
 
-    // Navigation: EPUB 3's nav document, else EPUB 2's NCX.
+    // Files encrypted in the archive, or by the encryption the book declares (fonts aside).
+    std::set<std::string> encrypted(zip.Encrypted.begin(), zip.Encrypted.end());
+    if (std::string* declared = file("META-INF/encryption.xml")) {
+        EncryptionEvents events;
+        ReadXmlDocument(*declared, "META-INF/encryption.xml", events);
+        encrypted.insert(events.Encrypted.begin(), events.Encrypted.end());
+    }
+
+    // Navigation: EPUB 3's nav document, else EPUB 2's NCX, let go once read unless it is read
+    // again as a part of the text.
+    const std::set<std::string> inSpine(spine.begin(), spine.end());
+    auto done = [&](const std::string& path) {
+        if (!inSpine.count(path)) zip.Files.erase(path);
+    };
     std::vector<NavPoint> nav;
     for (const auto& [id, item] : manifest) {
         if (item.Properties.find("nav") == std::string::npos || !file(item.Path)) continue;
-        if (XmlDocPtr doc = ReadHtml(*file(item.Path)))
-            ReadNav(xmlDocGetRootElement(doc.get()), item.Path, nav);
+        if (!encrypted.count(item.Path)) {
+            NavEvents events;
+            ReadHtmlDocument(*file(item.Path), item.Path, events);
+            nav = events.Result();
+            Resolve(nav, item.Path);
+            done(item.Path);
+        }
         break;
     }
     if (nav.empty()) {
-        auto it = manifest.find(ncxId);
+        auto it = manifest.find(package.NcxId);
         if (it == manifest.end())
             it = std::find_if(manifest.begin(), manifest.end(), [](const auto& m) {
                 return m.second.MediaType == "application/x-dtbncx+xml";
             });
-        if (it != manifest.end() && file(it->second.Path)) {
-            std::string ncxError;
-            if (XmlDocPtr doc = ReadXml(*file(it->second.Path), ncxError))
-                ReadNcx(xmlDocGetRootElement(doc.get()), it->second.Path, nav);
+        if (it != manifest.end() && file(it->second.Path) && !encrypted.count(it->second.Path)) {
+            NcxEvents events;
+            ReadXmlDocument(*file(it->second.Path), it->second.Path, events);
+            nav = std::move(events.Points);
+            Resolve(nav, it->second.Path);
+            done(it->second.Path);
         }
     }
     // Entries into documents the spine lacks could never be reached.
-    const std::set<std::string> inSpine(spine.begin(), spine.end());
     std::erase_if(nav, [&](const NavPoint& p) { return !inSpine.count(p.Doc) || p.Title.empty(); });
+    std::vector<NavPoint*> navInto;  // by document, in navigation order among equals
+    for (NavPoint& p : nav)
+        navInto.push_back(&p);
+    std::stable_sort(navInto.begin(), navInto.end(),
+                     [](const NavPoint* a, const NavPoint* b) { return a->Doc < b->Doc; });
 
     EpubReader reader;
-    std::set<std::string> done;
+    std::set<std::string> read;
+    size_t locked = 0;
     for (const std::string& path : spine) {
-        if (!done.insert(path).second) continue;  // a document listed twice is read once
-        const std::string* data = file(path);
+        if (!read.insert(path).second) continue;  // a document listed twice is read once
+        if (encrypted.count(path)) {
+            ++locked;
+            continue;
+        }
+        std::string* data = file(path);
         if (!data) continue;
-        XmlDocPtr doc = ReadHtml(*data);
-        xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-        if (!root) continue;
-        std::vector<NavPoint*> into;
-        for (NavPoint& p : nav)
-            if (p.Doc == path) into.push_back(&p);
-        reader.AddDocument(root, std::move(into), nav.empty());
+        const auto [from, to] =
+            std::equal_range(navInto.begin(), navInto.end(), path,
+                             [](const auto& a, const auto& b) { return DocOf(a) < DocOf(b); });
+        std::vector<NavPoint*> into(from, to);
+        reader.AddDocument(*data, path, std::move(into), nav.empty());
+        zip.Files.erase(path);  // its text is in the book now
         if (reader.Book().Full()) break;
     }
-    if (!reader.Book().HasText())
-        Fail(zip.Complete ? "в ней нет текста" : "архив повреждён, текст не прочитан");
-    return reader.Book().Finish(header, header.BookTitle, progress);
+    // What only the reading needed goes before the line counts take their memory.
+    const bool complete = zip.Complete;
+    zip = ArchiveFiles();
+    std::vector<NavPoint>().swap(nav);
+    std::vector<NavPoint*>().swap(navInto);
+    package.Manifest.clear();
+    BookAssembler& book = reader.Book();
+    if (!book.HasText()) {
+        if (locked > 0) Fail("она зашифрована, её текст не прочитать");
+        Fail(complete ? "в ней нет текста" : "архив повреждён, текст не прочитан");
+    }
+    if (locked > 0)
+        book.AddWarning("Часть книги зашифрована: не прочитано файлов " + std::to_string(locked) +
+                        " из " + std::to_string(read.size()) + ".");
+    if (!complete) book.AddWarning("Архив книги повреждён: открыто то, что удалось прочитать.");
+    if (!reader.WrongEncoding().Declared.empty())
+        book.AddWarning("Текст книги записан не в объявленной в нём кодировке " +
+                        reader.WrongEncoding().Declared + ": он прочитан как " +
+                        reader.WrongEncoding().Name + ".");
+    return book.Finish(header, header.BookTitle, progress);
 }
 
 }  // namespace lectorix

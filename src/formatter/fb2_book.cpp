@@ -1,13 +1,8 @@
 #include "formatter/fb2_book.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/encoding.h>
-#include <libxml/entities.h>
-#include <libxml/parser.h>
-#include <libxml/parserInternals.h>
-
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -23,7 +18,6 @@ namespace {
 using namespace std::string_view_literals;
 
 constexpr size_t kFieldCap = 4096;  // a header value longer than this is not one
-constexpr size_t kChunk = 1 << 20;  // bytes fed to the parser at a time
 
 // Elements whose text makes a line of its own.
 bool IsBlock(std::string_view name) {
@@ -34,7 +28,7 @@ bool IsBlock(std::string_view name) {
     return false;
 }
 
-struct Fb2Reader {
+struct Fb2Reader : XmlEvents {
     explicit Fb2Reader(size_t cap) : book(cap) {}
 
     BookAssembler book;
@@ -53,9 +47,6 @@ struct Fb2Reader {
     int authors = 0, genres = 0;
     std::string firstName, middleName, lastName, nickname, title, genre, subgenre, id, publisher,
         srcUrl;
-    std::string error;
-    XmlDocPtr entities;  // the HTML entities met so far
-    xmlParserCtxtPtr ctxt = nullptr;
 
     void Flush() {
         std::string s = line.Take();
@@ -66,11 +57,11 @@ struct Fb2Reader {
             if (notes.size() < 1'000'000) notes.push_back(std::move(s));
         } else {
             book.AddLine(s);
-            if (book.Full()) xmlStopParser(ctxt);
+            if (book.Full()) Stop();
         }
     }
 
-    void Start(std::string_view name, const xmlChar** attributes, int count) {
+    void Start(std::string_view name, std::span<const XmlAttribute> attributes) override {
         path.emplace_back(name);
         if (name == "binary") ++binaryDepth;
         if (path.size() == 2 && name == "description") description = true;
@@ -83,11 +74,8 @@ struct Fb2Reader {
             inBody = true;
             sections = 0;
             std::string_view bodyName;
-            for (int i = 0; i < count; ++i)
-                if (LocalName(reinterpret_cast<const char*>(attributes[5 * i])) == "name")
-                    bodyName = std::string_view(
-                        reinterpret_cast<const char*>(attributes[5 * i + 3]),
-                        static_cast<size_t>(attributes[5 * i + 4] - attributes[5 * i + 3]));
+            for (const XmlAttribute& a : attributes)
+                if (a.Name == "name") bodyName = a.Value;
             inNotes = bodies > 1 && (bodyName == "notes" || bodyName == "comments");
         }
         if (!inBody) return;
@@ -128,7 +116,7 @@ struct Fb2Reader {
         if (field) field->clear();
     }
 
-    void End() {
+    void End(std::string_view) override {
         if (path.empty()) return;
         const std::string name = std::move(path.back());
         if (name == "binary") --binaryDepth;
@@ -153,10 +141,7 @@ struct Fb2Reader {
         path.pop_back();
     }
 
-    void Text(std::string_view utf8) {
-        // libxml2 drops every later "&amp;" once a document is not well-formed; the only
-        // entities this parser has are XML's and HTML's, which are safe to go on expanding.
-        ctxt->wellFormed = 1;
+    void Text(std::string_view utf8) override {
         if (binaryDepth > 0) return;
         if (field) {
             if (field->size() < kFieldCap) field->append(utf8.substr(0, kFieldCap));
@@ -183,54 +168,6 @@ struct Fb2Reader {
     }
 };
 
-Fb2Reader& Self(void* ctx) {
-    return *static_cast<Fb2Reader*>(ctx);
-}
-
-void OnStart(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar*, int,
-             const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
-    Self(ctx).Start(reinterpret_cast<const char*>(localname), attributes, attributeCount);
-}
-
-void OnEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
-    Self(ctx).End();
-}
-
-void OnText(void* ctx, const xmlChar* text, int len) {
-    Self(ctx).Text(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(len)));
-}
-
-void OnError(void* ctx, xmlError* error) {
-    std::string& first = Self(ctx).error;
-    if (first.empty() && error && error->level >= XML_ERR_ERROR) first = XmlErrorText(error);
-}
-
-// Entities the document declares are never stored or expanded (a billion laughs stays a few
-// bytes); the HTML ones careless converters write ("&nbsp;") give their characters.
-xmlEntityPtr HtmlEntity(void* ctx, const xmlChar* name) {
-    Fb2Reader& r = Self(ctx);
-    const htmlEntityDesc* html = htmlEntityLookup(name);
-    if (!html) return nullptr;
-    if (!r.entities) {
-        r.entities.reset(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
-        if (!r.entities) return nullptr;
-        xmlCreateIntSubset(r.entities.get(), reinterpret_cast<const xmlChar*>("x"), nullptr,
-                           nullptr);
-    }
-    if (xmlEntityPtr known = xmlGetDocEntity(r.entities.get(), name)) return known;
-    xmlChar utf8[8] = {};
-    xmlCopyCharMultiByte(utf8, static_cast<int>(html->value));
-    xmlEntityPtr e = xmlAddDocEntity(r.entities.get(), name, XML_INTERNAL_GENERAL_ENTITY, nullptr,
-                                     nullptr, utf8);
-    // A predefined entity goes to the text handler as it is, like "&amp;".
-    if (e) e->etype = XML_INTERNAL_PREDEFINED_ENTITY;
-    return e;
-}
-
-struct CtxtFree {
-    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
-};
-
 }  // namespace
 
 bool LooksLikeFb2(std::string_view bytes) {
@@ -239,47 +176,32 @@ bool LooksLikeFb2(std::string_view bytes) {
     // UTF-16 as Windows' editors save it, with its byte-order mark: the root's letters each
     // with a zero byte after (LE) or before (BE).
     const bool le = bytes.starts_with("\xFF\xFE"), be = bytes.starts_with("\xFE\xFF");
-    if (!le && !be) return bytes.substr(0, kHead).find(kRoot) != std::string_view::npos;
-    std::string wide;
-    for (const char c : kRoot) {
-        if (be) wide.push_back('\0');
-        wide.push_back(c);
-        if (le) wide.push_back('\0');
+    bool near = false;
+    if (!le && !be) {
+        near = bytes.substr(0, kHead).find(kRoot) != std::string_view::npos;
+    } else {
+        std::string wide;
+        for (const char c : kRoot) {
+            if (be) wide.push_back('\0');
+            wide.push_back(c);
+            if (le) wide.push_back('\0');
+        }
+        near = bytes.substr(0, 2 * kHead).find(wide) != std::string_view::npos;
     }
-    return bytes.substr(0, 2 * kHead).find(wide) != std::string_view::npos;
+    // A long DTD or comments may come first: the first element after them is the root.
+    return near || LocalName(FirstElementName(bytes)) == kRoot.substr(1);
 }
 
 std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)>& progress) {
-    xmlSAXHandler sax{};
-    sax.initialized = XML_SAX2_MAGIC;
-    sax.startElementNs = OnStart;
-    sax.endElementNs = OnEnd;
-    sax.characters = OnText;
-    sax.cdataBlock = OnText;
-    sax.serror = OnError;
-    sax.getEntity = HtmlEntity;
-
+    if (const std::string problem = MarkupProblem(bytes); !problem.empty())
+        throw UserError("Не удалось прочитать книгу FB2: " + problem + ".");
     auto reader = std::make_unique<Fb2Reader>(kArchiveTextCap);
-    std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(
-        xmlCreatePushParserCtxt(&sax, reader.get(), nullptr, 0, nullptr));
-    if (!ctxt) throw std::bad_alloc();
-    reader->ctxt = ctxt.get();
-    xmlCtxtUseOptions(ctxt.get(), XmlParseOptions());
-    const std::string encoding = XmlFallbackEncoding(bytes);
-    if (!encoding.empty()) {
-        if (xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding.c_str()))
-            xmlSwitchToEncoding(ctxt.get(), handler);
-    }
-    for (size_t at = 0;;) {
-        const size_t take = std::min(kChunk, bytes.size() - at);
-        const bool last = at + take == bytes.size();
-        const int r = xmlParseChunk(ctxt.get(), bytes.data() + at, static_cast<int>(take), last);
-        at += take;
-        if (last || ctxt->disableSAX || (r != 0 && !(ctxt->options & XML_PARSE_RECOVER))) break;
-    }
-    // libxml2 may have made a document of its own for a DTD's declarations.
-    if (ctxt->myDoc) xmlFreeDoc(std::exchange(ctxt->myDoc, nullptr));
     Fb2Reader& r = *reader;
+    const XmlEncoding encoding = ChooseXmlEncoding(bytes);
+    if (!encoding.Declared.empty())
+        r.book.AddWarning("Книга записана не в объявленной в ней кодировке " + encoding.Declared +
+                          ": она прочитана как " + encoding.Name + ".");
+    const XmlOutcome outcome = StreamXml(bytes, r, encoding.Name);
     r.Flush();
     if (r.titleAt) {  // a title the document broke off in
         r.titleAt = 0;
@@ -291,8 +213,18 @@ std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)
             r.book.AddLine(n);
     }
     if (!r.book.HasText()) {
-        throw UserError("Не удалось прочитать книгу FB2: " +
-                        (r.error.empty() ? std::string("в ней нет текста") : r.error) + ".");
+        throw UserError(
+            "Не удалось прочитать книгу FB2: " +
+            (outcome.FirstError.empty() ? std::string("в ней нет текста") : outcome.FirstError) +
+            ".");
+    }
+    // A book that breaks off opens with what there is, and says so.
+    if (!outcome.Finished && !r.book.Full()) {
+        std::string why = outcome.TooDeep
+                              ? "элементы вложены глубже " + std::to_string(kMaxDepth) + " уровней"
+                              : outcome.LastError;
+        r.book.AddWarning("Книга обрывается" + (why.empty() ? std::string() : " (" + why + ")") +
+                          ": открыто то, что удалось прочитать.");
     }
     const BookHeader header = r.Header();
     return r.book.Finish(header, header.BookTitle, progress);

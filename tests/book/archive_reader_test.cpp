@@ -125,6 +125,9 @@ TEST(ReadFirstArchiveFile, ArchivesThatGiveNoTextAreRefusedNamingTheFileAndTheRe
         const std::string path = dir.Write(name, cut);
         const std::string message = Message([&] { ReadFirstArchiveFile(path); });
         EXPECT_NE(message.find("\"" + path + "\": архив повреждён"), std::string::npos) << message;
+        // The reason in Russian, libarchive's English words, if any, after it.
+        const std::string why = message.substr(message.find("повреждён") + 18, 4);
+        EXPECT_TRUE(why.starts_with(": \xD0") || why.starts_with(": \xD1")) << message;
     }
 
     // More text than the cap: the entry's claim, or what it really inflates to, stops it early.

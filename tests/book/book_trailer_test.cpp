@@ -160,9 +160,9 @@ TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNext
         EXPECT_EQ(WidthClass(width), k) << width;
 
     // Counts no trailer may hold (the reader refuses them) still give pages without overflow.
-    b.ContentsEntries[2].LineCounts.fill(INT64_MAX);
-    b.ContentsEntries[3].LineCounts.fill(INT64_MIN);
-    b.ContentsEntries[4].LineCounts.fill(INT64_MAX);
+    b.ContentsEntries[2].LineCounts.fill(INT32_MAX);
+    b.ContentsEntries[3].LineCounts.fill(INT32_MIN);
+    b.ContentsEntries[4].LineCounts.fill(INT32_MAX);
     EXPECT_EQ(ComputeChapterPages(b, 22, 1), INT_MAX - 1);
     EXPECT_EQ(b.ContentsEntries[1].Page, 51);
     EXPECT_EQ(b.ContentsEntries[3].Page, INT_MAX);
