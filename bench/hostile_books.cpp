@@ -2,7 +2,7 @@
 //   hostile_books DIR [TOOL]
 // writes the files into DIR; with TOOL (lectorix-tool) it then runs `count` and `book` on each
 // and prints, per run, the wall time, the peak resident memory, the exit status and the first
-// line of stderr as a Markdown table.
+// line of stderr as a Markdown table; the status is 1 when a run was killed by a signal.
 #include <archive.h>
 #include <archive_entry.h>
 #include <sys/resource.h>
@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -77,36 +78,45 @@ std::string Attributes(int count) {
     return s;
 }
 
+// LECTORIX_BENCH_HOSTILE_SCALE divides every count and size (the test suite's smoke run).
+int Scaled(int n) {
+    const char* scale = std::getenv("LECTORIX_BENCH_HOSTILE_SCALE");
+    const int by = scale ? std::max(1, std::atoi(scale)) : 1;
+    return std::max(1, n / by);
+}
+
 Files Inputs() {
     Files out;
     for (const int k : {100, 200, 400})
-        out.emplace_back("fb2_attrs_" + std::to_string(k) + "k.fb2",
-                         Fb2("<section><p" + Attributes(k * 1000) + ">Текст.</p></section>"));
-    out.emplace_back("epub_attrs_400k.epub",
-                     Epub("<html><body><p" + Attributes(400000) + ">Текст.</p></body></html>"));
+        out.emplace_back(
+            "fb2_attrs_" + std::to_string(k) + "k.fb2",
+            Fb2("<section><p" + Attributes(Scaled(k * 1000)) + ">Текст.</p></section>"));
+    out.emplace_back("epub_attrs_400k.epub", Epub("<html><body><p" + Attributes(Scaled(400000)) +
+                                                  ">Текст.</p></body></html>"));
     std::string chapters;
-    for (int i = 0; i < 300000; ++i)
+    for (int i = 0; i < Scaled(300000); ++i)
         chapters += "<section><title><p>Глава " + std::to_string(i) +
                     "</p></title><p>Текст.</p></section>\n";
     out.emplace_back("fb2_300k_chapters.fb2", Fb2(chapters));
     // EPUB 3: the entries in the navigation document, each into an anchor of the chapter.
     std::string nav = "<html><body><nav epub:type=\"toc\"><ol>", anchors = "<html><body>";
-    for (int i = 0; i < 200000; ++i) {
+    for (int i = 0; i < Scaled(200000); ++i) {
         nav += "<li><a href=\"a.xhtml#c" + std::to_string(i) + "\">Глава " + std::to_string(i) +
                "</a></li>";
         anchors += "<p id=\"c" + std::to_string(i) + "\">Текст.</p>";
     }
     out.emplace_back("epub_200k_entries.epub",
                      Epub(anchors + "</body></html>", nav + "</ol></nav></body></html>"));
-    out.emplace_back("epub_50mb_attribute.epub",
-                     Epub("<html><body><p title=\"" + std::string(50 << 20, 'A') +
-                          "\">Текст.</p></body></html>"));
+    out.emplace_back(
+        "epub_50mb_attribute.epub",
+        Epub("<html><body><p title=\"" + std::string(static_cast<size_t>(Scaled(50 << 20)), 'A') +
+             "\">Текст.</p></body></html>"));
     // A million contents entries, all at the start of a one-line body.
     std::string lxb = "   Глава\r\n<MENU>\r\n";
     std::string zeros;
     for (int k = 0; k < 38; ++k)
         zeros += "0|";
-    for (int i = 0; i < 1000000; ++i)
+    for (int i = 0; i < Scaled(1000000); ++i)
         lxb += "Глава|0|0|" + zeros + "\r\n";
     lxb += "<INFOTEXTlen>|" + std::to_string(lxb.find("<MENU>")) + "|5|";
     for (int k = 0; k < 38; ++k)
@@ -181,6 +191,7 @@ int main(int argc, char** argv) {
     std::printf(
         "| file | size | command | time | peak memory | status | stderr |\n"
         "|---|---|---|---|---|---|---|\n");
+    bool failed = false;
     for (const auto& [name, mb] : written) {
         for (const char* command : {"count", "book"}) {
             const Run r = RunTool(argv[2], command, (dir / name).string());
@@ -188,7 +199,8 @@ int main(int argc, char** argv) {
                         command, r.Seconds, static_cast<double>(r.PeakKb) / 1024, r.Status,
                         r.Stderr.c_str());
             std::fflush(stdout);
+            if (r.Status >= 128) failed = true;
         }
     }
-    return 0;
+    return failed ? 1 : 0;  // a run killed by a signal: a crash, or past the two minutes
 }

@@ -37,7 +37,7 @@ std::string JoinTitle(const std::vector<std::string>& parts);
 
 // The most contents entries a converted book gets: past them headings are plain lines, so that
 // neither the book's trailer nor the contents tree grow out of all proportion.
-inline constexpr size_t kMaxContentsEntries = 100000;
+inline constexpr size_t kMaxContentsEntries = 50000;
 
 // The trailer line that carries what the reader should be told about a converted book (cut
 // short, read in another encoding...): `ParseBookTrailer` gives it as the book's warning.

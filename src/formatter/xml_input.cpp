@@ -172,8 +172,9 @@ Scan ScanMarkup(const U& u, bool html, bool cut) {
             size_t j = i + 1;
             while (j < n && IsNameChar(u.at(j)))
                 ++j;
-            const bool script = html && (u.match(i, "<script", true) || u.match(i, "<style", true));
-            const bool isStyle = script && u.match(i, "<style", true);
+            const size_t nameSize = j - i - 1;
+            const bool isStyle = html && nameSize == 5 && u.match(i, "<style", true);
+            const bool script = isStyle || (html && nameSize == 6 && u.match(i, "<script", true));
             bool empty = false;
             int attributes = 0;
             while (j < n) {
