@@ -37,14 +37,6 @@ bool InApartLine(const std::string& text, long long pos) {
     return from == 0 && text.starts_with(kApartIndent);
 }
 
-// Whether a book's text goes on with a new line (or ends) at `pos`, past the blanks there.
-bool LineEndsAt(const std::string& text, long long pos) {
-    size_t i = static_cast<size_t>(pos);
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    return i >= text.size() || text[i] == '\r' || text[i] == '\n';
-}
-
 }  // namespace
 
 void KeepPageLines(PageMemo& memo, int count, bool forward) {
@@ -102,7 +94,7 @@ long long MeasureConsumed(std::string_view rawChunk, std::string_view pageText, 
     return static_cast<long long>(startLength - r.size());
 }
 
-void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst, bool lastEndsParagraph) {
+void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst) {
     const long long width = charsPerLine;
     auto& lines = memo.Lines;
     std::vector<std::string> out;
@@ -113,9 +105,8 @@ void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst, bool la
         std::string line(TrimRight(lines[i]));
         const long long len = static_cast<long long>(line.size());
         if (line.starts_with(' ')) apart = line.starts_with(kApartIndent);
-        const bool endsParagraph = i + 1 < lines.size()
-                                       ? !lines[i + 1].empty() && lines[i + 1][0] == ' '
-                                       : lastEndsParagraph;
+        const bool endsParagraph =
+            i + 1 < lines.size() && !lines[i + 1].empty() && lines[i + 1][0] == ' ';
         const bool endsPage = i + 1 == lines.size() && !line.empty() && IsSentenceEnd(line.back());
         if (len >= width || endsParagraph || endsPage || apart) {
             out.push_back(std::move(line) + ' ');
@@ -299,11 +290,10 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const Pa
     }
 
     if (bookMode) cursor->UpdateChapterFlags(st);
-    // A book knows where its lines end: a page ending with one ends a paragraph.
+    // A page that begins inside a book's line set apart goes on setting it apart.
     const bool apartFirst = bookMode && !memo.Lines.empty() && !memo.Lines[0].starts_with(' ') &&
                             InApartLine(text, st.PageStart);
-    JustifyPageLines(memo, layout.CharsPerLine, apartFirst,
-                     bookMode && LineEndsAt(text, st.TextPos));
+    JustifyPageLines(memo, layout.CharsPerLine, apartFirst);
     st.LettersOnPage = CountLetters(memo.Lines);
     st.PageNumber += forward ? 1 : -1;
     st.EmptyLinesOnPage = layout.LinesPerPage - static_cast<int>(memo.Lines.size());

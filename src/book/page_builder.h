@@ -55,11 +55,8 @@ long long MeasureConsumed(std::string_view raw, std::string_view page, bool forw
 // Widens the lines of `memo` to `charsPerLine` columns by stretching their blanks; every line
 // then gets one blank at its end. A line that begins with four blanks or more stands apart from
 // the prose (a verse line, an epigraph: books write them so) and stays as it is, and so do the
-// lines it wraps into. `apartFirst`: the page's first line is the wrapped rest of such a line;
-// `lastEndsParagraph`: the text goes on with a new line after the page's last line, which then
-// ends its paragraph as any line before a paragraph's first one does.
-void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst = false,
-                      bool lastEndsParagraph = false);
+// lines it wraps into. `apartFirst`: the page's first line is the wrapped rest of such a line.
+void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst = false);
 
 // Builds the next page (or, with ReadForward false, the previous one) into `memo`. Returns false
 // when no printable text is left in that direction. `cursor` is used in book mode; `pageBuilt`

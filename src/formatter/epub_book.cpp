@@ -814,7 +814,7 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
     std::erase_if(nav, [&](const NavPoint& p) { return p.Doc.empty() || p.Title.empty(); });
     // A navigation that gives next to nothing (the book's start alone) gives way to the
     // documents' own headings, when they have more.
-    if (nav.size() < 2 && SpineHeadings(spine, file, 2) >= 2) nav.clear();
+    if (nav.size() == 1 && SpineHeadings(spine, file, 2) >= 2) nav.clear();
     std::vector<NavPoint*> navInto;  // by document, in navigation order among equals
     for (NavPoint& p : nav)
         navInto.push_back(&p);

@@ -93,10 +93,9 @@ TEST(JustifyPageLines, WidensLinesButNotThoseEndingAParagraphOrThePage) {
     // up to the next paragraph; the rest of one at the top of the page too.
     EXPECT_EQ(Justified({"    a b", "c d", "e f", "  g h", "i j"}, 10),
               (Lines{"    a b ", "c d ", "e f ", "  g      h ", "i        j "}));
-    // A book's page whose last line ends its paragraph leaves that line as it is.
     PageMemo memo{{"c d", "e f", "  g h", "i j"}};
-    JustifyPageLines(memo, 10, true, true);
-    EXPECT_EQ(memo.Lines, (Lines{"c d ", "e f ", "  g      h ", "i j "}));
+    JustifyPageLines(memo, 10, true);
+    EXPECT_EQ(memo.Lines, (Lines{"c d ", "e f ", "  g      h ", "i        j "}));
 }
 
 TEST(BuildPage, APageIsShownPageRepeatsTimesThenTheTextEnds) {
