@@ -246,6 +246,27 @@ ArchiveFiles ReadArchiveFiles(std::string_view bytes,
     return out;
 }
 
+std::optional<std::string> CompressedZip(std::string_view bytes, const std::string& name,
+                                         std::size_t cap, const ArchiveProgress& progress) {
+    if (bytes.starts_with("PK")) return std::nullopt;
+    ArchivePtr a = OpenArchive(Source{nullptr, bytes}, true);
+    archive_entry* entry = nullptr;
+    if (!a || archive_filter_count(a.get()) < 2 ||
+        archive_read_next_header(a.get(), &entry) != ARCHIVE_OK)
+        return std::nullopt;
+    char head[4] = {};
+    if (archive_read_data(a.get(), head, sizeof head) != sizeof head ||
+        std::string_view(head, sizeof head) != "PK\x03\x04")
+        return std::nullopt;
+    // Read again from the start: the head is short, and the stream cannot be rewound.
+    const Failure fail(name);
+    int entries = 0;
+    a = OpenArchive(Source{nullptr, bytes}, true);
+    if (!a) return std::nullopt;
+    return FirstFileWithData(a.get(), true, fail, static_cast<long long>(bytes.size()), progress,
+                             cap, entries);
+}
+
 bool LoadFromArchive(const std::string& path, std::string& text, const ArchiveProgress& progress) {
     auto bytes = ReadFirstArchiveFile(path, progress);
     if (!bytes) return false;

@@ -31,6 +31,14 @@ std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const s
                                                  std::size_t cap = kArchiveTextCap,
                                                  const ArchiveProgress& progress = {});
 
+// A ZIP archive (an EPUB, a zipped book) under a single-file compression (gzip, bzip2, xz, lzma,
+// zstd): its bytes uncompressed, to be judged as a file on its own. libarchive would open the
+// ZIP itself and give its first file. std::nullopt for anything else; throws as
+// ReadFirstArchiveBytes does when the compressed data are damaged or over `cap`.
+std::optional<std::string> CompressedZip(std::string_view bytes, const std::string& name,
+                                         std::size_t cap = kArchiveTextCap,
+                                         const ArchiveProgress& progress = {});
+
 // The regular files of an archive in memory whose names `want` accepts, by name.
 struct ArchiveFiles {
     std::map<std::string, std::string> Files;

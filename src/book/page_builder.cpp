@@ -21,6 +21,22 @@ inline bool HasPrintable(std::string_view s) {
 // paragraph detection to see a blank line and an indent of up to six blanks.
 constexpr long long kSkipContext = 16;
 
+// How a book's line stands apart from the prose; a plain text's prepared lines never begin so.
+constexpr std::string_view kApartIndent = "    ";
+// The farthest back a page's first line is looked for in the book's line it continues.
+constexpr long long kLineStartSearch = 4096;
+
+// Whether the book's line that holds `pos` stands apart.
+bool InApartLine(const std::string& text, long long pos) {
+    const long long from = std::max(0LL, pos - kLineStartSearch);
+    for (long long i = pos - 1; i >= from; --i)
+        if (text[static_cast<size_t>(i)] == '\n')
+            return std::string_view(text)
+                .substr(static_cast<size_t>(i) + 1)
+                .starts_with(kApartIndent);
+    return from == 0 && text.starts_with(kApartIndent);
+}
+
 }  // namespace
 
 void KeepPageLines(PageMemo& memo, int count, bool forward) {
@@ -78,19 +94,21 @@ long long MeasureConsumed(std::string_view rawChunk, std::string_view pageText, 
     return static_cast<long long>(startLength - r.size());
 }
 
-void JustifyPageLines(PageMemo& memo, int charsPerLine) {
+void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst) {
     const long long width = charsPerLine;
     auto& lines = memo.Lines;
     std::vector<std::string> out;
     out.reserve(lines.size());
     long long g = 0;  // blanks added per gap on the last widened line of this page
+    bool apart = apartFirst;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string line(TrimRight(lines[i]));
         const long long len = static_cast<long long>(line.size());
+        if (line.starts_with(' ')) apart = line.starts_with(kApartIndent);
         const bool endsParagraph =
             i + 1 < lines.size() && !lines[i + 1].empty() && lines[i + 1][0] == ' ';
         const bool endsPage = i + 1 == lines.size() && !line.empty() && IsSentenceEnd(line.back());
-        if (len >= width || endsParagraph || endsPage) {
+        if (len >= width || endsParagraph || endsPage || apart) {
             out.push_back(std::move(line) + ' ');
             continue;
         }
@@ -272,7 +290,10 @@ bool BuildPage(PageState& st, PageMemo& memo, const SourceText& source, const Pa
     }
 
     if (bookMode) cursor->UpdateChapterFlags(st);
-    JustifyPageLines(memo, layout.CharsPerLine);
+    // A page that begins inside a book's line set apart goes on setting it apart.
+    const bool apartFirst = bookMode && !memo.Lines.empty() && !memo.Lines[0].starts_with(' ') &&
+                            InApartLine(text, st.PageStart);
+    JustifyPageLines(memo, layout.CharsPerLine, apartFirst);
     st.LettersOnPage = CountLetters(memo.Lines);
     st.PageNumber += forward ? 1 : -1;
     st.EmptyLinesOnPage = layout.LinesPerPage - static_cast<int>(memo.Lines.size());

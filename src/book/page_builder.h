@@ -53,8 +53,10 @@ void KeepPageLines(PageMemo& memo, int count, bool forward);
 long long MeasureConsumed(std::string_view raw, std::string_view page, bool forward);
 
 // Widens the lines of `memo` to `charsPerLine` columns by stretching their blanks; every line
-// then gets one blank at its end.
-void JustifyPageLines(PageMemo& memo, int charsPerLine);
+// then gets one blank at its end. A line that begins with four blanks or more stands apart from
+// the prose (a verse line, an epigraph: books write them so) and stays as it is, and so do the
+// lines it wraps into. `apartFirst`: the page's first line is the wrapped rest of such a line.
+void JustifyPageLines(PageMemo& memo, int charsPerLine, bool apartFirst = false);
 
 // Builds the next page (or, with ReadForward false, the previous one) into `memo`. Returns false
 // when no printable text is left in that direction. `cursor` is used in book mode; `pageBuilt`

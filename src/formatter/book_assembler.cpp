@@ -49,6 +49,21 @@ std::string TrailerSafe(std::string s, bool title = true) {
     return s;
 }
 
+// Titles that differ only in letter case, blanks and punctuation.
+bool SameTitle(std::string_view a, std::string_view b) {
+    auto next = [](std::string_view s, size_t& i) {
+        while (i < s.size() && IsLetterSeparator(s[i]))
+            ++i;
+        return i < s.size() ? Cp1251Lower(s[i++]) : '\0';
+    };
+    size_t i = 0, j = 0;
+    for (;;) {
+        const char x = next(a, i), y = next(b, j);
+        if (x != y) return false;
+        if (x == '\0') return true;
+    }
+}
+
 }  // namespace
 
 void LineBuilder::Add(std::string_view utf8) {
@@ -113,9 +128,22 @@ void BookAssembler::AddLine(const std::string& cp1251) {
     headingNext_ = false;
 }
 
-int BookAssembler::FitLevel(int level) const {
-    const int before = entries_.empty() ? 0 : entries_.back().Level;
-    return std::clamp(level, 1, std::min(4, before + 1));
+void BookAssembler::AddApartLine(const std::string& cp1251) {
+    if (cp1251.empty()) return;
+    // An entry may stand at it: its position is the line's, whatever the line's blanks.
+    Push("    " + cp1251);
+    headingNext_ = false;
+}
+
+void BookAssembler::DeepenEntries(size_t from) {
+    for (size_t i = from; i < entries_.size(); ++i)
+        ++entries_[i].Level;
+}
+
+void BookAssembler::FitLevels() {
+    int before = 0;
+    for (Entry& e : entries_)
+        before = e.Level = std::clamp(e.Level, 1, std::min(4, before + 1));
 }
 
 void BookAssembler::AddEntryHere(const std::string& title, int level) {
@@ -125,8 +153,7 @@ void BookAssembler::AddEntryHere(const std::string& title, int level) {
         return;
     }
     std::string t = TrailerSafe(title.substr(0, kTitleCap));
-    entries_.push_back(
-        {std::move(t), FitLevel(level), static_cast<long long>(body_.size()), letters_});
+    entries_.push_back({std::move(t), level, static_cast<long long>(body_.size()), letters_});
     headingNext_ = true;
 }
 
@@ -152,6 +179,17 @@ std::string BookAssembler::Finish(BookHeader header, const std::string& firstTit
         const std::string title = firstTitle.empty() ? Utf8ToCp1251("Начало") : firstTitle;
         entries_.insert(entries_.begin(), Entry{TrailerSafe(title.substr(0, kTitleCap)), 1, 0, 0});
     }
+    // The book's title on its title page and again as the first heading: one chapter, which
+    // holds what the first heading's siblings would have been held by.
+    if (entries_.size() > 1 && !firstTitle.empty() &&
+        SameTitle(entries_[0].Title, TrailerSafe(firstTitle.substr(0, kTitleCap))) &&
+        SameTitle(entries_[1].Title, entries_[0].Title)) {
+        const int deeper = entries_[1].Level - entries_[0].Level;
+        entries_.erase(entries_.begin() + 1);
+        for (size_t i = 1; deeper > 0 && i < entries_.size(); ++i)
+            entries_[i].Level = std::max(1, entries_[i].Level - deeper);
+    }
+    FitLevels();
     if (entriesDropped_ > 0)
         AddWarning("В книге больше " + std::to_string(maxEntries_) + " глав: в содержании первые " +
                    std::to_string(maxEntries_) + ".");

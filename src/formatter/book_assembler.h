@@ -49,18 +49,25 @@ class BookAssembler {
     explicit BookAssembler(size_t cap, size_t maxEntries = kMaxContentsEntries);
 
     void AddLine(const std::string& cp1251);  // a body line, two blanks before it
-    // A heading line (three blanks) with a contents entry at `level` (1..4, at most one deeper
-    // than the entry before it).
+    // A line set apart from the prose (a verse line, an epigraph, its author): four blanks
+    // before it, which the page shows as it stands, never stretched, whatever it wraps into.
+    void AddApartLine(const std::string& cp1251);
+    // A heading line (three blanks) with a contents entry at `level` (1 and up: the book gets
+    // at most 4, each entry at most one deeper than the entry before it).
     void AddHeading(const std::string& cp1251, int level);
     // A contents entry at the next line, which becomes a heading.
     void AddEntryHere(const std::string& title, int level);
+    size_t EntryCount() const { return entries_.size(); }
+    // The entries from index `from` on go one level deeper (under a title above them).
+    void DeepenEntries(size_t from);
     bool Full() const { return full_; }
     bool HasText() const { return !body_.empty(); }
     // A sentence (UTF-8) the reader shows once the book is open.
     void AddWarning(const std::string& utf8);
 
     // The whole book in CP1251 with CR LF, line counts included. When no entry stands at the
-    // first character, one titled `firstTitle` is put there, so the reader hides nothing.
+    // first character, one titled `firstTitle` is put there, so the reader hides nothing; a
+    // first heading of that title right after it is then the same chapter, listed once.
     std::string Finish(BookHeader header, const std::string& firstTitle,
                        const std::function<void(int, int)>& progress);
 
@@ -72,7 +79,7 @@ class BookAssembler {
         std::int64_t Letters;
     };
     void Push(std::string line);
-    int FitLevel(int level) const;
+    void FitLevels();
 
     size_t cap_, maxEntries_;
     bool full_ = false;

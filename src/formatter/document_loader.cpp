@@ -1,5 +1,7 @@
 #include "formatter/document_loader.h"
 
+#include <optional>
+
 #include "book/text_loader.h"
 #include "formatter/epub_book.h"
 #include "formatter/fb2_book.h"
@@ -19,19 +21,30 @@ std::string Converted(std::string_view name, Convert convert) {
     }
 }
 
+// The book an FB2 or EPUB converts to; nothing for any other file. An EPUB is a zip too: it is
+// asked first.
+std::optional<std::string> BookOf(const std::string& bytes, std::string_view name,
+                                  const std::function<void(int, int)>& progress) {
+    if (LooksLikeEpub(bytes)) return Converted(name, [&] { return EpubToBook(bytes, progress); });
+    if (LooksLikeFb2(bytes)) return Converted(name, [&] { return Fb2ToBook(bytes, progress); });
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string LoadDocumentBytes(std::string bytes, std::string_view name,
                               const ArchiveProgress& archiveProgress,
                               const std::function<void(int, int)>& bookProgress) {
-    // An EPUB is a zip too: it is asked first.
-    if (LooksLikeEpub(bytes))
-        return Converted(name, [&] { return EpubToBook(bytes, bookProgress); });
-    if (LooksLikeFb2(bytes)) return Converted(name, [&] { return Fb2ToBook(bytes, bookProgress); });
+    if (std::optional<std::string> zip =
+            CompressedZip(bytes, std::string(name), kArchiveTextCap, archiveProgress))
+        bytes = std::move(*zip);
+    if (std::optional<std::string> book = BookOf(bytes, name, bookProgress)) return *book;
     if (auto inner =
             ReadFirstArchiveBytes(bytes, std::string(name), kArchiveTextCap, archiveProgress)) {
-        if (LooksLikeFb2(*inner))
-            return Converted(name, [&] { return Fb2ToBook(*inner, bookProgress); });
+        // The archive's file is judged as a file on its own would be, once: an archive inside
+        // it is not unpacked in turn, so nesting costs nothing beyond the first level.
+        std::string().swap(bytes);
+        if (std::optional<std::string> book = BookOf(*inner, name, bookProgress)) return *book;
         return DecodeFileBytes(std::move(*inner), name, "в архиве ");
     }
     return DecodeFileBytes(std::move(bytes), name);

@@ -1,4 +1,4 @@
-// Opening any file the program reads: FB2 and EPUB books (an FB2 also inside an archive)
+// Opening any file the program reads: FB2 and EPUB books (inside an archive too)
 // converted into the book format, other archives unpacked to their first file, anything else
 // read as a text.
 #pragma once

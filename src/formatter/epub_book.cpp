@@ -117,6 +117,18 @@ bool IsBlockElement(std::string_view name) {
     return false;
 }
 
+// What an element's class says of its lines: "apart" for verse and epigraphs, "author" for
+// the author who signs them, else empty.
+std::string ClassKind(std::string_view classes) {
+    const std::string lower = Lower(classes);
+    auto has = [&](std::string_view word) { return lower.find(word) != std::string::npos; };
+    if (has("author") || has("attribution")) return "author";
+    if (has("poem") || has("stanza") || has("verse") || has("poetry") || has("line-block") ||
+        has("epigraph"))
+        return "apart";
+    return {};
+}
+
 int HeadingLevel(std::string_view name) {
     return name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' ? name[1] - '0'
                                                                                   : 0;
@@ -407,6 +419,53 @@ struct NcxEvents : XmlEvents {
     LineBuilder label;
 };
 
+// Whether a document has headings h1-h3: counted up to `enough`.
+struct HeadingEvents : StartsOnly {
+    explicit HeadingEvents(int e) : enough(e) {}
+    int enough, Count = 0;
+    void Start(std::string_view name, std::span<const XmlAttribute>) override {
+        const int level = HeadingLevel(Lower(name));
+        if (level >= 1 && level <= 3 && ++Count >= enough) Stop();
+    }
+};
+
+// Names as a book's links give them to the names the archive has: exactly, else without regard
+// to letter case (books made where file names ignore it), else by the file's name alone when
+// only one file has it.
+class NameIndex {
+  public:
+    template <typename Names>
+    explicit NameIndex(const Names& names) {
+        for (const auto& n : names) {
+            const std::string& name = Key(n);
+            exact_.insert(name);
+            byLower_.emplace(Lower(name), name);
+            auto [it, added] = byFileName_.emplace(Lower(FileName(name)), name);
+            if (!added && it->second != name) it->second.clear();  // not one file
+        }
+    }
+    // The name in the index `link` stands for; empty when there is none.
+    std::string Find(const std::string& link) const {
+        if (exact_.count(link)) return link;
+        if (const auto it = byLower_.find(Lower(link)); it != byLower_.end()) return it->second;
+        if (const auto it = byFileName_.find(Lower(FileName(link))); it != byFileName_.end())
+            return it->second;
+        return {};
+    }
+
+  private:
+    static const std::string& Key(const std::string& s) { return s; }
+    template <typename V>
+    static const std::string& Key(const std::pair<const std::string, V>& p) {
+        return p.first;
+    }
+    static std::string_view FileName(std::string_view path) {
+        return path.substr(path.rfind('/') + 1);
+    }
+    std::set<std::string> exact_;
+    std::map<std::string, std::string> byLower_, byFileName_;
+};
+
 // First pass over a document: which of the wanted anchors it holds, and whether it has a body.
 struct AnchorEvents : StartsOnly {
     explicit AnchorEvents(const AnchorList& w) : wanted(w) {}
@@ -476,6 +535,17 @@ class EpubReader {
         bool RegionSeen = false;
         int depth = 0, regionAt = 0, skipAt = 0;
         bool inPre = false;
+        // Lines that stand apart: in a poem or an epigraph (by their class), in the block whose
+        // lines a <br> breaks (verse as most books write it), in preformatted text.
+        int apartAt = 0, linesAt = 0, authorAt = 0;
+        std::vector<int> blocks;  // depths of the open block elements
+
+        void SetApart() {
+            // A <br> breaks the lines of its own block, not those of the blocks inside it.
+            const bool lines = linesAt > 0 && !blocks.empty() && blocks.back() == linesAt;
+            reader.apart_ = apartAt > 0 || lines || inPre;
+            reader.author_ = reader.apart_ && authorAt > 0;
+        }
 
         void Start(std::string_view name, std::span<const XmlAttribute> a) override {
             ++depth;
@@ -491,9 +561,18 @@ class EpubReader {
                 skipAt = depth;
                 return;
             }
+            if (n == "br" && !linesAt && !blocks.empty()) {
+                linesAt = blocks.back();
+                SetApart();
+            }
             if (IsBlockElement(n) || n == "br") reader.Flush();
             if (n == "td" || n == "th") reader.line_.Blank();
             if (n == "pre") inPre = true;
+            if (IsBlockElement(n)) blocks.push_back(depth);
+            const std::string kind = ClassKind(AttrOf(a, "class"));
+            if (!apartAt && kind == "apart") apartAt = depth;
+            if (!authorAt && kind == "author") authorAt = depth;
+            SetApart();
             for (const std::string_view key : {"id"sv, "name"sv}) {
                 const std::string_view id = AttrOf(a, key);
                 if (id.empty()) continue;
@@ -509,13 +588,17 @@ class EpubReader {
                 return;
             }
             const std::string n = Lower(name);
-            if (n == "pre") inPre = false;
             const int level = HeadingLevel(n);
             if (headingsAsEntries && level >= 1 && level <= 3) {
                 reader.book_.AddHeading(reader.line_.Take(), level);
-            } else if (IsBlockElement(n)) {
+            } else if (IsBlockElement(n) || depth == linesAt || depth == apartAt) {
                 reader.Flush();
             }
+            if (n == "pre") inPre = false;
+            if (!blocks.empty() && blocks.back() == depth) blocks.pop_back();
+            for (int* at : {&apartAt, &linesAt, &authorAt})
+                if (*at == depth) *at = 0;
+            SetApart();
             if (depth == regionAt) Stop();
             --depth;
         }
@@ -548,10 +631,21 @@ class EpubReader {
         line_.Add(utf8);
     }
 
-    void Flush() { book_.AddLine(line_.Take()); }
+    void Flush() {
+        std::string line = line_.Take();
+        if (line.empty()) return;
+        if (author_ && std::string_view("-\x96\x97").find(line[0]) == std::string_view::npos)
+            line = "\x97 " + line;
+        if (apart_) {
+            book_.AddApartLine(line);
+        } else {
+            book_.AddLine(line);
+        }
+    }
 
     BookAssembler book_;
     LineBuilder line_;
+    bool apart_ = false, author_ = false;  // how the next lines are set
     XmlEncoding wrongEncoding_;
 };
 
@@ -585,6 +679,21 @@ std::string_view DocOf(const std::string& path) {
     return path;
 }
 
+// The headings h1-h3 of the spine's documents, counted up to `enough`. A document the reading
+// would refuse is left to it.
+template <typename File>
+int SpineHeadings(const std::vector<std::string>& spine, const File& file, int enough) {
+    int count = 0;
+    for (const std::string& path : spine) {
+        std::string* data = file(path);
+        if (!data || !PrepareMarkup(*data, true).empty()) continue;
+        HeadingEvents events(enough - count);
+        StreamHtml(*data, events, HtmlEncoding(*data).Name);
+        if ((count += events.Count) >= enough) break;
+    }
+    return count;
+}
+
 }  // namespace
 
 std::string EpubToBook(std::string_view bytes, const std::function<void(int, int)>& progress) {
@@ -596,9 +705,14 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
     }
     if (zip.Files.empty() && zip.Encrypted.empty())
         Fail(zip.Complete ? "в архиве нет файлов книги" : "это не архив ZIP или он повреждён");
+    const NameIndex names(zip.Files);
     auto file = [&](const std::string& path) -> std::string* {
-        const auto it = zip.Files.find(path);
+        auto it = zip.Files.find(path);
+        if (it == zip.Files.end()) it = zip.Files.find(names.Find(path));
         return it == zip.Files.end() ? nullptr : &it->second;
+    };
+    auto forget = [&](const std::string& path) {
+        if (!zip.Files.erase(path)) zip.Files.erase(names.Find(path));
     };
 
     // The package document: named by the container, else the first .opf there is.
@@ -665,7 +779,7 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
     // again as a part of the text.
     const std::set<std::string> inSpine(spine.begin(), spine.end());
     auto done = [&](const std::string& path) {
-        if (!inSpine.count(path)) zip.Files.erase(path);
+        if (!inSpine.count(path)) forget(path);
     };
     std::vector<NavPoint> nav;
     for (const auto& [id, item] : manifest) {
@@ -694,7 +808,13 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
         }
     }
     // Entries into documents the spine lacks could never be reached.
-    std::erase_if(nav, [&](const NavPoint& p) { return !inSpine.count(p.Doc) || p.Title.empty(); });
+    const NameIndex spineNames(inSpine);
+    for (NavPoint& p : nav)
+        p.Doc = spineNames.Find(p.Doc);
+    std::erase_if(nav, [&](const NavPoint& p) { return p.Doc.empty() || p.Title.empty(); });
+    // A navigation that gives next to nothing (the book's start alone) gives way to the
+    // documents' own headings, when they have more.
+    if (nav.size() == 1 && SpineHeadings(spine, file, 2) >= 2) nav.clear();
     std::vector<NavPoint*> navInto;  // by document, in navigation order among equals
     for (NavPoint& p : nav)
         navInto.push_back(&p);
@@ -717,7 +837,7 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
                              [](const auto& a, const auto& b) { return DocOf(a) < DocOf(b); });
         std::vector<NavPoint*> into(from, to);
         reader.AddDocument(*data, path, std::move(into), nav.empty());
-        zip.Files.erase(path);  // its text is in the book now
+        forget(path);  // its text is in the book now
         if (reader.Book().Full()) break;
     }
     // What only the reading needed goes before the line counts take their memory.

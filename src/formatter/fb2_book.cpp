@@ -1,6 +1,7 @@
 #include "formatter/fb2_book.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <utility>
@@ -40,6 +41,12 @@ struct Fb2Reader : XmlEvents {
     int sections = 0;    // sections open in the current body
     size_t titleAt = 0;  // depth of the open section or body title; 0 for none
     int titleLevel = 0;
+    // A body's title is the parent of the body's sections: their entries go one level deeper
+    // from this entry on, when the four levels of the contents leave room for it.
+    size_t underTitle = SIZE_MAX;
+    int deepest = 0;      // the deepest titled section of the body
+    int apart = 0;        // open poems and epigraphs: their lines stand apart from the prose
+    bool author = false;  // in a text-author
     std::vector<std::string> titleParts;
     int binaryDepth = 0;  // open <binary> elements: their base64 is skipped
     bool description = false;
@@ -56,9 +63,23 @@ struct Fb2Reader : XmlEvents {
         } else if (inNotes) {
             if (notes.size() < 1'000'000) notes.push_back(std::move(s));
         } else {
-            book.AddLine(s);
+            // An author is signed after a dash, unless the book put one there already.
+            if (author && std::string_view("-\x96\x97").find(s[0]) == std::string_view::npos)
+                s = "\x97 " + s;
+            if (apart > 0 || author) {
+                book.AddApartLine(s);
+            } else {
+                book.AddLine(s);
+            }
             if (book.Full()) Stop();
         }
+    }
+
+    void EndBody() {
+        if (underTitle != SIZE_MAX && deepest + 1 <= 4) book.DeepenEntries(underTitle);
+        underTitle = SIZE_MAX;
+        deepest = 0;
+        inBody = inNotes = false;
     }
 
     void Start(std::string_view name, std::span<const XmlAttribute> attributes) override {
@@ -81,11 +102,13 @@ struct Fb2Reader : XmlEvents {
         if (!inBody) return;
         if (IsBlock(name)) Flush();
         if (name == "section") ++sections;
+        if (name == "poem" || name == "epigraph") ++apart;
+        if (name == "text-author") author = true;
         if (name == "td" || name == "th") line.Blank();
         if (name == "title" && !titleAt && path.size() >= 2 &&
             (path[path.size() - 2] == "section" || path[path.size() - 2] == "body")) {
             titleAt = path.size();
-            titleLevel = std::min(std::max(sections, 1), 4);
+            titleLevel = std::max(sections, 1);
             titleParts.clear();
         }
     }
@@ -126,6 +149,8 @@ struct Fb2Reader : XmlEvents {
         } else if (inBody) {
             if (IsBlock(name)) Flush();
             if (name == "section") --sections;
+            if (name == "poem" || name == "epigraph") --apart;
+            if (name == "text-author") author = false;
             if (titleAt == path.size()) {
                 titleAt = 0;
                 const std::string heading = JoinTitle(titleParts);
@@ -133,10 +158,15 @@ struct Fb2Reader : XmlEvents {
                     // The notes body's own title gives way to the chapter's.
                     if (!heading.empty() && path.size() > 3) notes.push_back(heading);
                 } else {
+                    const size_t before = book.EntryCount();
                     book.AddHeading(heading, titleLevel);
+                    if (book.EntryCount() > before) {
+                        if (sections == 0) underTitle = book.EntryCount();
+                        deepest = std::max(deepest, titleLevel);
+                    }
                 }
             }
-            if (path.size() == 2 && name == "body") inBody = inNotes = false;
+            if (path.size() == 2 && name == "body") EndBody();
         }
         path.pop_back();
     }
@@ -206,7 +236,9 @@ std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)
     if (r.titleAt) {  // a title the document broke off in
         r.titleAt = 0;
         r.book.AddHeading(JoinTitle(r.titleParts), r.titleLevel);
+        r.deepest = std::max(r.deepest, r.titleLevel);
     }
+    if (r.inBody) r.EndBody();
     if (!r.notes.empty()) {
         r.book.AddHeading(Utf8ToCp1251("Примечания"), 1);
         for (const std::string& n : r.notes)

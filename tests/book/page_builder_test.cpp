@@ -89,6 +89,13 @@ TEST(JustifyPageLines, WidensLinesButNotThoseEndingAParagraphOrThePage) {
     EXPECT_EQ(Justified({"word", "aa bb"}, 10), (Lines{"word ", "aa      bb "}));
     EXPECT_EQ(Justified({"aaaa bbbbb   ", "c"}, 10)[0], "aaaa bbbbb ");  // a full line
     EXPECT_EQ(Justified({"- ab cd", "x"}, 10)[0], "- ab    cd ");        // not after a speech dash
+    // A line set apart by four blanks (verse) stays as it is, and so do the lines it wraps into,
+    // up to the next paragraph; the rest of one at the top of the page too.
+    EXPECT_EQ(Justified({"    a b", "c d", "e f", "  g h", "i j"}, 10),
+              (Lines{"    a b ", "c d ", "e f ", "  g      h ", "i        j "}));
+    PageMemo memo{{"c d", "e f", "  g h", "i j"}};
+    JustifyPageLines(memo, 10, true);
+    EXPECT_EQ(memo.Lines, (Lines{"c d ", "e f ", "  g      h ", "i        j "}));
 }
 
 TEST(BuildPage, APageIsShownPageRepeatsTimesThenTheTextEnds) {

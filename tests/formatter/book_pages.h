@@ -41,4 +41,20 @@ inline void CheckPages(std::string text, int chars, int lines, bool whole = true
     EXPECT_EQ(tags, std::vector<std::string>{});
 }
 
+// Every line of every page of a book, read forwards from its first entry, as the page shows it.
+inline std::vector<std::string> PageLines(std::string text, int chars, int lines) {
+    BookContents book;
+    EXPECT_TRUE(ParseBookTrailer(text, book));
+    ComputeChapterPages(book, chars, lines);
+    const SourceText source(std::move(text));
+    BookChapterCursor cursor(book, chars, lines);
+    cursor.EnterEntry(0);
+    PageState st{.TextPos = book.ContentsEntries[0].Pos, .BookMode = true};
+    PageMemo memo;
+    std::vector<std::string> out;
+    while (BuildPage(st, memo, source, {.CharsPerLine = chars, .LinesPerPage = lines}, &cursor))
+        out.insert(out.end(), memo.Lines.begin(), memo.Lines.end());
+    return out;
+}
+
 }  // namespace lectorix::test

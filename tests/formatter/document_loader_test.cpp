@@ -58,20 +58,45 @@ TEST(LoadDocument, EachFileGoesToItsReader) {
             EXPECT_EQ(LoadDocument(zip("wide.fb2.zip", "wide.fb2", wide)), fromUtf8);
         }
 
-    // A book in a zip, a 7z and a tar.xz opens as that book.
+    // Every kind of book opens from every kind of archive as it opens on its own: an EPUB in
+    // a 7z was refused as "в архиве не текстовый файл" while an FB2 in a zip opened.
     std::string lxb = BuildBookStructure(
         test::Cp("\r\nГлава первая\r\nТекст главы.\r\n\r\nГлава вторая\r\nЕщё.\r\n"), {});
     ComputeBookLineCounts(lxb);
+    const std::string chapter =
+        "<html><body><h1>Глава первая</h1><p>Текст.</p><h2>Часть</h2>"
+        "<p>Ещё.</p><h1>Глава вторая</h1><p>Конец.</p></body></html>";
+    const std::string epub = test::Zip(
+        {{"mimetype", "application/epub+zip"},
+         {"META-INF/container.xml",
+          "<container><rootfiles><rootfile full-path=\"c.opf\"/></rootfiles></container>"},
+         {"c.opf",
+          "<package><manifest><item id=\"a\" href=\"a.xhtml\"/></manifest>"
+          "<spine><itemref idref=\"a\"/></spine></package>"},
+         {"a.xhtml", chapter}});
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1251 \\'c3\\'eb\\'e0\\'e2\\'e0\\par}";
     using Kind = std::tuple<const char*, test::ArchiveSetter, test::ArchiveSetter>;
-    for (const auto& [name, format, filter] :
-         {Kind{"book.zip", archive_write_set_format_zip, nullptr},
-          Kind{"book.7z", archive_write_set_format_7zip, nullptr},
-          Kind{"book.tar.xz", archive_write_set_format_pax_restricted,
-               archive_write_add_filter_xz}}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(LoadDocument(dir.Write(name, test::Archive({{"book.lxb", lxb}}, format, filter))),
-                  lxb);
+    for (const auto& [inner, bytes] : {std::pair{"book.lxb", lxb},
+                                       {"book.epub", epub},
+                                       {"book.fb2", kFb2},
+                                       {"story.rtf", rtf}}) {
+        const std::string alone = LoadDocument(dir.Write(inner, bytes));
+        for (const auto& [name, format, filter] :
+             {Kind{"book.zip", archive_write_set_format_zip, nullptr},
+              Kind{"book.7z", archive_write_set_format_7zip, nullptr},
+              Kind{"book.tar.xz", archive_write_set_format_pax_restricted,
+                   archive_write_add_filter_xz},
+              Kind{"book.gz", archive_write_set_format_raw, archive_write_add_filter_gzip}}) {
+            SCOPED_TRACE(std::string(inner) + " in " + name);
+            EXPECT_EQ(
+                LoadDocument(dir.Write(name, test::Archive({{inner, bytes}}, format, filter))),
+                alone);
+        }
     }
+    EXPECT_EQ(LoadDocument(dir.Write("story.rtf", rtf)), test::Cp("Глава"));
+    // One level only: an archive inside an archive is not unpacked in turn.
+    EXPECT_THROW(LoadDocument(zip("twice.zip", "inner.zip", test::Zip({{"a.txt", story}}))),
+                 NotTextError);
 
     const std::string elf = std::string(
                                 "\x7F"

@@ -66,13 +66,15 @@ std::string SampleMarkdown() {
     return md;
 }
 
-// The expected contents: the title first, then every heading of the markdown with its level.
-std::vector<std::pair<std::string, int>> SampleContents(const std::string& markdown) {
+// The expected contents: the title first, then every heading of the markdown with its level,
+// one deeper `under` the title (an FB2's body title holds its sections).
+std::vector<std::pair<std::string, int>> SampleContents(const std::string& markdown, bool under) {
     std::vector<std::pair<std::string, int>> out = {{"Евгений Онегин", 1}};
     std::istringstream lines(markdown);
     for (std::string line; std::getline(lines, line);)
         if (line.starts_with('#'))
-            out.emplace_back(line.substr(line.find(' ') + 1), static_cast<int>(line.find(' ')));
+            out.emplace_back(line.substr(line.find(' ') + 1),
+                             static_cast<int>(line.find(' ')) + under);
     return out;
 }
 
@@ -87,9 +89,9 @@ std::string Pandoc(const test::TempDir& dir, const std::string& markdown, const 
 TEST(ConvertedBooks, PandocsFb2AndEpubGiveTheContentsTheHeaderAndThePages) {
     const test::TempDir dir;
     const std::string md = SampleMarkdown();
-    const auto expected = SampleContents(md);
     for (const std::string format : {"fb2", "epub2", "epub3"}) {
         SCOPED_TRACE(format);
+        const auto expected = SampleContents(md, format == "fb2");
         const std::string bytes = Pandoc(dir, md, format);
         EXPECT_EQ(LooksLikeFb2(bytes), format == "fb2");
         EXPECT_EQ(LooksLikeEpub(bytes), format != "fb2");
@@ -163,11 +165,11 @@ TEST(ConvertedBooks, AHandMadeFb2KeepsItsTextAndLeavesTheRest) {
     ASSERT_TRUE(ParseBookTrailer(text, book));
     const std::string body = test::Utf(text);
     EXPECT_EQ(body,
-              "  Мне отмщение, и аз воздам.\r\n"
+              "    Мне отмщение, и аз воздам.\r\n"
               "   Часть первая. Начало\r\n"
               "  Все счастливые семьи похожи друг на друга[1].\r\n"
               "   Глава 1\r\n"
-              "  Стихи\r\n  Строка один,\r\n  строка два.\r\n  Поэт\r\n"
+              "    Стихи\r\n    Строка один,\r\n    строка два.\r\n    — Поэт\r\n"
               "  Цитата — ? и &.\r\n"
               "  Конецглавы.\r\n"
               "   Примечания\r\n  1\r\n  Первое примечание.");
@@ -299,8 +301,8 @@ TEST(ConvertedBooks, EpubWithoutNavigationTakesItsHeadingsAndForgivesBrokenXhtml
     ASSERT_TRUE(ParseBookTrailer(text, book));
     EXPECT_EQ(test::Utf(text),
               "   Часть\xC2\xA0"
-              "1\r\n  Один\r\n  два\r\n  Три\r\n   Глава\r\n  пункт\r\n"
-              "  строка 1\r\n  строка 2\r\n  Мелкий\r\n   Раздел\r\n  а б");
+              "1\r\n    Один\r\n    два\r\n  Три\r\n   Глава\r\n  пункт\r\n"
+              "    строка 1\r\n    строка 2\r\n  Мелкий\r\n   Раздел\r\n  а б");
     std::string entries;
     for (const ContentsNode& n : book.Nodes)
         entries += test::Utf(n.Text) + "/" + std::to_string(n.Level) + " ";
@@ -339,6 +341,84 @@ TEST(ConvertedBooks, BrokenEpubGivesWhatCouldBeReadOrAMessage) {
     EXPECT_FALSE(LooksLikeEpub(Zip({{"a.txt", "text"}})));
     EXPECT_THROW(EpubToBook(Zip({{"a.txt", "text"}})), UserError);
     EXPECT_THROW(EpubToBook("plain text"), UserError);
+}
+
+// The contents tree of a converted book as "title/level" words.
+std::string Tree(std::string text) {
+    BookContents book;
+    EXPECT_TRUE(ParseBookTrailer(text, book));
+    std::string out;
+    for (const ContentsNode& n : book.Nodes)
+        out += (out.empty() ? "" : " ") + test::Utf(n.Text) + "/" + std::to_string(n.Level);
+    return out;
+}
+
+// The book of an FB2 titled "Война и мир" holding `body`.
+std::string Fb2(const std::string& body) {
+    return Fb2ToBook(
+        "<FictionBook><description><title-info><book-title>Война и мир</book-title>"
+        "</title-info></description><body>" +
+        body + "</body></FictionBook>");
+}
+
+std::string Section(const std::string& title, const std::string& inside = "<p>Текст.</p>") {
+    return "<section><title><p>" + title + "</p></title>" + inside + "</section>";
+}
+
+TEST(ConvertedBooks, TheContentsFollowTheBook) {
+    // A body's title holds its volumes, and an epilogue's chapters sit under it one level below
+    // it as its sections do, whatever the titles say (the volumes stood beside the title).
+    const std::string epilogue = Section("Эпилог", Section("I") + Section("II")) +
+                                 "</body><body name=\"notes\">" +
+                                 Section("1", "<p>Примечание.</p>");
+    EXPECT_EQ(
+        Tree(Fb2("<title><p>Война и мир</p></title>" +
+                 Section("Том первый", Section("Часть первая", Section("I") + Section("II"))) +
+                 epilogue)),
+        "Война и мир/1 Том первый/2 Часть первая/3 I/4 II/4 Эпилог/2 I/3 II/3 "
+        "Примечания/1");
+    // With four levels of sections there is no room for the title above them.
+    EXPECT_EQ(Tree(Fb2("<title><p>Война и мир</p></title>" +
+                       Section("Том", Section("Часть", Section("Глава", Section("Раздел")))))),
+              "Война и мир/1 Том/1 Часть/2 Глава/3 Раздел/4");
+    // The book's title before the first heading of that title was listed twice, on pages 1 and
+    // 2: it is one chapter, whose siblings stay its siblings.
+    EXPECT_EQ(Tree(Fb2("<epigraph><p>Эпиграф.</p></epigraph>" + Section("ВОЙНА И МИР.") +
+                       Section("Том второй"))),
+              "Война и мир/1 Том второй/1");
+    EXPECT_EQ(Tree(Fb2("<title><p>Война и мир</p></title>" + Section("Война и мир") +
+                       Section("Том второй", Section("Часть")))),
+              "Война и мир/1 Том второй/1 Часть/2");
+    const auto doc = [](const std::string& body) {
+        return "<html><body>" + body + "</body></html>";
+    };
+    const std::string chapters =
+        "<item id=\"a\" href=\"Text/a.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "<item id=\"b\" href=\"Text/b.xhtml\" media-type=\"application/xhtml+xml\"/>";
+    const std::string spine = "<itemref idref=\"a\"/><itemref idref=\"b\"/>";
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"OEBPS/Text/a.xhtml", doc("<p>Книга</p><h1>Книга</h1><p>Один.</p>")},
+        {"OEBPS/Text/b.xhtml",
+         doc("<h1>Глава</h1><p>Два.</p><h2 id=\"s\">Раздел</h2><p>Три.</p>")}};
+    EXPECT_EQ(Tree(EpubToBook(Epub(chapters, spine, texts))), "Книга/1 Глава/1 Раздел/2");
+    // The navigation in OEBPS/text/ names "b.xhtml", which the archive holds as OEBPS/Text/b.xhtml
+    // (made where letter case does not count); "../Text/b.xhtml#s" from it is exact.
+    auto withNav = [&](const std::string& links) {
+        std::string nav = "<html><body><nav epub:type=\"toc\"><ol>";
+        for (const std::string& link : {std::string("a.xhtml"), links})
+            nav +=
+                "<li><a href=\"" + link + "\">" + (link == "a.xhtml" ? "Книга" : "Х") + "</a></li>";
+        auto files = texts;
+        files.emplace_back("OEBPS/text/nav.xhtml", nav + "</ol></nav></body></html>");
+        return EpubToBook(Epub(chapters +
+                                   "<item id=\"n\" href=\"text/nav.xhtml\" properties=\"nav\" "
+                                   "media-type=\"application/xhtml+xml\"/>",
+                               spine, files));
+    };
+    EXPECT_EQ(Tree(withNav("b.xhtml")), "Книга/1 Х/1");
+    EXPECT_EQ(Tree(withNav("../Text/b.xhtml#s")), "Книга/1 Х/1");
+    // A navigation that gives the book's start alone gives way to the headings of the text.
+    EXPECT_EQ(Tree(withNav("gone.xhtml")), "Книга/1 Глава/1 Раздел/2");
 }
 
 // Messages of libxml2's own ("encoding error : input conversion failed...") went to stderr.
@@ -509,6 +589,54 @@ TEST(ConvertedBooks, WhatWouldBeLostIsReadOrSaid) {
                              std::string("\x00\xD8 \x00", 4) +
                              test::Recode("дальше</p></body></FictionBook>", "UTF-16LE");
     EXPECT_EQ(Stderr([&] { ExpectBookOrMessage([&] { return Fb2ToBook(wide); }, "FB2"); }), "");
+}
+
+// Verse read as prose: its lines were stretched to the width ("строка      стиха"), the rest of
+// a wrapped one too, and an epigraph's author ran on as prose. Verse lines, epigraphs and their
+// authors stand apart (four blanks), the author after a dash; the page never stretches them,
+// nor the rest of such a line at the top of a page, while prose is still justified.
+TEST(ConvertedBooks, VerseAndEpigraphsStandApartAndAreNeverStretched) {
+    std::vector<std::string> verse;
+    for (const std::string& line : SplitLines(
+             Cp1251ToUtf8(LoadTextFile(test::DataPath("texts/pushkin_evgeny_onegin.utf8.txt")))))
+        if (verse.size() < 14 && (!verse.empty() || line.starts_with("«Мой дядя")))
+            verse.push_back(line);
+    ASSERT_EQ(verse.size(), 14u);
+    const std::string prose =
+        "<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do "
+        "eiusmod tempor incididunt ut labore et dolore.</p>";
+    const std::string epigraph = "<p>И жить торопится, и чувствовать спешит.</p>";
+    std::string fb2 = "<FictionBook><body><section><title><p>Глава первая</p></title><epigraph>" +
+                      epigraph + "<text-author>Князь Вяземский</text-author></epigraph>" + prose +
+                      "<poem><stanza>";
+    std::string xhtml = "<html><body><h1>Глава первая</h1><div class=\"epigraph\">" + epigraph +
+                        "<p class=\"text-author\">Князь Вяземский</p></div>" + prose + "<p>";
+    for (const std::string& v : verse) {
+        fb2 += "<v>" + v + "</v>";
+        xhtml += v + "<br/>";
+    }
+    fb2 += "</stanza></poem>" + prose + "</section></body></FictionBook>";
+    xhtml += "</p><div class=\"poem\"><p>" + verse[0] + "</p></div>" + prose + "</body></html>";
+    for (const std::string& book : {Fb2ToBook(fb2), EpubToBook(OneChapterEpub(xhtml))}) {
+        EXPECT_NE(test::Utf(book).find("    И жить торопится, и чувствовать спешит.\r\n"
+                                       "    — Князь Вяземский\r\n  Lorem ipsum"),
+                  std::string::npos);
+        EXPECT_NE(test::Utf(book).find("\r\n    Не отходя ни шагу прочь!\r\n"), std::string::npos);
+        for (const int chars : {16, 22, 40}) {
+            SCOPED_TRACE(chars);
+            int stretchedProse = 0;
+            for (const std::string& l : test::PageLines(book, chars, 5)) {
+                const std::string_view text = Trim(l);
+                const bool stretched = text.find("  ") != std::string_view::npos;
+                if (std::isalpha(static_cast<unsigned char>(text[0]))) {
+                    stretchedProse += stretched;
+                } else {
+                    EXPECT_FALSE(stretched) << test::Utf(l);
+                }
+            }
+            EXPECT_GT(stretchedProse, 0);
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tool/tool_commands.h"
 
+#include <archive.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -141,6 +142,21 @@ TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
     EXPECT_NE(listing.find("\nentries 3\n"), std::string::npos) << listing;
     EXPECT_EQ(listing, Tool({"book", fb2}).out);
     EXPECT_EQ(Tool({"pages", "--chars", "16", lxb}).out, Tool({"pages", "--chars", "16", fb2}).out);
+    // An EPUB packed in a 7z is listed as the EPUB itself (it was refused as no text).
+    const std::string epub =
+        test::Zip({{"mimetype", "application/epub+zip"},
+                   {"c.opf",
+                    "<package><manifest><item id=\"a\" href=\"a.xhtml\"/></manifest><spine>"
+                    "<itemref idref=\"a\"/></spine></package>"},
+                   {"a.xhtml",
+                    "<html><body><h1>Хамелеон</h1><p>Через площадь.</p><h1>Толстый и тонкий"
+                    "</h1><p>На вокзале.</p></body></html>"}});
+    const std::string epubListing = Tool({"book", dir.Write("book.epub", epub)}).out;
+    EXPECT_NE(epubListing.find("\nentries 2\n"), std::string::npos) << epubListing;
+    EXPECT_EQ(Tool({"book", dir.Write("book.7z", test::Archive({{"book.epub", epub}},
+                                                               archive_write_set_format_7zip))})
+                  .out,
+              epubListing);
 
     // A book without text, a plain text, a book that lost its end and a folder to write to: one
     // line naming the file and why, status 1, and nothing written.
