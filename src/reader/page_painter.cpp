@@ -50,8 +50,11 @@ void ForEachLine(const PageMemo& memo, bool bookMode, Visit visit) {
         const std::string& line = memo.Lines[i];
         const bool threeBlanks = line.starts_with("   ");
         const bool paragraph = line.starts_with("  ") && !threeBlanks;
-        if (paragraph) inTitle = false;
-        if (bookMode && threeBlanks) inTitle = true;
+        // Four blanks open a line set apart from the prose (verse, an epigraph): it is drawn as
+        // it stands, in the text's colour, and ends a title.
+        const bool apart = line.starts_with("    ");
+        if (paragraph || apart) inTitle = false;
+        if (bookMode && threeBlanks && !apart) inTitle = true;
         visit(static_cast<int>(i), line, inTitle, paragraph);
     }
 }

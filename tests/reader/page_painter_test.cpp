@@ -184,7 +184,10 @@ class PagePainterTest : public QObject {
     void titleLinesInitialsAndThePageNumber() {
         memo.Lines = {ToCp1251(QStringLiteral("   Глава   первая")),
                       ToCp1251(QStringLiteral("  Текст абзаца")),
-                      ToCp1251(QStringLiteral("дальше"))};
+                      ToCp1251(QStringLiteral("дальше")),
+                      ToCp1251(QStringLiteral("   Эпиграф")),
+                      ToCp1251(QStringLiteral("    И жить   торопится")),
+                      ToCp1251(QStringLiteral("и чувствовать"))};
         page.BookMode = true;
         s.ShowCenterLine = false;  // the shutter image's own
         PagePainter p = Prepared();
@@ -199,6 +202,11 @@ class PagePainterTest : public QObject {
         QCOMPARE(Count(t, LineCells(p, 2, 0, 10), Reddish), 0);
         // The title's inner run of blanks is drawn as one: "первая" starts at column 9.
         QVERIFY(Count(t, LineCells(p, 0, 9, 1), Reddish) > 3);
+        // A verse line after a heading was drawn as part of the heading: red, its blanks closed.
+        for (const int line : {4, 5})
+            QCOMPARE(Count(t, LineCells(p, line, 0, 22), Reddish), 0);
+        QCOMPARE(Count(t, LineCells(p, 4, 0, 4), Dark), 0);   // its indent kept
+        QVERIFY(Count(t, LineCells(p, 4, 13, 1), Dark) > 3);  // "торопится" where it stands
 
         // "-1-" in the title colour, centred in the margin below the lines.
         QRect number;
