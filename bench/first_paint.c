@@ -5,6 +5,9 @@
 // least W pixels wide (the main window, not a splash) whose middle shows text: many dark-light
 // changes along its rows below the menus and tool bars. Prints the milliseconds from the fork
 // to the first such picture, then ends the program (SIGTERM, SIGKILL after two seconds).
+// With --rss-after S it waits S seconds more and prints, after the milliseconds, the program's
+// resident memory then, its anonymous and file-backed parts (kB, from /proc/PID/status); with
+// --smaps FILE it also copies /proc/PID/smaps into FILE at that moment.
 #define _GNU_SOURCE
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -35,6 +38,31 @@ static long WindowPid(Display* d, Window w, Atom pidAtom) {
         pid = (long)*(unsigned long*)data;
     if (data) XFree(data);
     return pid;
+}
+
+// A field of /proc/PID/status in kB, -1 when it is not there.
+static long StatusKb(pid_t pid, const char* field) {
+    char path[64], line[256];
+    snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+    FILE* f = fopen(path, "r");
+    if (f == NULL) return -1;
+    long kb = -1;
+    const size_t n = strlen(field);
+    while (fgets(line, sizeof line, f))
+        if (strncmp(line, field, n) == 0 && line[n] == ':') kb = atol(line + n + 1);
+    fclose(f);
+    return kb;
+}
+
+static void CopyFile(const char* from, const char* to) {
+    FILE* in = fopen(from, "r");
+    FILE* out = fopen(to, "w");
+    char buf[65536];
+    size_t n;
+    while (in && out && (n = fread(buf, 1, sizeof buf, in)) > 0)
+        fwrite(buf, 1, n, out);
+    if (in) fclose(in);
+    if (out) fclose(out);
 }
 
 // Dark-light changes along the rows of the window's middle: text gives thousands, an empty
@@ -89,14 +117,20 @@ int main(int argc, char** argv) {
     int minWidth = 600;
     double timeoutS = 20;
     long minEdges = 400;
+    double rssAfterS = -1;
+    const char* smaps = NULL;
     int i = 1;
     for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
         if (strcmp(argv[i], "--min-width") == 0 && i + 1 < argc) minWidth = atoi(argv[++i]);
         else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) timeoutS = atof(argv[++i]);
         else if (strcmp(argv[i], "--min-edges") == 0 && i + 1 < argc) minEdges = atol(argv[++i]);
+        else if (strcmp(argv[i], "--rss-after") == 0 && i + 1 < argc) rssAfterS = atof(argv[++i]);
+        else if (strcmp(argv[i], "--smaps") == 0 && i + 1 < argc) smaps = argv[++i];
     }
     if (i + 1 >= argc) {
-        fprintf(stderr, "usage: first_paint [--min-width W] [--timeout S] -- PROGRAM [ARGS...]\n");
+        fprintf(stderr,
+                "usage: first_paint [--min-width W] [--timeout S] [--rss-after S [--smaps FILE]]"
+                " -- PROGRAM [ARGS...]\n");
         return 2;
     }
     Display* d = XOpenDisplay(NULL);
@@ -122,6 +156,20 @@ int main(int argc, char** argv) {
         }
         usleep(2000);
     }
+    long rss = -1, anon = -1, file = -1;
+    if (result >= 0 && rssAfterS >= 0) {
+        usleep((useconds_t)(rssAfterS * 1e6));
+        if (waitpid(pid, &status, WNOHANG) != pid) {
+            rss = StatusKb(pid, "VmRSS");
+            anon = StatusKb(pid, "RssAnon");
+            file = StatusKb(pid, "RssFile");
+            if (smaps != NULL) {
+                char path[64];
+                snprintf(path, sizeof path, "/proc/%d/smaps", (int)pid);
+                CopyFile(path, smaps);
+            }
+        }
+    }
     kill(pid, SIGTERM);
     for (int k = 0; k < 200 && waitpid(pid, &status, WNOHANG) != pid; ++k) usleep(10000);
     kill(pid, SIGKILL);
@@ -131,6 +179,14 @@ int main(int argc, char** argv) {
         fprintf(stderr, "first_paint: no page seen\n");
         return 1;
     }
-    printf("%.0f\n", result);
+    if (rssAfterS >= 0) {
+        if (rss < 0) {
+            fprintf(stderr, "first_paint: the program ended before its memory was read\n");
+            return 1;
+        }
+        printf("%.0f %ld %ld %ld\n", result, rss, anon, file);
+    } else {
+        printf("%.0f\n", result);
+    }
     return 0;
 }

@@ -20,10 +20,11 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/contents_model.h"
 #include "app/form_about.h"
 #include "book/chapter_cursor.h"
 #include "book/text_helpers.h"
@@ -85,23 +86,26 @@ QString SpeedText(int cpm) {
 
 // What the widest title needs, its indentation included. Only the longest titles are measured: a
 // book may have a hundred thousand.
-int WidestTitle(const std::vector<ContentsNode>& nodes, const QFontMetrics& metrics,
-                int indentation) {
+int WidestTitle(const BookContents& book, const QFontMetrics& metrics, int indentation) {
     const long long average = std::max(1, metrics.averageCharWidth());
+    const auto& nodes = book.Nodes;
+    const size_t n = std::min(nodes.size(), book.ContentsEntries.size());
     std::vector<std::pair<long long, size_t>> guesses;
-    guesses.reserve(nodes.size());
-    for (size_t i = 0; i < nodes.size(); ++i)
+    guesses.reserve(n);
+    for (size_t i = 0; i < n; ++i)
         guesses.emplace_back(
-            nodes[i].Level * indentation + static_cast<long long>(nodes[i].Text.size()) * average,
+            nodes[i].Level * indentation +
+                static_cast<long long>(book.ContentsEntries[i].Title.size() + 16) * average,
             i);
     const size_t measured = std::min<size_t>(guesses.size(), 64);
     std::partial_sort(guesses.begin(), guesses.begin() + static_cast<std::ptrdiff_t>(measured),
                       guesses.end(), std::greater<>());
     int widest = 0;
     for (size_t k = 0; k < measured; ++k) {
-        const ContentsNode& n = nodes[guesses[k].second];
-        widest =
-            std::max(widest, n.Level * indentation + metrics.horizontalAdvance(FromCp1251(n.Text)));
+        const size_t i = guesses[k].second;
+        widest = std::max(widest, nodes[i].Level * indentation +
+                                      metrics.horizontalAdvance(
+                                          FromCp1251(ContentsNodeText(book.ContentsEntries[i]))));
     }
     return widest;
 }
@@ -472,8 +476,11 @@ void TFormBook::CreateContentsPanel() {
     titleRow->addWidget(SpeedButton1);
     layout->addWidget(title);
 
-    TreeView1 = new QTreeWidget(Panel1);
+    TreeView1 = new QTreeView(Panel1);
+    contents_ = new ContentsModel(engine_.Book, TreeView1);
+    TreeView1->setModel(contents_);
     TreeView1->setHeaderHidden(true);
+    TreeView1->setUniformRowHeights(true);  // one font: no row is measured
     TreeView1->setIndentation(19);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab reaches the tree; its arrows and Enter are its own while it has the focus. A click
@@ -487,8 +494,8 @@ void TFormBook::CreateContentsPanel() {
     page.setColor(QPalette::Base, PageColors::Page);
     page.setColor(QPalette::Text, Qt::black);
     TreeView1->setPalette(page);
-    connect(TreeView1, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { TreeView1Click(item); });
+    connect(TreeView1, &QTreeView::clicked, this,
+            [this](const QModelIndex& index) { TreeView1Click(index); });
     layout->addWidget(TreeView1, 1);
 }
 
@@ -521,7 +528,7 @@ bool TFormBook::eventFilter(QObject* watched, QEvent* event) {
             if (watched == TreeView1) {
                 auto* key = static_cast<QKeyEvent*>(event);
                 if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                    TreeView1Click(TreeView1->currentItem());
+                    TreeView1Click(TreeView1->currentIndex());
                     return true;
                 }
                 if (key->key() == Qt::Key_Escape) {
@@ -597,13 +604,13 @@ void TFormBook::FitContentsPanel() {
 }
 
 bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
-    QTreeWidgetItem* item = TreeView1->itemAt(event->pos());
-    if (!item) {
+    const QModelIndex index = TreeView1->indexAt(event->pos());
+    if (!index.isValid()) {
         QToolTip::hideText();
         return true;
     }
-    const QRect rect = TreeView1->visualItemRect(item);
-    const QString text = item->text(0);
+    const QRect rect = TreeView1->visualRect(index);
+    const QString text = index.data().toString();
     const int margin =
         TreeView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, TreeView1) + 1;
     const int shown = std::min(rect.right(), TreeView1->viewport()->width()) - rect.left();
@@ -616,57 +623,42 @@ bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
 }
 
 void TFormBook::FillContents() {
-    TreeView1->setUpdatesEnabled(false);
-    TreeView1->clear();
-    const auto& nodes = engine_.Book.Nodes;
-    std::vector<QTreeWidgetItem*>& items = contentsItems_;
-    items.clear();
-    items.reserve(nodes.size());
-    QList<QTreeWidgetItem*> top;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        const ContentsNode& n = nodes[i];
-        auto* item = new QTreeWidgetItem({FromCp1251(n.Text)});
-        item->setData(0, Qt::UserRole, static_cast<int>(i));
-        if (n.Parent >= 0) {
-            items[static_cast<size_t>(n.Parent)]->addChild(item);
-        } else {
-            top.append(item);
-        }
-        items.push_back(item);
-    }
-    TreeView1->addTopLevelItems(top);
+    contents_->Reset();
     TreeView1->expandAll();
-    if (!items.empty()) TreeView1->setCurrentItem(items.front());
-    TreeView1->setUpdatesEnabled(true);
+    const QModelIndex first = contents_->index(0, 0);
+    if (first.isValid()) TreeView1->setCurrentIndex(first);
 
     // The panel gets the width its widest title needs beside its indentation, the tree's frame,
     // its scroll bar and the panel's margins.
+    const auto& book = engine_.Book;
     const QStyle* style = TreeView1->style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, TreeView1) + 1;
-    const int widest = WidestTitle(nodes, TreeView1->fontMetrics(), TreeView1->indentation());
-    titlesWidth_ = nodes.empty() ? 0
-                                 : widest + 2 * margin + 2 * TreeView1->frameWidth() +
-                                       style->pixelMetric(QStyle::PM_ScrollBarExtent) + 8 + 4;
+    const int widest = WidestTitle(book, TreeView1->fontMetrics(), TreeView1->indentation());
+    titlesWidth_ = book.Nodes.empty() ? 0
+                                      : widest + 2 * margin + 2 * TreeView1->frameWidth() +
+                                            style->pixelMetric(QStyle::PM_ScrollBarExtent) + 8 + 4;
     FitContentsPanel();
 }
 
-void TFormBook::TreeView1Click(QTreeWidgetItem* item) {
-    if (!item) return;
-    engine_.GoToContentsEntry(item->data(0, Qt::UserRole).toInt());
+void TFormBook::TreeView1Click(const QModelIndex& index) {
+    const int entry = ContentsModel::EntryOf(index);
+    if (entry < 0) return;
+    engine_.GoToContentsEntry(entry);
     area_->setFocus();
 }
 
 void TFormBook::FollowContents() {
     if (!engine_.Page.BookMode) return;
-    const int entry = ContentsEntryAt(engine_.Book, engine_.Page.PageStart);
-    if (entry < 0 || static_cast<size_t>(entry) >= contentsItems_.size()) return;
-    QTreeWidgetItem* item = contentsItems_[static_cast<size_t>(entry)];
+    const QModelIndex index =
+        contents_->IndexOfEntry(ContentsEntryAt(engine_.Book, engine_.Page.PageStart));
+    if (!index.isValid()) return;
     // Scrolled only when the chapter changes, so a user browsing the tree is left alone.
-    if (TreeView1->currentItem() == item && item->isSelected()) return;
-    const bool inView = TreeView1->viewport()->rect().contains(TreeView1->visualItemRect(item));
-    TreeView1->setCurrentItem(item);
+    if (TreeView1->currentIndex() == index && TreeView1->selectionModel()->isSelected(index))
+        return;
+    const bool inView = TreeView1->viewport()->rect().contains(TreeView1->visualRect(index));
+    TreeView1->setCurrentIndex(index);
     // An entry that comes into view stands mid-panel, with its neighbours around it.
-    if (!inView) TreeView1->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    if (!inView) TreeView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 bool TFormBook::Jump(const std::function<void(const JumpProgress&)>& walk, const QString& caption) {

@@ -21,14 +21,15 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 class QHelpEvent;
 class QKeyEvent;
-class QTreeWidgetItem;
+class QModelIndex;
 
 namespace lectorix {
 
 class TQvlThreadTimer;
+class ContentsModel;
 
 class TFormBook : public QMainWindow, public ReaderView {
   public:
@@ -146,7 +147,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     QToolBar *ToolBar1 = nullptr, *ToolBar2 = nullptr, *ToolBar3 = nullptr;
     QWidget* Panel1 = nullptr;  // the contents panel
     QToolButton* SpeedButton1 = nullptr;
-    QTreeWidget* TreeView1 = nullptr;
+    QTreeView* TreeView1 = nullptr;  // over the engine's book contents (ContentsModel)
     QSplitter* Splitter1 = nullptr;
 
     // ReaderView
@@ -200,7 +201,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     void FitContentsPanel();
     // A title cut at the panel's edge shows whole in its tool tip.
     bool TreeView1ToolTip(QHelpEvent* event);
-    void TreeView1Click(QTreeWidgetItem* item);
+    void TreeView1Click(const QModelIndex& index);
     // Selects the contents entry of the chapter on screen and scrolls it into view.
     void FollowContents();
     bool TreeView1Key(QKeyEvent* event);
@@ -236,10 +237,10 @@ class TFormBook : public QMainWindow, public ReaderView {
     ProgressWindow* jumpWindow_ = nullptr;              // while a jump walks the pages
     // Calls handed to the window's thread while a jump may still be put back; run after it.
     std::vector<std::function<void()>> heldPosts_;
-    std::vector<QTreeWidgetItem*> contentsItems_;  // item i shows contents entry i
-    int titlesWidth_ = 0;                          // what the widest title needs of the panel
-    int userPanelWidth_ = 0;    // as dragged; 0 until the user drags the panel's edge
-    int storedPanelWidth_ = 0;  // as the store holds it
+    ContentsModel* contents_ = nullptr;  // what TreeView1 shows
+    int titlesWidth_ = 0;                // what the widest title needs of the panel
+    int userPanelWidth_ = 0;             // as dragged; 0 until the user drags the panel's edge
+    int storedPanelWidth_ = 0;           // as the store holds it
     bool panelCollapsed_ = false;
     TextFinder finder_;
     QString findText_;

@@ -329,7 +329,11 @@ int WidthClass(int charsPerLine) {
     return k < 0 ? 0 : k >= kLineCountWidths ? kLineCountWidths - 1 : k;
 }
 
-int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage) {
+std::string ContentsNodeText(const ContentsEntry& entry) {
+    return entry.Title + std::string(kPagePrefix) + std::to_string(entry.Page) + "-";
+}
+
+int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, bool nodeTexts) {
     const int k = WidthClass(charsPerLine);
     const double lpp = linesPerPage > 0 ? linesPerPage : 1;
     auto& e = book.ContentsEntries;
@@ -343,7 +347,7 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage) 
     double acc = 1.0;
     long long page = 1;
     e[0].Page = 1;
-    if (!book.Nodes.empty()) book.Nodes[0].Text = e[0].Title + std::string(kPagePrefix) + "1-";
+    if (nodeTexts && !book.Nodes.empty()) book.Nodes[0].Text = ContentsNodeText(e[0]);
     for (int i = 1; i <= count; ++i) {
         std::int64_t d = 0;
         if (__builtin_sub_overflow(e[i].LineCounts[k], e[i - 1].LineCounts[k], &d)) d = 0;
@@ -357,9 +361,8 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage) 
                 static_cast<int>(RoundHalfEven((acc - std::floor(acc)) * linesPerPage));
         if (i < count) {
             e[i].Page = static_cast<int>(page);
-            if (static_cast<size_t>(i) < book.Nodes.size())
-                book.Nodes[i].Text =
-                    e[i].Title + std::string(kPagePrefix) + std::to_string(page) + "-";
+            if (nodeTexts && static_cast<size_t>(i) < book.Nodes.size())
+                book.Nodes[i].Text = ContentsNodeText(e[i]);
         }
         acc = static_cast<double>(page);
     }

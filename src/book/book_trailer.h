@@ -76,8 +76,12 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
 // nearest stored one.
 int WidthClass(int charsPerLine);
 
-// Page numbers of the chapters at a page size; sets every entry's Page and LastPageLines and
-// the node texts ("Title  стр.-N-"). Returns the number of pages of the book.
-int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage);
+// Page numbers of the chapters at a page size; sets every entry's Page and LastPageLines and,
+// with `nodeTexts`, the node texts ("Title  стр.-N-"). Returns the number of pages of the book.
+int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage,
+                        bool nodeTexts = true);
+
+// The contents tree's text of an entry: its title and its first page ("Title  стр.-N-").
+std::string ContentsNodeText(const ContentsEntry& entry);
 
 }  // namespace lectorix

@@ -69,6 +69,10 @@ void ReadingEngine::ResetEngine() {
 PreparedText PrepareText(std::string text, const std::function<void(int, int)>& progress) {
     PreparedText prepared;
     prepared.IsBook = ParseBookTrailer(text, prepared.Book, progress);
+    // A node's text is its entry's title: the contents panel reads the titles, so a book of
+    // thousands of long titles does not hold them twice.
+    for (ContentsNode& node : prepared.Book.Nodes)
+        std::string().swap(node.Text);
     prepared.Source.Assign(std::move(text), prepared.IsBook);
     return prepared;
 }
@@ -105,7 +109,7 @@ void ReadingEngine::OpenNewText(PreparedText prepared, bool reopening) {
     Page.BookMode = chapters;
     Book = std::move(book);
     Text.TotalPages = 0;
-    if (isBook) BookTrailer = Book.BookTrailer;
+    if (isBook) BookTrailer = std::move(Book.BookTrailer);  // held once
     if (chapters) {
         ComputeChapterPages();
     } else {
@@ -138,7 +142,7 @@ void ReadingEngine::OpenNewText(PreparedText prepared, bool reopening) {
 void ReadingEngine::ComputeChapterPages() {
     if (!Page.BookMode) return;
     Text.TotalPages =
-        lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage);
+        lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage, false);
     Page.TotalLetters = Book.ContentsEntries.empty() ? 0 : Book.ContentsEntries.back().Letters;
     view_.ContentsChanged();  // the page numbers in the tree changed
 }

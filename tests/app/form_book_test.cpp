@@ -19,11 +19,11 @@
 #include <QTextBlock>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <memory>
+#include <thread>
 
 #include "app/format_tool_window.h"
 #include "app/unix_signals.h"
@@ -226,17 +226,17 @@ class FormBookTest : public QObject {
         QCOMPARE(form.Panel1->width(), 10);
         QTest::mouseMove(form.Panel1, QPoint(5, 100));
         QTRY_COMPARE(form.Panel1->width(), open);
-        QTreeWidget* tree = form.TreeView1;
-        QCOMPARE(tree->topLevelItemCount(), e.Book.ContentsCount);
+        QTreeView* tree = form.TreeView1;
+        QCOMPARE(tree->model()->rowCount(), e.Book.ContentsCount);
         // A click on each entry shows its section on the entry's page.
-        for (int i = tree->topLevelItemCount() - 1; i >= 0; --i) {
-            QTreeWidgetItem* item = tree->topLevelItem(i);
-            tree->scrollToItem(item);
+        for (int i = tree->model()->rowCount() - 1; i >= 0; --i) {
+            const QModelIndex item = tree->model()->index(i, 0);
+            tree->scrollTo(item);
             QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                              tree->visualItemRect(item).center());
+                              tree->visualRect(item).center());
             const auto& entry = e.Book.ContentsEntries[static_cast<size_t>(i)];
             QCOMPARE(e.Page.PageNumber, entry.Page);
-            QVERIFY(item->text(0).startsWith(FromCp1251(entry.Title)));
+            QVERIFY(item.data().toString().startsWith(FromCp1251(entry.Title)));
             // The heading opens the page (a long one runs on to the next line).
             QVERIFY(FromCp1251(entry.Title).startsWith(FromCp1251(e.Memo.Lines[0]).simplified()));
         }
@@ -265,21 +265,23 @@ class FormBookTest : public QObject {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->OpenText(book);
-        QTreeWidget* tree = form->TreeView1;
-        const auto cut = [tree](QTreeWidgetItem* item) {
+        QTreeView* tree = form->TreeView1;
+        const auto cut = [tree](const QModelIndex& item) {
             const int margin = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-            return tree->fontMetrics().horizontalAdvance(item->text(0)) + margin >
-                   tree->visualItemRect(item).width();
+            return tree->fontMetrics().horizontalAdvance(item.data().toString()) + margin >
+                   tree->visualRect(item).width();
         };
-        const auto toolTip = [tree](QTreeWidgetItem* item) {
-            const QPoint at = tree->visualItemRect(item).center();
+        const auto toolTip = [tree](const QModelIndex& item) {
+            const QPoint at = tree->visualRect(item).center();
             QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
             QApplication::sendEvent(tree->viewport(), &help);
             return QToolTip::isVisible() ? QToolTip::text() : QString();
         };
         QTRY_VERIFY(form->Panel1->width() > 250);
-        for (QTreeWidgetItem* item : tree->findItems({}, Qt::MatchContains | Qt::MatchRecursive)) {
-            QVERIFY2(!cut(item), qPrintable(item->text(0)));
+        for (const QModelIndex& item :
+             tree->model()->match(tree->model()->index(0, 0), Qt::DisplayRole, QString(), -1,
+                                  Qt::MatchContains | Qt::MatchRecursive)) {
+            QVERIFY2(!cut(item), qPrintable(item.data().toString()));
             QCOMPARE(toolTip(item), QString());
         }
         QVERIFY(form->Area()->width() >= form->Painter().PageWidth);
@@ -294,9 +296,9 @@ class FormBookTest : public QObject {
         QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
         const int dragged = form->Panel1->width();
         QVERIFY(qAbs(dragged - 200) <= 2);
-        QTreeWidgetItem* first = tree->topLevelItem(0);
+        const QModelIndex first = tree->model()->index(0, 0);
         QVERIFY(cut(first));
-        QCOMPARE(toolTip(first), first->text(0));
+        QCOMPARE(toolTip(first), first.data().toString());
         QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
         QTest::mouseMove(form->Panel1, QPoint(5, 120));  // not where an earlier test left it
         QTRY_COMPARE(form->Panel1->width(), dragged);
@@ -331,7 +333,7 @@ class FormBookTest : public QObject {
         form.OpenText(body + "\r\n<MENU>\r\n" + trailer + totals + "\r\n<INFOTEXTEND>");
         ReadingEngine& e = form.Engine();
         QVERIFY(e.Page.BookMode);
-        QCOMPARE(form.TreeView1->topLevelItemCount(), n);
+        QCOMPARE(form.TreeView1->model()->rowCount(), n);
         QVERIFY(!e.Memo.Lines.empty());
         QCOMPARE(FromCp1251(e.Memo.Lines[0]).trimmed(), QStringLiteral("H0"));
         QCOMPARE(e.Text.TotalPages, n);
@@ -516,10 +518,10 @@ class FormBookTest : public QObject {
         // The reader opens the book with its contents: the title, the part, its chapters.
         QVERIFY(form.LoadOpenedFile(saved));
         QVERIFY(form.Engine().Page.BookMode);
-        QCOMPARE(form.TreeView1->topLevelItemCount(), 2);
-        QCOMPARE(form.TreeView1->topLevelItem(1)->childCount(), 2);
-        QVERIFY(
-            form.TreeView1->topLevelItem(1)->text(0).startsWith(QStringLiteral("Часть первая")));
+        const QAbstractItemModel* contents = form.TreeView1->model();
+        QCOMPARE(contents->rowCount(), 2);
+        QCOMPARE(contents->rowCount(contents->index(1, 0)), 2);
+        QVERIFY(contents->index(1, 0).data().toString().startsWith(QStringLiteral("Часть первая")));
 
         // Back in the tool: the book with its trailer and header; a double-click on the entry
         // of chapter II withdraws it, and the book saved again has one chapter.
@@ -540,7 +542,7 @@ class FormBookTest : public QObject {
                  }),
                  1);
         QVERIFY(form.LoadOpenedFile(saved));
-        QCOMPARE(form.TreeView1->topLevelItem(1)->childCount(), 1);
+        QCOMPARE(contents->rowCount(contents->index(1, 0)), 1);
     }
 };
 

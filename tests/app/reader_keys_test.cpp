@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -141,17 +141,17 @@ class ReaderKeysTest : public QObject {
         ShowActive(form);
         form.OpenText(test::StoryBook(60));
         ReadingEngine& e = form.Engine();
-        QTreeWidget* tree = form.TreeView1;
-        const auto current = [tree] { return tree->currentItem()->data(0, Qt::UserRole).toInt(); };
+        QTreeView* tree = form.TreeView1;
+        const auto current = [tree] { return tree->currentIndex().data(Qt::UserRole).toInt(); };
         const auto seen = [tree] {
-            const QRect item = tree->visualItemRect(tree->currentItem());
+            const QRect item = tree->visualRect(tree->currentIndex());
             return item.top() >= 0 && item.bottom() <= tree->viewport()->height();
         };
         // Page keys into chapter 41: its entry is selected and scrolled into view.
         while (e.Page.PageNumber < 3 * 40 + 1 && form.ActionPageNext->isEnabled())
             Press(form, Qt::Key_PageDown);
         QCOMPARE(current(), 40);
-        QVERIFY(tree->currentItem()->isSelected());
+        QVERIFY(tree->selectionModel()->isSelected(tree->currentIndex()));
         QVERIFY(seen());
         // And reading on into the next chapter.
         Press(form, Qt::Key_PageDown);
