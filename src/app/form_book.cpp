@@ -1,5 +1,6 @@
 #include "app/form_book.h"
 
+#include <malloc.h>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -22,6 +23,7 @@
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
+
 #include <algorithm>
 
 #include "app/contents_model.h"
@@ -984,6 +986,9 @@ bool TFormBook::LoadOpenedFile(const QString& path) {
         if (finished) engine_.OpenNewText(std::move(*prepared));
     });
     contentsProgress_.reset();  // also when the contents turned out damaged
+    // What reading and converting the file freed, much of it in the worker's own malloc arena,
+    // goes back to the system: glibc would keep it for the process's lifetime.
+    malloc_trim(0);
     if (!loaded || !finished) return false;
     openFileName_ = path;
     return true;

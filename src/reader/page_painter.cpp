@@ -198,10 +198,12 @@ void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, i
     dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
     colors_ = &PaletteOf(s);
     ornaments_.Render(dpr_, colors_->Ink, colors_->ShutterInk);
-    for (QImage* image : {&text_, &hidden_, &shutter_, &compose_}) {
+    for (QImage* image : {&text_, &shutter_, &compose_}) {
         *image = PageImage(PageWidth, PageHeight, dpr_);
         image->fill(image == &shutter_ ? colors_->Shutter : colors_->Page);
     }
+    // Made only while letters are hidden: a page image is a megabyte or more.
+    hidden_ = QImage();
     hiding_ = false;
 }
 
@@ -320,6 +322,8 @@ void PagePainter::PreparePageLines(const PageMemo& memo, const PageState& page,
         hidden_ = text_.copy();
         // The copy already holds the page number; drawing it again would thicken its edges.
         DrawHiddenLetters(hidden_, memo, page, s);
+    } else {
+        hidden_ = QImage();
     }
 
     shutter_.fill(c.Shutter);

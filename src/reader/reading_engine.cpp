@@ -109,7 +109,12 @@ void ReadingEngine::OpenNewText(PreparedText prepared, bool reopening) {
     Page.BookMode = chapters;
     Book = std::move(book);
     Text.TotalPages = 0;
-    if (isBook) BookTrailer = std::move(Book.BookTrailer);  // held once
+    if (isBook) {
+        // Held once, and in no more room than it needs: a trailer larger than its body keeps
+        // the buffer the whole file was read into.
+        BookTrailer = std::move(Book.BookTrailer);
+        BookTrailer.shrink_to_fit();
+    }
     if (chapters) {
         ComputeChapterPages();
     } else {
