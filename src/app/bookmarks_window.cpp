@@ -4,10 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <memory>
 
 #include "app/form_book.h"
 #include "book/cp1251.h"
 #include "book/text_helpers.h"
+#include "formatter/book_cache.h"
 #include "formatter/document_loader.h"
 #include "gui/dialogs.h"
 #include "gui/text_codec.h"
@@ -98,10 +100,12 @@ void RebuildBookmarkMenu(TFormBook& form, ProgramSettings& settings, QMenu* menu
 void ConnectBookmarks(TFormBook& form, ProgramSettings& settings) {
     // On the loading thread: the window shows the share reported, an archive's read in percent,
     // then a converted book's chapters.
-    form.Seams.LoadDocument = [](const QString& path,
-                                 const std::function<void(int, int)>& progress) {
-        return LoadDocument(
-            QFile::encodeName(path).toStdString(),
+    // Converted books are kept in the user's cache folder, so they open faster the next time.
+    auto cache = std::make_shared<BookCache>(DefaultBookCacheFolder());
+    form.Seams.LoadDocument = [cache](const QString& path,
+                                      const std::function<void(int, int)>& progress) {
+        return LoadDocumentCached(
+            QFile::encodeName(path).toStdString(), *cache,
             [&progress](int percent) { progress(percent, 100); }, progress);
     };
     form.Seams.BookmarkCount = [&settings] {

@@ -3,7 +3,10 @@
 #include "formatter/document_loader.h"
 
 #include <archive.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <tuple>
@@ -11,6 +14,7 @@
 
 #include "book/book_trailer.h"
 #include "book/text_loader.h"
+#include "formatter/book_cache.h"
 #include "formatter/book_writer.h"
 #include "support/test_support.h"
 
@@ -146,6 +150,172 @@ TEST(LoadDocument, EveryKindOfFileCutAtAnyPointGivesAMessageOrAText) {
         const std::string file = dir.Write(name, "PK\x03\x04garbage");
         EXPECT_THROW(LoadDocument(file), NotTextError) << name;
     }
+}
+
+// FB2s of one size that differ only in a word.
+std::string Fb2Numbered(int n) {
+    std::string fb2 = kFb2;
+    fb2.replace(fb2.find("идет"), 8, std::to_string(10000000 + n));
+    return fb2;
+}
+
+std::string Resolved(const std::string& path) {
+    return std::filesystem::canonical(path).string();
+}
+
+void SetMtime(const std::string& path, long seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// A hit must give what the cache holds; a stale key (size, time or bytes) or a damaged entry
+// must never be trusted, and is replaced by the new conversion.
+TEST(BookCache, AHitIsUsedAStaleOrDamagedEntryIsConvertedAgainAndReplaced) {
+    test::TempDir dir;
+    BookCache cache((dir.Path() / "cache").string());
+    const std::string fb2 = dir.Write("book.fb2", kFb2);
+    SetMtime(fb2, 1000000);
+    const std::string converted = LoadDocument(fb2);
+    EXPECT_EQ(LoadDocumentCached(fb2, cache), converted);
+    cache.Wait();
+    const std::string entry = cache.EntryPath(Resolved(fb2));
+    struct stat info {};
+    ASSERT_EQ(lstat((dir.Path() / "cache").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    const auto key = FileCacheKey(fb2, ReadFileBytes(fb2));
+    ASSERT_TRUE(key);
+    EXPECT_EQ(cache.Find(Resolved(fb2), *key), converted);
+
+    // What the entry holds is what a hit gives (another book under the same key).
+    const std::string other = test::StoryBook(2);
+    cache.Store(Resolved(fb2), *key, other);
+    EXPECT_EQ(LoadDocumentCached(fb2, cache), other);
+
+    // Stale by time, by size, by bytes of the same size and time: converted again, replaced.
+    const auto expectConvertedAndReplaced = [&](const std::string& bytes, long mtime) {
+        dir.Write("book.fb2", bytes);
+        SetMtime(fb2, mtime);
+        cache.Store(Resolved(fb2), *key, other);  // the entry of the file as it was
+        const std::string fresh = LoadDocument(fb2);
+        EXPECT_EQ(LoadDocumentCached(fb2, cache), fresh);
+        cache.Wait();
+        const auto now = FileCacheKey(fb2, bytes);
+        ASSERT_TRUE(now);
+        EXPECT_NE(*now, *key);
+        EXPECT_EQ(cache.Find(Resolved(fb2), *now), fresh);
+    };
+    expectConvertedAndReplaced(kFb2, 2000000);
+    expectConvertedAndReplaced(kFb2 + "\n", 1000000);
+    expectConvertedAndReplaced(Fb2Numbered(1), 1000000);
+    ASSERT_EQ(Fb2Numbered(1).size(), kFb2.size());
+
+    // Damaged: cut, a byte changed, or whole but no book (an entry made of a plain text).
+    dir.Write("book.fb2", kFb2);
+    SetMtime(fb2, 1000000);
+    const std::string good = [&] {
+        cache.Store(Resolved(fb2), *key, converted);
+        return ReadFileBytes(entry);
+    }();
+    std::string flipped = good;
+    flipped[flipped.size() / 2] ^= 1;
+    for (const std::string& damaged : {good.substr(0, good.size() - 1), flipped, std::string()}) {
+        dir.Write("damaged", damaged);
+        std::filesystem::rename(dir.Path() / "damaged", entry);
+        EXPECT_EQ(LoadDocumentCached(fb2, cache), converted);
+        cache.Wait();
+        EXPECT_EQ(ReadFileBytes(entry), good);
+    }
+    cache.Store(Resolved(fb2), *key, "  no trailer at all\r\n");
+    EXPECT_FALSE(cache.Find(Resolved(fb2), *key));
+    EXPECT_EQ(LoadDocumentCached(fb2, cache), converted);
+    // Plain texts are not kept: they read faster than an entry.
+    const std::string txt = dir.Write("story.txt", "Хамелеон\n");
+    LoadDocumentCached(txt, cache);
+    cache.Wait();
+    EXPECT_FALSE(std::filesystem::exists(cache.EntryPath(Resolved(txt))));
+}
+
+// Someone who can put a link into the cache folder must not get another file overwritten, nor
+// have a file of theirs taken for a converted book.
+TEST(BookCache, ALinkOrAnotherUsersFileInTheCacheIsNeverWrittenThroughNorTrusted) {
+    test::TempDir dir;
+    const auto folder = dir.Path() / "cache";
+    BookCache cache(folder.string());
+    const std::string fb2 = dir.Write("book.fb2", kFb2);
+    const std::string victim = dir.Write("victim", "someone else's file");
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    const std::string entry = cache.EntryPath(Resolved(fb2));
+    std::filesystem::create_symlink(victim, entry);
+    LoadDocumentCached(fb2, cache);
+    cache.Wait();
+    EXPECT_EQ(ReadFileBytes(victim), "someone else's file");
+    EXPECT_FALSE(std::filesystem::is_symlink(entry));
+    const auto key = FileCacheKey(fb2, ReadFileBytes(fb2));
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(cache.Find(Resolved(fb2), *key));
+
+    // A whole entry reached through a link is not read.
+    std::filesystem::rename(entry, dir.Path() / "elsewhere");
+    std::filesystem::create_symlink(dir.Path() / "elsewhere", entry);
+    EXPECT_FALSE(cache.Find(Resolved(fb2), *key));
+    if (geteuid() == 0) {
+        // Nor one owned by another user; it is replaced by a file of this one.
+        std::filesystem::remove(entry);
+        std::filesystem::rename(dir.Path() / "elsewhere", entry);
+        ASSERT_EQ(chown(entry.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(cache.Find(Resolved(fb2), *key));
+        LoadDocumentCached(fb2, cache);
+        cache.Wait();
+        struct stat info {};
+        ASSERT_EQ(lstat(entry.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 0u);
+    }
+
+    // A cache folder that is a link is not used at all.
+    const auto real = dir.Path() / "real";
+    std::filesystem::create_directory(real);
+    std::filesystem::create_directory_symlink(real, dir.Path() / "linked");
+    BookCache linked((dir.Path() / "linked").string());
+    LoadDocumentCached(fb2, linked);
+    linked.Wait();
+    EXPECT_TRUE(std::filesystem::is_empty(real));
+}
+
+// The cache keeps within its cap by removing the entries used longest ago.
+TEST(BookCache, TheCapEvictsTheEntriesUsedLongestAgo) {
+    test::TempDir dir;
+    std::vector<std::string> books;
+    for (int i = 0; i < 3; ++i)
+        books.push_back(dir.Write("book" + std::to_string(i) + ".fb2", Fb2Numbered(i)));
+    const auto entrySize = [&] {
+        BookCache probe((dir.Path() / "probe").string());
+        LoadDocumentCached(books[0], probe);
+        probe.Wait();
+        return std::filesystem::file_size(probe.EntryPath(Resolved(books[0])));
+    }();
+    BookCache cache((dir.Path() / "cache").string(), 2 * entrySize + entrySize / 2);
+    const auto kept = [&](int i) {
+        return std::filesystem::exists(cache.EntryPath(Resolved(books[static_cast<size_t>(i)])));
+    };
+    const auto open = [&](int i, long when) {
+        LoadDocumentCached(books[static_cast<size_t>(i)], cache);
+        cache.Wait();
+        const std::string entry = cache.EntryPath(Resolved(books[static_cast<size_t>(i)]));
+        SetMtime(entry, when);  // the order of use, whatever the clock's resolution
+    };
+    open(0, 1000);
+    open(1, 2000);
+    open(0, 3000);  // a hit: book 0 is now the one used last
+    open(2, 4000);
+    EXPECT_TRUE(kept(0));
+    EXPECT_FALSE(kept(1));
+    EXPECT_TRUE(kept(2));
+    // A book larger than the whole cap is not kept.
+    BookCache tiny((dir.Path() / "tiny").string(), entrySize / 2);
+    LoadDocumentCached(books[0], tiny);
+    tiny.Wait();
+    EXPECT_FALSE(std::filesystem::exists(tiny.EntryPath(Resolved(books[0]))));
 }
 
 }  // namespace
