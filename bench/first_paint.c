@@ -70,8 +70,8 @@ static void CopyFile(const char* from, const char* to) {
 static long TextEdges(Display* d, Window w, int width, int height) {
     const int top = height * 15 / 100, bottom = height * 90 / 100;
     if (bottom - top < 10 || width < 10) return 0;
-    XImage* img = XGetImage(d, w, 0, top, (unsigned)width, (unsigned)(bottom - top), AllPlanes,
-                            ZPixmap);
+    XImage* img =
+        XGetImage(d, w, 0, top, (unsigned)width, (unsigned)(bottom - top), AllPlanes, ZPixmap);
     if (img == NULL) return 0;
     long edges = 0;
     for (int y = 0; y < bottom - top; y += 2) {
@@ -121,11 +121,16 @@ int main(int argc, char** argv) {
     const char* smaps = NULL;
     int i = 1;
     for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
-        if (strcmp(argv[i], "--min-width") == 0 && i + 1 < argc) minWidth = atoi(argv[++i]);
-        else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) timeoutS = atof(argv[++i]);
-        else if (strcmp(argv[i], "--min-edges") == 0 && i + 1 < argc) minEdges = atol(argv[++i]);
-        else if (strcmp(argv[i], "--rss-after") == 0 && i + 1 < argc) rssAfterS = atof(argv[++i]);
-        else if (strcmp(argv[i], "--smaps") == 0 && i + 1 < argc) smaps = argv[++i];
+        if (strcmp(argv[i], "--min-width") == 0 && i + 1 < argc)
+            minWidth = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
+            timeoutS = atof(argv[++i]);
+        else if (strcmp(argv[i], "--min-edges") == 0 && i + 1 < argc)
+            minEdges = atol(argv[++i]);
+        else if (strcmp(argv[i], "--rss-after") == 0 && i + 1 < argc)
+            rssAfterS = atof(argv[++i]);
+        else if (strcmp(argv[i], "--smaps") == 0 && i + 1 < argc)
+            smaps = argv[++i];
     }
     if (i + 1 >= argc) {
         fprintf(stderr,
@@ -171,7 +176,8 @@ int main(int argc, char** argv) {
         }
     }
     kill(pid, SIGTERM);
-    for (int k = 0; k < 200 && waitpid(pid, &status, WNOHANG) != pid; ++k) usleep(10000);
+    for (int k = 0; k < 200 && waitpid(pid, &status, WNOHANG) != pid; ++k)
+        usleep(10000);
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     XCloseDisplay(d);

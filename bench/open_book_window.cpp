@@ -6,8 +6,7 @@
 //   open_book_window FILE [RUNS]
 #include <QApplication>
 #include <QTest>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 
 #include <chrono>
 #include <clocale>
@@ -15,6 +14,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "app/bookmarks_window.h"
@@ -88,13 +88,16 @@ int main(int argc, char** argv) {
                 .count();
         const double cpu = CpuMs() - cpu0;
         int entries = 0, depth = 0;
-        for (QTreeWidgetItemIterator it(form.TreeView1); *it; ++it) {
-            ++entries;
-            int level = 1;
-            for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
-                ++level;
-            depth = std::max(depth, level);
-        }
+        const QAbstractItemModel* model = form.TreeView1->model();
+        const std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent,
+                                                                      int level) {
+            for (int row = 0; model && row < model->rowCount(parent); ++row) {
+                ++entries;
+                depth = std::max(depth, level);
+                walk(model->index(row, 0, parent), level + 1);
+            }
+        };
+        walk({}, 1);
         QCoreApplication::processEvents();
         std::printf(
             "run %d: %.0f ms (CPU %.0f ms), progress window shown %d time(s), "
