@@ -65,17 +65,18 @@ static void CopyFile(const char* from, const char* to) {
     if (out) fclose(out);
 }
 
-// Dark-light changes along the rows of the window's middle: text gives thousands, an empty
-// or uniformly filled window none.
-static long TextEdges(Display* d, Window w, int width, int height) {
-    const int top = height * 15 / 100, bottom = height * 90 / 100;
+// Rows of the window's middle that cross text: rows with many dark-light changes. A page's
+// frame, a uniformly filled page or the edges of panels give a few changes a row, a line of
+// text dozens, so an empty page is never taken for a painted one.
+static long TextRows(Display* d, Window w, int width, int height) {
+    const int top = height * 12 / 100, bottom = height * 90 / 100;
     if (bottom - top < 10 || width < 10) return 0;
     XImage* img =
         XGetImage(d, w, 0, top, (unsigned)width, (unsigned)(bottom - top), AllPlanes, ZPixmap);
     if (img == NULL) return 0;
-    long edges = 0;
+    long rows = 0;
     for (int y = 0; y < bottom - top; y += 2) {
-        int lastDark = -1;
+        int lastDark = -1, edges = 0;
         for (int x = 0; x < width; ++x) {
             const unsigned long p = XGetPixel(img, x, y);
             const int luma = (int)(((p >> 16) & 255) * 3 + ((p >> 8) & 255) * 6 + (p & 255)) / 10;
@@ -84,12 +85,12 @@ static long TextEdges(Display* d, Window w, int width, int height) {
             if (lastDark >= 0 && dark != lastDark) ++edges;
             lastDark = dark;
         }
+        if (edges >= 8) ++rows;
     }
     XDestroyImage(img);
-    return edges;
+    return rows;
 }
-
-static int Painted(Display* d, Window w, pid_t pid, Atom pidAtom, int minWidth, long minEdges) {
+static int Painted(Display* d, Window w, pid_t pid, Atom pidAtom, int minWidth, long minRows) {
     Window root, parent, *kids = NULL;
     unsigned int n = 0;
     if (!XQueryTree(d, w, &root, &parent, &kids, &n)) return 0;
@@ -98,9 +99,9 @@ static int Painted(Display* d, Window w, pid_t pid, Atom pidAtom, int minWidth, 
         XWindowAttributes a;
         if (!XGetWindowAttributes(d, kids[i], &a) || a.map_state != IsViewable) continue;
         if (WindowPid(d, kids[i], pidAtom) == pid) {
-            found = a.width >= minWidth && TextEdges(d, kids[i], a.width, a.height) >= minEdges;
+            found = a.width >= minWidth && TextRows(d, kids[i], a.width, a.height) >= minRows;
         } else {
-            found = Painted(d, kids[i], pid, pidAtom, minWidth, minEdges);  // a frame's client
+            found = Painted(d, kids[i], pid, pidAtom, minWidth, minRows);  // a frame's client
         }
     }
     if (kids) XFree(kids);
@@ -116,7 +117,7 @@ static int IgnoreErrors(Display* d, XErrorEvent* e) {
 int main(int argc, char** argv) {
     int minWidth = 600;
     double timeoutS = 20;
-    long minEdges = 400;
+    long minRows = 12;
     double rssAfterS = -1;
     const char* smaps = NULL;
     int i = 1;
@@ -125,8 +126,8 @@ int main(int argc, char** argv) {
             minWidth = atoi(argv[++i]);
         else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
             timeoutS = atof(argv[++i]);
-        else if (strcmp(argv[i], "--min-edges") == 0 && i + 1 < argc)
-            minEdges = atol(argv[++i]);
+        else if (strcmp(argv[i], "--min-rows") == 0 && i + 1 < argc)
+            minRows = atol(argv[++i]);
         else if (strcmp(argv[i], "--rss-after") == 0 && i + 1 < argc)
             rssAfterS = atof(argv[++i]);
         else if (strcmp(argv[i], "--smaps") == 0 && i + 1 < argc)
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
     double result = -1;
     while (NowMs() - start < timeoutS * 1000) {
         if (waitpid(pid, &status, WNOHANG) == pid) break;
-        if (Painted(d, DefaultRootWindow(d), pid, pidAtom, minWidth, minEdges)) {
+        if (Painted(d, DefaultRootWindow(d), pid, pidAtom, minWidth, minRows)) {
             result = NowMs() - start;
             break;
         }

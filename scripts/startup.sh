@@ -53,10 +53,12 @@ lectorix_once() {
     [ -d "$home/.cache" ] && cp -r "$home/.cache" "$work/cache"
     rm -rf "$home"
 }
+# One run of the peer, with a fresh home too (its library database would remember the book).
 peer_once() {
-    local home="$work/peer-home"
+    local home="$work/peer-home-$RANDOM"
     mkdir -p "$home"
     env HOME="$home" "$work/first_paint" -- fbreader "$1" 2>/dev/null
+    rm -rf "$home"
 }
 
 declare -A ours again peer

@@ -103,10 +103,11 @@ void ConnectBookmarks(TFormBook& form, ProgramSettings& settings) {
     // Converted books are kept in the user's cache folder, so they open faster the next time.
     auto cache = std::make_shared<BookCache>(DefaultBookCacheFolder());
     form.Seams.LoadDocument = [cache](const QString& path,
-                                      const std::function<void(int, int)>& progress) {
+                                      const std::function<void(int, int)>& progress,
+                                      const std::function<void(std::string)>& firstPart) {
         return LoadDocumentCached(
             QFile::encodeName(path).toStdString(), *cache,
-            [&progress](int percent) { progress(percent, 100); }, progress);
+            [&progress](int percent) { progress(percent, 100); }, progress, firstPart);
     };
     form.Seams.BookmarkCount = [&settings] {
         std::vector<std::string> list;

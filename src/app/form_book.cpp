@@ -948,7 +948,7 @@ void TFormBook::FormActivate() {
     if (!firstActivation_) return;
     firstActivation_ = false;
     // A file that cannot be opened is named in a message, and the start goes on as without it.
-    if (!commandLineFile_.isEmpty() && LoadOpenedFile(commandLineFile_)) return;
+    if (!commandLineFile_.isEmpty() && LoadOpenedFile(commandLineFile_, true)) return;
     const int bookmarks = Seams.BookmarkCount ? Seams.BookmarkCount() : 0;
     if (bookmarks > 0 && Seams.OpenBookmark &&
         AskQuestion(this, QStringLiteral("Закладка"), QStringLiteral("Открыть последний текст?"),
@@ -959,7 +959,7 @@ void TFormBook::FormActivate() {
     OpenText(WelcomeText());
 }
 
-bool TFormBook::LoadOpenedFile(const QString& path) {
+bool TFormBook::LoadOpenedFile(const QString& path, bool firstPageEarly) {
     // A jump is walking the pages of the open text and may yet put it back.
     if (jumpWindow_) return false;
     // Another file asked for while one loads: the newer one is what the user wants.
@@ -967,14 +967,30 @@ bool TFormBook::LoadOpenedFile(const QString& path) {
     const auto load = Seams.LoadDocument;
     // Filled by the worker, so it lives as long as the worker does.
     const auto prepared = std::make_shared<PreparedText>();
+    // The first part is opened on this thread only while the load it came from still runs:
+    // once the whole book is open (or the load has failed) a late one is dropped.
+    const auto running = std::make_shared<bool>(true);
+    std::function<void(std::string)> firstPart;
+    if (firstPageEarly)
+        firstPart = [this, running](std::string part) {
+            auto early = std::make_shared<PreparedText>(PrepareText(std::move(part), {}));
+            QMetaObject::invokeMethod(
+                this,
+                [this, running, early] {
+                    if (!*running) return;
+                    ReportUserError(this, [&] { engine_.OpenNewText(std::move(*early)); });
+                    area_->repaint();  // now, not when the load's loop gets round to it
+                },
+                Qt::QueuedConnection);
+        };
     bool finished = false;
     const bool loaded = ReportUserError(this, [&] {
         const BusyPointer busy;  // gone before a message about the file is shown
-        finished = loads_->Run(QStringLiteral("Загрузка книги"), [load, path,
-                                                                  prepared](JobProgress& progress) {
+        finished = loads_->Run(QStringLiteral("Загрузка книги"), [load, path, prepared, firstPart](
+                                                                     JobProgress& progress) {
             const auto report = [&progress](int done, int total) { progress.Report(done, total); };
-            std::string text =
-                load ? load(path, report) : LoadTextFile(QFile::encodeName(path).toStdString());
+            std::string text = load ? load(path, report, firstPart)
+                                    : LoadTextFile(QFile::encodeName(path).toStdString());
             progress.ThrowIfCancelled();
             bool contents = false;
             *prepared = PrepareText(std::move(text), [&](int done, int total) {
@@ -983,8 +999,10 @@ bool TFormBook::LoadOpenedFile(const QString& path) {
                 progress.Report(done, total);
             });
         });
+        *running = false;
         if (finished) engine_.OpenNewText(std::move(*prepared));
     });
+    *running = false;
     contentsProgress_.reset();  // also when the contents turned out damaged
     // What reading and converting the file freed, much of it in the worker's own malloc arena,
     // goes back to the system: glibc would keep it for the process's lifetime.

@@ -45,9 +45,11 @@ class TFormBook : public QMainWindow, public ReaderView {
     struct Windows {
         // The reader's text of a file: books converted, archives unpacked. Runs on a worker
         // thread, so it touches no window; `progress` (done, total) throws Cancelled once the
-        // user has cancelled. Without it the file is read as a text.
+        // user has cancelled. A converted book's first chapters may go to `firstPart` (on the
+        // same thread) before the whole book is ready. Without it the file is read as a text.
         std::function<std::string(const QString& path,
-                                  const std::function<void(int done, int total)>& progress)>
+                                  const std::function<void(int done, int total)>& progress,
+                                  const std::function<void(std::string book)>& firstPart)>
             LoadDocument;
         std::function<int()> BookmarkCount;
         std::function<void(int line)> OpenBookmark;
@@ -78,7 +80,10 @@ class TFormBook : public QMainWindow, public ReaderView {
     // keeps the current text when it cannot be read; keeps it too when the load is cancelled
     // (by the user, by another file asked for meanwhile, by closing the window). Returns
     // whether the file was opened.
-    bool LoadOpenedFile(const QString& path);
+    // With `firstPageEarly`, a converted book's first page is shown as soon as its first
+    // chapters are ready, the rest following within the same load (the start of the program:
+    // there is no text to put back should the load fail or be cancelled).
+    bool LoadOpenedFile(const QString& path, bool firstPageEarly = false);
     // The loads under way (tests look at their progress window).
     const BackgroundJobs& Loads() const { return *loads_; }
     // Opens a text that has no file (the welcome book, tests).

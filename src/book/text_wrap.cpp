@@ -2,6 +2,8 @@
 
 #include "book/text_helpers.h"
 
+#include <cstdint>
+
 namespace lectorix {
 namespace {
 
@@ -9,16 +11,40 @@ inline bool IsBookBreakChar(char c) {
     return c == '\t' || c == ' ' || c == '-' || c == '\xA0';
 }
 
-}  // namespace
+// What the wrap makes, whole: the reader's lines.
+struct WrappedText {
+    std::string Text;
+    void Append(std::string_view s) { Text.append(s); }
+};
 
-std::string WrapBookText(std::string_view text, int width) {
+// Only how many of the lines the wrap makes are not blank (hold a character above the blank),
+// lines being what lies between CR LF pairs: what a book's line counts need, without building
+// the text a million times over.
+struct NonBlankLineCounter {
+    std::int64_t Lines = 0;
+    bool NonBlank = false;  // the line being made holds a character above the blank
+    bool AfterCr = false;
+    void Append(std::string_view s) {
+        for (const char c : s) {
+            if (c == '\n' && AfterCr) {
+                Lines += NonBlank ? 1 : 0;
+                NonBlank = false;
+            } else if (static_cast<unsigned char>(c) > 32) {
+                NonBlank = true;
+            }
+            AfterCr = c == '\r';
+        }
+    }
+    std::int64_t Finish() const { return Lines + (NonBlank ? 1 : 0); }
+};
+
+template <class Out>
+void WrapInto(std::string_view text, int width, Out& result) {
     // Positions are 1-based, as the stored line counts were defined with them.
     const long long n = static_cast<long long>(text.size());
     const long long w = width;
     auto at = [&](long long pos) -> char { return pos >= 1 && pos <= n ? text[pos - 1] : '\0'; };
 
-    std::string result;
-    result.reserve(text.size() + text.size() / 8 + 16);
     long long scanPos = 1, col = 1, linePos = 1, breakPos = 0, skip = 0;
     bool existingBreak = false, forcedBreak = false;
 
@@ -61,8 +87,8 @@ std::string WrapBookText(std::string_view text, int width) {
         if (existingBreak || forcedBreak || (col > w && breakPos > linePos)) {
             col = scanPos - breakPos;
             const long long lineEnd = breakPos < n ? breakPos : n;
-            if (lineEnd >= linePos) result.append(text.substr(linePos - 1, lineEnd - linePos + 1));
-            if (!existingBreak && scanPos < n) result += "\r\n";
+            if (lineEnd >= linePos) result.Append(text.substr(linePos - 1, lineEnd - linePos + 1));
+            if (!existingBreak && scanPos < n) result.Append("\r\n");
             ++breakPos;
             if (skip > 0) {
                 breakPos += skip;
@@ -73,8 +99,22 @@ std::string WrapBookText(std::string_view text, int width) {
             existingBreak = forcedBreak = false;
         }
     }
-    if (linePos <= n) result.append(text.substr(linePos - 1));
-    return result;
+    if (linePos <= n) result.Append(text.substr(linePos - 1));
+}
+
+}  // namespace
+
+std::string WrapBookText(std::string_view text, int width) {
+    WrappedText result;
+    result.Text.reserve(text.size() + text.size() / 8 + 16);
+    WrapInto(text, width, result);
+    return std::move(result.Text);
+}
+
+std::int64_t CountNonBlankWrappedLines(std::string_view text, int width) {
+    NonBlankLineCounter counter;
+    WrapInto(text, width, counter);
+    return counter.Finish();
 }
 
 std::vector<std::string> WrapPlainText(std::string_view text, int width) {

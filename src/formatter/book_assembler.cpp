@@ -169,7 +169,8 @@ void BookAssembler::AddWarning(const std::string& utf8) {
 }
 
 std::string BookAssembler::Finish(BookHeader header, const std::string& firstTitle,
-                                  const std::function<void(int, int)>& progress) {
+                                  const std::function<void(int, int)>& progress,
+                                  const FirstPart& firstPart) {
     if (body_.empty()) throw UserError("в книге нет текста");
     // Entries that no line followed point past the body.
     const auto end = static_cast<long long>(body_.size());
@@ -193,21 +194,45 @@ std::string BookAssembler::Finish(BookHeader header, const std::string& firstTit
     if (entriesDropped_ > 0)
         AddWarning("В книге больше " + std::to_string(maxEntries_) + " глав: в содержании первые " +
                    std::to_string(maxEntries_) + ".");
-    static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
-    std::string trailer = "<MENU>\r\n";
-    for (const Entry& e : entries_) {
-        trailer += kIndent[e.Level - 1];
-        trailer +=
-            e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
+    // The trailer of the book made of the first `count` entries, `letters` letters long.
+    auto trailerOf = [&](size_t count, std::int64_t letters) {
+        static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
+        std::string trailer = "<MENU>\r\n";
+        for (size_t i = 0; i < count; ++i) {
+            const Entry& e = entries_[i];
+            trailer += kIndent[e.Level - 1];
+            trailer +=
+                e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
+        }
+        trailer += "<INFOTEXTlen>|0|" + std::to_string(letters) + "|\r\n";
+        for (const auto& [tag, value] : HeaderTags(header))
+            trailer += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
+        if (!warnings_.empty())
+            trailer += std::string(kWarningTag) + "|" +
+                       TrailerSafe(Utf8ToCp1251(warnings_), false) + "|\r\n";
+        trailer += "<INFOTEXTEND>";
+        return trailer;
+    };
+    if (firstPart) {
+        // The chapters that fill the first pages, as a book of their own: counted in a moment,
+        // they can be read while the rest of the book is counted. Not worth it for a book
+        // whose first chapters are most of it.
+        size_t count = 1;
+        while (count < entries_.size() &&
+               entries_[count].Pos < static_cast<long long>(kFirstPartChars))
+            ++count;
+        if (count < entries_.size() && entries_[count].Pos <= end / 2) {
+            // Its last chapter runs on to the next heading with its line break, as in the whole
+            // book; the body's own closing line break follows it, so its pages are the same.
+            std::string part = body_.substr(0, static_cast<size_t>(entries_[count].Pos));
+            part += "\r\n";
+            part += trailerOf(count, entries_[count].Letters);
+            ComputeBookLineCounts(part);
+            firstPart(std::move(part));
+        }
     }
+    const std::string trailer = trailerOf(entries_.size(), letters_);
     std::vector<Entry>().swap(entries_);  // gone before the line counts take their memory
-    trailer += "<INFOTEXTlen>|0|" + std::to_string(letters_) + "|\r\n";
-    for (const auto& [tag, value] : HeaderTags(header))
-        trailer += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
-    if (!warnings_.empty())
-        trailer +=
-            std::string(kWarningTag) + "|" + TrailerSafe(Utf8ToCp1251(warnings_), false) + "|\r\n";
-    trailer += "<INFOTEXTEND>";
     std::string text = std::move(body_);
     text.reserve(text.size() + trailer.size());
     text += trailer;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "book/book_trailer.h"
+#include "formatter/first_part.h"
 
 namespace lectorix {
 
@@ -68,8 +69,12 @@ class BookAssembler {
     // The whole book in CP1251 with CR LF, line counts included. When no entry stands at the
     // first character, one titled `firstTitle` is put there, so the reader hides nothing; a
     // first heading of that title right after it is then the same chapter, listed once.
+    // With `firstPart`, the book's first chapters (at least kFirstPartChars of its body, whole
+    // chapters) are handed to it first as a book of their own, line counts included, unless
+    // they are most of the book.
     std::string Finish(BookHeader header, const std::string& firstTitle,
-                       const std::function<void(int, int)>& progress);
+                       const std::function<void(int, int)>& progress,
+                       const FirstPart& firstPart = {});
 
   private:
     struct Entry {

@@ -255,19 +255,22 @@ void BookCache::Evict(const std::string& keep) const {
 
 std::string LoadDocumentCached(const std::string& path, BookCache& cache,
                                const ArchiveProgress& archiveProgress,
-                               const std::function<void(int, int)>& bookProgress) {
-    if (cache.Folder().empty()) return LoadDocument(path, archiveProgress, bookProgress);
+                               const std::function<void(int, int)>& bookProgress,
+                               const FirstPart& firstPart) {
+    if (cache.Folder().empty()) return LoadDocument(path, archiveProgress, bookProgress, firstPart);
     std::string bytes = ReadFileBytes(path);
     const std::string name = EscapedFileName(path);
     // Plain texts and books are read faster than an entry would be: only what is converted or
     // unpacked is kept.
     const bool converted = LooksLikeEpub(bytes) || LooksLikeFb2(bytes) || IsBinaryData(bytes);
     const std::optional<BookCacheKey> key = converted ? FileCacheKey(path, bytes) : std::nullopt;
-    if (!key) return LoadDocumentBytes(std::move(bytes), name, archiveProgress, bookProgress);
+    if (!key)
+        return LoadDocumentBytes(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
     char resolved[PATH_MAX];
     const std::string file = ::realpath(path.c_str(), resolved) != nullptr ? resolved : path;
     if (auto book = cache.Find(file, *key)) return std::move(*book);
-    std::string text = LoadDocumentBytes(std::move(bytes), name, archiveProgress, bookProgress);
+    std::string text =
+        LoadDocumentBytes(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
     if (IsBookText(text)) cache.StoreLater(file, *key, text);
     return text;
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "book/archive_reader.h"
+#include "formatter/first_part.h"
 
 namespace lectorix {
 
@@ -78,6 +79,7 @@ class BookCache {
 // with links resolved. Without a cache folder, simply LoadDocument.
 std::string LoadDocumentCached(const std::string& path, BookCache& cache,
                                const ArchiveProgress& archiveProgress = {},
-                               const std::function<void(int, int)>& bookProgress = {});
+                               const std::function<void(int, int)>& bookProgress = {},
+                               const FirstPart& firstPart = {});
 
 }  // namespace lectorix

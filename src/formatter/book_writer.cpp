@@ -36,18 +36,6 @@ std::string NormalizeSeparators(std::string s) {
     return s;
 }
 
-size_t CountNonBlankLines(std::string_view wrapped) {
-    size_t count = 0;
-    size_t start = 0;
-    while (start < wrapped.size()) {
-        size_t end = wrapped.find("\r\n", start);
-        if (end == std::string_view::npos) end = wrapped.size();
-        if (!Trim(wrapped.substr(start, end - start)).empty()) ++count;
-        start = end + 2;
-    }
-    return count;
-}
-
 }  // namespace
 
 bool HasLineLongerThan(std::string_view text, size_t limit) {
@@ -157,8 +145,7 @@ std::int64_t CountWrappedLines(std::string_view text, int width) {
             const size_t lineEnd = text.find("\r\n", kPiece);
             take = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
         }
-        lines += static_cast<std::int64_t>(
-            CountNonBlankLines(WrapBookText(text.substr(0, take), width)));
+        lines += CountNonBlankWrappedLines(text.substr(0, take), width);
         text.remove_prefix(take);
     }
     return lines;

@@ -696,7 +696,8 @@ int SpineHeadings(const std::vector<std::string>& spine, const File& file, int e
 
 }  // namespace
 
-std::string EpubToBook(std::string_view bytes, const std::function<void(int, int)>& progress) {
+std::string EpubToBook(std::string_view bytes, const std::function<void(int, int)>& progress,
+                       const FirstPart& firstPart) {
     ArchiveFiles zip;
     try {
         zip = ReadArchiveFiles(bytes, MayHoldText, kArchiveTextCap, kMaxDocument);
@@ -859,7 +860,7 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
         book.AddWarning("Текст книги записан не в объявленной в нём кодировке " +
                         reader.WrongEncoding().Declared + ": он прочитан как " +
                         reader.WrongEncoding().Name + ".");
-    return book.Finish(header, header.BookTitle, progress);
+    return book.Finish(header, header.BookTitle, progress, firstPart);
 }
 
 }  // namespace lectorix

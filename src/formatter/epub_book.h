@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "formatter/first_part.h"
+
 namespace lectorix {
 
 // True when `bytes` are a ZIP archive whose "mimetype" says application/epub+zip or that holds
@@ -16,6 +18,8 @@ bool LooksLikeEpub(std::string_view bytes);
 // entries from the navigation document (else from the h1-h3 headings), the header from the
 // package's Dublin Core. A damaged archive gives the book of the documents read before the
 // damage; no package or no text throws UserError saying why.
-std::string EpubToBook(std::string_view bytes, const std::function<void(int, int)>& progress = {});
+// `progress` and `firstPart` as for Fb2ToBook.
+std::string EpubToBook(std::string_view bytes, const std::function<void(int, int)>& progress = {},
+                       const FirstPart& firstPart = {});
 
 }  // namespace lectorix

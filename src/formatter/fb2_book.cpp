@@ -222,7 +222,8 @@ bool LooksLikeFb2(std::string_view bytes) {
     return near || LocalName(FirstElementName(bytes)) == kRoot.substr(1);
 }
 
-std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)>& progress) {
+std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)>& progress,
+                      const FirstPart& firstPart) {
     if (const std::string problem = MarkupProblem(bytes); !problem.empty())
         throw UserError("Не удалось прочитать книгу FB2: " + problem + ".");
     auto reader = std::make_unique<Fb2Reader>(kArchiveTextCap);
@@ -259,7 +260,7 @@ std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)
                           ": открыто то, что удалось прочитать.");
     }
     const BookHeader header = r.Header();
-    return r.book.Finish(header, header.BookTitle, progress);
+    return r.book.Finish(header, header.BookTitle, progress, firstPart);
 }
 
 }  // namespace lectorix

@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeView>
@@ -50,7 +51,8 @@ class HeldLoad {
     std::atomic<bool> released{false};
 
     decltype(TFormBook::Windows::LoadDocument) Seam(const QString& held) {
-        return [this, held](const QString& path, const std::function<void(int, int)>& progress) {
+        return [this, held](const QString& path, const std::function<void(int, int)>& progress,
+                            const auto&) {
             const std::string file = QFile::encodeName(path).toStdString();
             if (path != held) return LoadTextFile(file);
             started = true;
@@ -367,7 +369,7 @@ class FormBookTest : public QObject {
             QString::fromStdString(dir.Write("zeros.txt", std::string(1 << 20, '\0')))));
         refused(QStringLiteral("не текстовый файл"));
         // Whatever the loader says of a file is said as it stands.
-        form.Seams.LoadDocument = [](const QString& path, const auto&) -> std::string {
+        form.Seams.LoadDocument = [](const QString& path, const auto&, const auto&) -> std::string {
             throw UserError("Не удалось открыть файл \"" + path.toStdString() + "\": пустой файл");
         };
         QVERIFY(!form.LoadOpenedFile(QStringLiteral("/tmp/пустой.txt")));
@@ -413,6 +415,49 @@ class FormBookTest : public QObject {
         QVERIFY(state() == before);
         QVERIFY(!form.Loads().Running());
         QTRY_VERIFY(load.cancelled);  // the worker stopped at its next report
+    }
+
+    // At the start a converted book's first page comes as soon as its first chapters are
+    // ready, while the rest is still counted; the whole book then takes its place, and a first
+    // part arriving late never replaces the whole. Other loads are not offered one.
+    void theFirstChaptersShowBeforeTheWholeBook() {
+        const std::string part = test::StoryBook(2), whole = test::StoryBook(12);
+        TFormBook form;
+        std::atomic<bool> partShown{false};
+        bool offered = false;
+        std::function<void(std::string)> kept;
+        form.Seams.LoadDocument = [&](const QString&, const auto& progress,
+                                      const auto& firstPart) -> std::string {
+            offered = static_cast<bool>(firstPart);
+            if (!firstPart) return whole;
+            firstPart(part);
+            for (int i = 0; i < 5000 && !partShown; ++i) {
+                progress(i, 5000);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            kept = firstPart;
+            return whole;
+        };
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+            if (form.Engine().Book.ContentsCount == 2 && form.Engine().Page.PageNumber >= 1)
+                partShown = true;
+        });
+        watch.start(1);
+        QVERIFY(form.LoadOpenedFile(QStringLiteral("/книги/роман.fb2"), true));
+        watch.stop();
+        QVERIFY(offered);
+        QVERIFY(partShown);
+        QCOMPARE(form.Engine().Book.ContentsCount, 12);
+        QCOMPARE(form.OpenFileName(), QStringLiteral("/книги/роман.fb2"));
+        kept(part);
+        QTest::qWait(20);
+        QCOMPARE(form.Engine().Book.ContentsCount, 12);
+
+        QVERIFY(form.LoadOpenedFile(QStringLiteral("/книги/другой.fb2")));
+        QVERIFY(!offered);
     }
 
     // Another file asked for while one loads wins; closing the window while a file loads (as

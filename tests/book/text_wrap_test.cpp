@@ -45,6 +45,43 @@ TEST(WrapBookText, NoLineIsWiderThanTheWidthApartFromTrailingBlanks) {
     }
 }
 
+TEST(CountNonBlankWrappedLines, AgreesWithTheLinesOfTheWrappedText) {
+    // What a book's line counts are made of: the wrapped text's lines between CR LF pairs that
+    // hold a character above the blank. Blank lines, blanks-only lines, lone CRs, CR CR LF and
+    // texts ending in a break are where a count kept on the fly could drift.
+    auto expected = [](const std::string& wrapped) {
+        std::int64_t n = 0;
+        size_t start = 0;
+        while (start < wrapped.size()) {
+            size_t end = wrapped.find("\r\n", start);
+            if (end == std::string::npos) end = wrapped.size();
+            if (!Trim(std::string_view(wrapped).substr(start, end - start)).empty()) ++n;
+            start = end + 2;
+        }
+        return n;
+    };
+    std::vector<std::string> texts;
+    for (const char* utf8 : {"", "\r\n", "  \r\n\t\r\n", "a\r", "a\r\r\nb", "\r\rb\n",
+                             "слово  \r\n\r\n  ещё-слово\r\n", "длинноесловобезпробелов конец"})
+        texts.push_back(test::Cp(utf8));
+    // And byte soups of the characters the wrap looks at, the same every run.
+    std::uint32_t seed = 12345;
+    const char alphabet[] = {'a', 'b', ' ', ' ', '-', '\r', '\n', '\t', '\xA0', '\x01'};
+    for (int t = 0; t < 200; ++t) {
+        std::string soup;
+        for (int i = 0; i < 1 + t % 60; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            soup += alphabet[(seed >> 16) % sizeof alphabet];
+        }
+        texts.push_back(soup);
+    }
+    for (const std::string& text : texts) {
+        for (int width = 1; width <= 40; ++width)
+            ASSERT_EQ(CountNonBlankWrappedLines(text, width), expected(WrapBookText(text, width)))
+                << ::testing::PrintToString(text) << " at " << width;
+    }
+}
+
 TEST(WrapPlainText, BreaksAtTheLastBlankThatFits) {
     EXPECT_EQ(WrapPlainText("aaa bbb ccc", 7), (Lines{"aaa bbb", "ccc"}));
     // A blank right after a full row is a break as well, and it is not carried over.

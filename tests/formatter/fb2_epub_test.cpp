@@ -365,6 +365,54 @@ std::string Section(const std::string& title, const std::string& inside = "<p>Т
     return "<section><title><p>" + title + "</p></title>" + inside + "</section>";
 }
 
+// The first chapters handed over before the rest are a book of their own that reads as the
+// whole book's beginning: its body the whole's first chapters, its entries theirs with the same
+// line counts. A book whose first chapters are most of it, or a short one, is not split.
+TEST(ConvertedBooks, TheFirstChaptersComeFirstAsABookOfTheirOwn) {
+    std::string paragraph;
+    for (int i = 0; i < 40; ++i)
+        paragraph += "Слово за словом, строка за строкой, глава за главой. ";
+    std::string sections;
+    for (int i = 1; i <= 30; ++i)
+        sections += Section("Глава " + std::to_string(i), "<p>" + paragraph + "</p>");
+    const std::string fb2 =
+        "<FictionBook><description><title-info><book-title>Книга</book-title></title-info>"
+        "</description><body>" +
+        sections + "</body></FictionBook>";
+    std::vector<std::string> parts;
+    std::string whole = Fb2ToBook(fb2, {}, [&](std::string part) { parts.push_back(part); });
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(whole, Fb2ToBook(fb2));
+    BookContents first, all;
+    std::string part = parts[0];
+    ASSERT_TRUE(ParseBookTrailer(part, first));
+    ASSERT_TRUE(ParseBookTrailer(whole, all));
+    ASSERT_GT(first.ContentsCount, 1);
+    ASSERT_LT(first.ContentsCount, all.ContentsCount);
+    const auto body =
+        static_cast<size_t>(all.ContentsEntries[static_cast<size_t>(first.ContentsCount)].Pos);
+    EXPECT_GE(body, kFirstPartChars);
+    EXPECT_EQ(part.substr(0, body), whole.substr(0, body));
+    for (int i = 0; i < first.ContentsCount; ++i) {
+        const ContentsEntry& a = first.ContentsEntries[static_cast<size_t>(i)];
+        const ContentsEntry& b = all.ContentsEntries[static_cast<size_t>(i)];
+        EXPECT_EQ(a.Title, b.Title);
+        EXPECT_EQ(a.Pos, b.Pos);
+        EXPECT_EQ(a.Letters, b.Letters);
+        EXPECT_EQ(a.LineCounts, b.LineCounts) << i;
+    }
+    const ContentsEntry& end = first.ContentsEntries.back();  // the totals row
+    EXPECT_EQ(end.Letters, all.ContentsEntries[static_cast<size_t>(first.ContentsCount)].Letters);
+    EXPECT_EQ(end.LineCounts,
+              all.ContentsEntries[static_cast<size_t>(first.ContentsCount)].LineCounts);
+
+    parts.clear();
+    Fb2ToBook("<FictionBook><body>" + Section("Одна", "<p>" + paragraph + "</p>") + Section("Две") +
+                  "</body></FictionBook>",
+              {}, [&](std::string part) { parts.push_back(part); });
+    EXPECT_TRUE(parts.empty());
+}
+
 TEST(ConvertedBooks, TheContentsFollowTheBook) {
     // A body's title holds its volumes, and an epilogue's chapters sit under it one level below
     // it as its sections do, whatever the titles say (the volumes stood beside the title).
