@@ -47,8 +47,12 @@ lectorix_once() {
     local file=$1 keep=$2 home="$work/home-$RANDOM"
     mkdir -p "$home"
     [ "$keep" = 1 ] && [ -d "$work/cache" ] && cp -r "$work/cache" "$home/.cache"
+    # A first opening lives two seconds more, so the converted book reaches the cache as it
+    # would in use (it is written behind the first page); only the milliseconds are kept.
+    local linger=()
+    [ "$keep" = 1 ] || linger=(--rss-after 2)
     env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
-        "$work/first_paint" -- "$lectorix" ${file:+"$file"}
+        "$work/first_paint" "${linger[@]}" -- "$lectorix" ${file:+"$file"} | cut -d' ' -f1
     rm -rf "$work/cache"
     [ -d "$home/.cache" ] && cp -r "$home/.cache" "$work/cache"
     rm -rf "$home"
