@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "book/book_trailer.h"
 #include "book/text_loader.h"
@@ -21,8 +22,12 @@ using namespace lectorix;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::string text;
+    // A converted book's first chapters, as the program shows them at its start, must be a book
+    // in their own right.
+    std::vector<std::string> parts;
     try {
-        text = LoadDocumentBytes(std::string(bytes), "fuzz");
+        text = LoadDocumentBytes(std::string(bytes), "fuzz", {}, {},
+                                 [&parts](std::string part) { parts.push_back(std::move(part)); });
     } catch (const UserError& e) {
         FUZZ_CHECK(std::string_view(e.what()).find("\"fuzz\"") != std::string_view::npos,
                    "a message without the file's name: %s", e.what());
@@ -37,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         else if (text[i] == '\n')
             FUZZ_CHECK(i > 0 && text[i - 1] == '\r', "a lone LF at %zu", i);
     }
+    FUZZ_CHECK(parts.size() <= 1, "%zu first parts", parts.size());
+    for (std::string& part : parts)
+        CheckConvertedBook(std::move(part));
     if (LooksLikeFb2(bytes) || LooksLikeEpub(bytes)) {
         CheckConvertedBook(std::move(text));
         return 0;

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
-if ((${#targets[@]} == 0)); then targets=(fuzz_text_pages fuzz_wrap fuzz_book fuzz_rtf fuzz_ini fuzz_stats fuzz_archive fuzz_bookmarks fuzz_fb2 fuzz_epub fuzz_document fuzz_format fuzz_dictionary); fi
+if ((${#targets[@]} == 0)); then targets=(fuzz_text_pages fuzz_wrap fuzz_book fuzz_rtf fuzz_ini fuzz_stats fuzz_archive fuzz_bookmarks fuzz_fb2 fuzz_epub fuzz_document fuzz_format fuzz_dictionary fuzz_cache); fi
 
 CC=${FUZZ_CC:-clang-14} CXX=${FUZZ_CXX:-clang++-14} cmake -S . -B fuzz-build -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLECTORIX_FUZZ=ON -DLECTORIX_GUI=OFF -DLECTORIX_TESTS=OFF
