@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -221,8 +222,13 @@ void BookCache::Store(const std::string& path, const BookCacheKey& key, std::str
 void BookCache::StoreLater(std::string path, BookCacheKey key, std::string book) {
     const std::lock_guard lock(writerMutex_);
     if (writer_.joinable()) writer_.join();
-    writer_ = std::thread(
-        [this, path = std::move(path), key, book = std::move(book)] { Store(path, key, book); });
+    writer_ = std::thread([this, path = std::move(path), key, book = std::move(book)]() mutable {
+        Store(path, key, book);
+        // The copy of the book goes back to the system, not to the arena it came from, which
+        // glibc would keep for the program's lifetime.
+        std::string().swap(book);
+        malloc_trim(0);
+    });
 }
 
 void BookCache::Evict(const std::string& keep) const {
