@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 #include "app/contents_model.h"
 #include "app/form_about.h"
@@ -970,15 +971,17 @@ bool TFormBook::LoadOpenedFile(const QString& path, bool firstPageEarly) {
     // The first part is opened on this thread only while the load it came from still runs:
     // once the whole book is open (or the load has failed) a late one is dropped.
     const auto running = std::make_shared<bool>(true);
+    const auto partOpen = std::make_shared<bool>(false);
     std::function<void(std::string)> firstPart;
     if (firstPageEarly)
-        firstPart = [this, running](std::string part) {
+        firstPart = [this, running, partOpen](std::string part) {
             auto early = std::make_shared<PreparedText>(PrepareText(std::move(part), {}));
             QMetaObject::invokeMethod(
                 this,
-                [this, running, early] {
+                [this, running, partOpen, early] {
                     if (!*running) return;
                     ReportUserError(this, [&] { engine_.OpenNewText(std::move(*early)); });
+                    *partOpen = true;
                     area_->repaint();  // now, not when the load's loop gets round to it
                 },
                 Qt::QueuedConnection);
@@ -1000,7 +1003,20 @@ bool TFormBook::LoadOpenedFile(const QString& path, bool firstPageEarly) {
             });
         });
         *running = false;
-        if (finished) engine_.OpenNewText(std::move(*prepared));
+        if (finished) {
+            // Nothing can have been read of the first part while the load held the window, so
+            // the whole book taking its place records no session of it in the statistics.
+            struct Held {
+                std::function<void()>& hook;
+                std::function<void()> kept;
+                ~Held() { hook = std::move(kept); }
+            };
+            std::optional<Held> held;
+            if (*partOpen)
+                held.emplace(engine_.RecordReadingStatistics,
+                             std::exchange(engine_.RecordReadingStatistics, {}));
+            engine_.OpenNewText(std::move(*prepared));
+        }
     });
     *running = false;
     contentsProgress_.reset();  // also when the contents turned out damaged

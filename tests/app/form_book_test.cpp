@@ -446,8 +446,14 @@ class FormBookTest : public QObject {
                 partShown = true;
         });
         watch.start(1);
+        // The text left is recorded once, when the first part takes its place; nothing of
+        // the part, which could not be read.
+        int recorded = 0;
+        form.Engine().RecordReadingStatistics = [&recorded] { ++recorded; };
         QVERIFY(form.LoadOpenedFile(QStringLiteral("/книги/роман.fb2"), true));
         watch.stop();
+        QCOMPARE(recorded, 1);
+        QVERIFY(form.Engine().RecordReadingStatistics);
         QVERIFY(offered);
         QVERIFY(partShown);
         QCOMPARE(form.Engine().Book.ContentsCount, 12);
