@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Lectorix and runs the whole test suite headless: once as users get it, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. LECTORIX_NO_SANITIZE=1 skips the second run.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a smoke run of every fuzz target (ten
+# seconds each, all at once, from its seeds). LECTORIX_NO_SANITIZE=1 skips the second run,
+# LECTORIX_NO_FUZZ=1 the third.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,4 +29,7 @@ if [ "${LECTORIX_NO_SANITIZE:-0}" != 1 ]; then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
     run build-asan -DCMAKE_BUILD_TYPE=Debug -DLECTORIX_SANITIZE=ON
+fi
+if [ "${LECTORIX_NO_FUZZ:-0}" != 1 ]; then
+    FUZZ_BUILD=build-fuzz scripts/fuzz.sh 10
 fi
