@@ -140,10 +140,64 @@ void BookAssembler::DeepenEntries(size_t from) {
         ++entries_[i].Level;
 }
 
-void BookAssembler::FitLevels() {
+void BookAssembler::SettleEntries(std::vector<Entry>& entries, const std::string& firstTitle) {
+    if (entries.empty() || entries.front().Pos > 0) {
+        const std::string title = firstTitle.empty() ? Utf8ToCp1251("Начало") : firstTitle;
+        entries.insert(entries.begin(), Entry{TrailerSafe(title.substr(0, kTitleCap)), 1, 0, 0});
+    }
+    // The book's title on its title page and again as the first heading: one chapter, which
+    // holds what the first heading's siblings would have been held by.
+    if (entries.size() > 1 && !firstTitle.empty() &&
+        SameTitle(entries[0].Title, TrailerSafe(firstTitle.substr(0, kTitleCap))) &&
+        SameTitle(entries[1].Title, entries[0].Title)) {
+        const int deeper = entries[1].Level - entries[0].Level;
+        entries.erase(entries.begin() + 1);
+        for (size_t i = 1; deeper > 0 && i < entries.size(); ++i)
+            entries[i].Level = std::max(1, entries[i].Level - deeper);
+    }
     int before = 0;
-    for (Entry& e : entries_)
+    for (Entry& e : entries)
         before = e.Level = std::clamp(e.Level, 1, std::min(4, before + 1));
+}
+
+std::string BookAssembler::TrailerOf(const std::vector<Entry>& entries, size_t count,
+                                     std::int64_t letters, BookHeader header,
+                                     const std::string& warnings) {
+    static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
+    std::string trailer = "<MENU>\r\n";
+    for (size_t i = 0; i < count; ++i) {
+        const Entry& e = entries[i];
+        trailer += kIndent[e.Level - 1];
+        trailer +=
+            e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
+    }
+    trailer += "<INFOTEXTlen>|0|" + std::to_string(letters) + "|\r\n";
+    for (const auto& [tag, value] : HeaderTags(header))
+        trailer += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
+    if (!warnings.empty())
+        trailer +=
+            std::string(kWarningTag) + "|" + TrailerSafe(Utf8ToCp1251(warnings), false) + "|\r\n";
+    trailer += "<INFOTEXTEND>";
+    return trailer;
+}
+
+void BookAssembler::OfferFirstPart(FirstPart firstPart, std::function<BookHeader()> header) {
+    firstPart_ = std::move(firstPart);
+    partHeader_ = std::move(header);
+}
+
+void BookAssembler::GiveFirstPart() {
+    partGiven_ = true;
+    std::vector<Entry> entries = entries_;
+    const BookHeader header = partHeader_ ? partHeader_() : BookHeader{};
+    SettleEntries(entries, header.BookTitle);
+    // Its last chapter runs on to the heading now coming with its line break, as in the whole
+    // book; the body's own closing line break follows it, so its pages are the same. Any
+    // warning waits for the whole book, so it is said once.
+    std::string part = body_ + "\r\n";
+    part += TrailerOf(entries, entries.size(), letters_, header, {});
+    ComputeBookLineCounts(part);
+    firstPart_(std::move(part));
 }
 
 void BookAssembler::AddEntryHere(const std::string& title, int level) {
@@ -151,6 +205,15 @@ void BookAssembler::AddEntryHere(const std::string& title, int level) {
     if (entries_.size() >= maxEntries_) {
         ++entriesDropped_;
         return;
+    }
+    // The chapters read so far make the first part once they are enough: two entries at least,
+    // so that the title page is settled as in the whole book, and none of them still empty.
+    if (firstPart_ && !partGiven_ && body_.size() >= kFirstPartChars && entries_.size() >= 2 &&
+        entries_.back().Pos < static_cast<long long>(body_.size())) {
+        if (body_.size() > kFirstPartMax)
+            partGiven_ = true;  // counting them twice would cost more than it saves
+        else
+            GiveFirstPart();
     }
     std::string t = TrailerSafe(title.substr(0, kTitleCap));
     entries_.push_back({std::move(t), level, static_cast<long long>(body_.size()), letters_});
@@ -176,44 +239,11 @@ std::string BookAssembler::Finish(BookHeader header, const std::string& firstTit
     const auto end = static_cast<long long>(body_.size());
     while (!entries_.empty() && entries_.back().Pos >= end)
         entries_.pop_back();
-    if (entries_.empty() || entries_.front().Pos > 0) {
-        const std::string title = firstTitle.empty() ? Utf8ToCp1251("Начало") : firstTitle;
-        entries_.insert(entries_.begin(), Entry{TrailerSafe(title.substr(0, kTitleCap)), 1, 0, 0});
-    }
-    // The book's title on its title page and again as the first heading: one chapter, which
-    // holds what the first heading's siblings would have been held by.
-    if (entries_.size() > 1 && !firstTitle.empty() &&
-        SameTitle(entries_[0].Title, TrailerSafe(firstTitle.substr(0, kTitleCap))) &&
-        SameTitle(entries_[1].Title, entries_[0].Title)) {
-        const int deeper = entries_[1].Level - entries_[0].Level;
-        entries_.erase(entries_.begin() + 1);
-        for (size_t i = 1; deeper > 0 && i < entries_.size(); ++i)
-            entries_[i].Level = std::max(1, entries_[i].Level - deeper);
-    }
-    FitLevels();
+    SettleEntries(entries_, firstTitle);
     if (entriesDropped_ > 0)
         AddWarning("В книге больше " + std::to_string(maxEntries_) + " глав: в содержании первые " +
                    std::to_string(maxEntries_) + ".");
-    // The trailer of the book made of the first `count` entries, `letters` letters long.
-    auto trailerOf = [&](size_t count, std::int64_t letters) {
-        static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
-        std::string trailer = "<MENU>\r\n";
-        for (size_t i = 0; i < count; ++i) {
-            const Entry& e = entries_[i];
-            trailer += kIndent[e.Level - 1];
-            trailer +=
-                e.Title + "|" + std::to_string(e.Pos) + "|" + std::to_string(e.Letters) + "|\r\n";
-        }
-        trailer += "<INFOTEXTlen>|0|" + std::to_string(letters) + "|\r\n";
-        for (const auto& [tag, value] : HeaderTags(header))
-            trailer += std::string(tag) + "|" + TrailerSafe(*value, false) + "|\r\n";
-        if (!warnings_.empty())
-            trailer += std::string(kWarningTag) + "|" +
-                       TrailerSafe(Utf8ToCp1251(warnings_), false) + "|\r\n";
-        trailer += "<INFOTEXTEND>";
-        return trailer;
-    };
-    if (firstPart) {
+    if (firstPart && !partGiven_) {
         // The chapters that fill the first pages, as a book of their own: counted in a moment,
         // they can be read while the rest of the book is counted. Not worth it for a book
         // whose first chapters are most of it.
@@ -226,12 +256,12 @@ std::string BookAssembler::Finish(BookHeader header, const std::string& firstTit
             // book; the body's own closing line break follows it, so its pages are the same.
             std::string part = body_.substr(0, static_cast<size_t>(entries_[count].Pos));
             part += "\r\n";
-            part += trailerOf(count, entries_[count].Letters);
+            part += TrailerOf(entries_, count, entries_[count].Letters, header, {});
             ComputeBookLineCounts(part);
             firstPart(std::move(part));
         }
     }
-    const std::string trailer = trailerOf(entries_.size(), letters_);
+    const std::string trailer = TrailerOf(entries_, entries_.size(), letters_, header, warnings_);
     std::vector<Entry>().swap(entries_);  // gone before the line counts take their memory
     std::string text = std::move(body_);
     text.reserve(text.size() + trailer.size());

@@ -69,9 +69,14 @@ class BookAssembler {
     // The whole book in CP1251 with CR LF, line counts included. When no entry stands at the
     // first character, one titled `firstTitle` is put there, so the reader hides nothing; a
     // first heading of that title right after it is then the same chapter, listed once.
-    // With `firstPart`, the book's first chapters (at least kFirstPartChars of its body, whole
-    // chapters) are handed to it first as a book of their own, line counts included, unless
-    // they are most of the book.
+    // The book's first chapters (at least kFirstPartChars of its body, whole chapters) go to
+    // `firstPart` as a book of their own, line counts included, as soon as they are read: when
+    // the heading after them comes. `header` gives the book's header as far as it is known
+    // then. Books whose first chapters are large (past 1 MB) give none.
+    void OfferFirstPart(FirstPart firstPart, std::function<BookHeader()> header);
+
+    // With `firstPart` (and no first part given while reading), the first chapters are handed
+    // to it here, before the whole book is counted, unless they are most of the book.
     std::string Finish(BookHeader header, const std::string& firstTitle,
                        const std::function<void(int, int)>& progress,
                        const FirstPart& firstPart = {});
@@ -83,8 +88,19 @@ class BookAssembler {
         long long Pos;
         std::int64_t Letters;
     };
+    // What Finish does to the entries before the trailer is written: an entry at the first
+    // character, the title page and a first heading of the same title made one, levels fitted.
+    static void SettleEntries(std::vector<Entry>& entries, const std::string& firstTitle);
+    // The trailer of the first `count` of `entries`, the book `letters` letters long.
+    static std::string TrailerOf(const std::vector<Entry>& entries, size_t count,
+                                 std::int64_t letters, BookHeader header,
+                                 const std::string& warnings);
+    // The first part, from the body read so far and its entries.
+    void GiveFirstPart();
+    FirstPart firstPart_;
+    std::function<BookHeader()> partHeader_;
+    bool partGiven_ = false;
     void Push(std::string line);
-    void FitLevels();
 
     size_t cap_, maxEntries_;
     bool full_ = false;

@@ -823,6 +823,7 @@ std::string EpubToBook(std::string_view bytes, const std::function<void(int, int
                      [](const NavPoint* a, const NavPoint* b) { return a->Doc < b->Doc; });
 
     EpubReader reader;
+    if (firstPart) reader.Book().OfferFirstPart(firstPart, [&header] { return header; });
     std::set<std::string> read;
     size_t locked = 0;
     for (const std::string& path : spine) {

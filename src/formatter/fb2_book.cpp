@@ -232,6 +232,8 @@ std::string Fb2ToBook(std::string_view bytes, const std::function<void(int, int)
     if (!encoding.Declared.empty())
         r.book.AddWarning("Книга записана не в объявленной в ней кодировке " + encoding.Declared +
                           ": она прочитана как " + encoding.Name + ".");
+    // The description comes before the body: by the first chapters the header is known.
+    if (firstPart) r.book.OfferFirstPart(firstPart, [&r] { return r.Header(); });
     const XmlOutcome outcome = StreamXml(bytes, r, encoding.Name);
     r.Flush();
     if (r.titleAt) {  // a title the document broke off in

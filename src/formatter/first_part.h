@@ -12,5 +12,8 @@ using FirstPart = std::function<void(std::string)>;
 
 // At least this much of the body (whole chapters) makes the first part: more than any page holds.
 inline constexpr std::size_t kFirstPartChars = 16384;
+// First chapters longer than this together are not handed over while the book is read: they
+// would be counted twice.
+inline constexpr std::size_t kFirstPartMax = 1 << 20;
 
 }  // namespace lectorix

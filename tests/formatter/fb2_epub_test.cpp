@@ -365,48 +365,64 @@ std::string Section(const std::string& title, const std::string& inside = "<p>Т
     return "<section><title><p>" + title + "</p></title>" + inside + "</section>";
 }
 
-// The first chapters handed over before the rest are a book of their own that reads as the
-// whole book's beginning: its body the whole's first chapters, its entries theirs with the same
-// line counts. A book whose first chapters are most of it, or a short one, is not split.
-TEST(ConvertedBooks, TheFirstChaptersComeFirstAsABookOfTheirOwn) {
-    std::string paragraph;
-    for (int i = 0; i < 40; ++i)
-        paragraph += "Слово за словом, строка за строкой, глава за главой. ";
-    std::string sections;
-    for (int i = 1; i <= 30; ++i)
-        sections += Section("Глава " + std::to_string(i), "<p>" + paragraph + "</p>");
-    const std::string fb2 =
-        "<FictionBook><description><title-info><book-title>Книга</book-title></title-info>"
-        "</description><body>" +
-        sections + "</body></FictionBook>";
+// The first chapters handed over while a book is still read are a book of their own that reads
+// as the whole book's beginning: its body the whole's first chapters, its entries theirs with
+// the same line counts, the totals those of the whole book's next entry, no warning (said once,
+// with the whole book). A short book is not split.
+void CheckFirstPart(const std::string& bytes, const std::string& what) {
+    SCOPED_TRACE(what);
+    const bool fb2 = LooksLikeFb2(bytes);
     std::vector<std::string> parts;
-    std::string whole = Fb2ToBook(fb2, {}, [&](std::string part) { parts.push_back(part); });
+    const auto keep = [&](std::string part) { parts.push_back(std::move(part)); };
+    std::string whole = fb2 ? Fb2ToBook(bytes, {}, keep) : EpubToBook(bytes, {}, keep);
     ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(whole, Fb2ToBook(fb2));
+    EXPECT_EQ(whole, fb2 ? Fb2ToBook(bytes) : EpubToBook(bytes));
     BookContents first, all;
     std::string part = parts[0];
     ASSERT_TRUE(ParseBookTrailer(part, first));
     ASSERT_TRUE(ParseBookTrailer(whole, all));
     ASSERT_GT(first.ContentsCount, 1);
     ASSERT_LT(first.ContentsCount, all.ContentsCount);
-    const auto body =
-        static_cast<size_t>(all.ContentsEntries[static_cast<size_t>(first.ContentsCount)].Pos);
+    EXPECT_TRUE(first.Warning.empty()) << first.Warning;
+    EXPECT_EQ(first.Header.BookTitle, all.Header.BookTitle);
+    const size_t n = static_cast<size_t>(first.ContentsCount);
+    const auto body = static_cast<size_t>(all.ContentsEntries[n].Pos);
     EXPECT_GE(body, kFirstPartChars);
     EXPECT_EQ(part.substr(0, body), whole.substr(0, body));
-    for (int i = 0; i < first.ContentsCount; ++i) {
-        const ContentsEntry& a = first.ContentsEntries[static_cast<size_t>(i)];
-        const ContentsEntry& b = all.ContentsEntries[static_cast<size_t>(i)];
-        EXPECT_EQ(a.Title, b.Title);
-        EXPECT_EQ(a.Pos, b.Pos);
-        EXPECT_EQ(a.Letters, b.Letters);
+    for (size_t i = 0; i <= n; ++i) {
+        const ContentsEntry& a = first.ContentsEntries[i];  // at n: the part's totals row
+        const ContentsEntry& b = all.ContentsEntries[i];
+        if (i < n) {
+            EXPECT_EQ(a.Title, b.Title) << i;
+            EXPECT_EQ(a.Pos, b.Pos) << i;
+        }
+        EXPECT_EQ(a.Letters, b.Letters) << i;
         EXPECT_EQ(a.LineCounts, b.LineCounts) << i;
     }
-    const ContentsEntry& end = first.ContentsEntries.back();  // the totals row
-    EXPECT_EQ(end.Letters, all.ContentsEntries[static_cast<size_t>(first.ContentsCount)].Letters);
-    EXPECT_EQ(end.LineCounts,
-              all.ContentsEntries[static_cast<size_t>(first.ContentsCount)].LineCounts);
+}
 
-    parts.clear();
+TEST(ConvertedBooks, TheFirstChaptersComeFirstAsABookOfTheirOwn) {
+    std::string paragraph;
+    for (int i = 0; i < 40; ++i)
+        paragraph += "Слово за словом, строка за строкой, глава за главой. ";
+    std::string sections, markdown = "---\ntitle: Книга\n---\n\n";
+    for (int i = 1; i <= 30; ++i) {
+        sections += Section("Глава " + std::to_string(i), "<p>" + paragraph + "</p>");
+        markdown += "# Глава " + std::to_string(i) + "\n\n" + paragraph + "\n\n";
+    }
+    const std::string head =
+        "<FictionBook><description><title-info><book-title>Книга</book-title></title-info>"
+        "</description><body>";
+    CheckFirstPart(head + sections + "</body></FictionBook>", "sections");
+    // A body titled as the book: one chapter with the title page, the sections deepened below it
+    // once the body ends (after the first part was given).
+    CheckFirstPart(head + "<title><p>Книга</p></title>" + sections + "</body></FictionBook>",
+                   "a titled body");
+    const test::TempDir dir;
+    CheckFirstPart(Pandoc(dir, markdown, "fb2"), "pandoc's FB2");
+    CheckFirstPart(Pandoc(dir, markdown, "epub3"), "pandoc's EPUB 3");
+
+    std::vector<std::string> parts;
     Fb2ToBook("<FictionBook><body>" + Section("Одна", "<p>" + paragraph + "</p>") + Section("Две") +
                   "</body></FictionBook>",
               {}, [&](std::string part) { parts.push_back(part); });
