@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <optional>
 #include <tuple>
 
+#include "book/duration.h"
+#include "book/letter_count.h"
+#include "book/text_search.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -81,6 +86,73 @@ TEST(ShortestDecimal, ReadsBackAsTheSameNumber) {
         EXPECT_EQ(ParseWholeNumber<double>(ShortestDecimal(x)), x) << ShortestDecimal(x);
     EXPECT_EQ(ShortestDecimal(12), "12");
     EXPECT_EQ(ShortestDecimal(-0.0), "0");
+}
+
+TEST(FormatDuration, HoursAreUnpaddedNotLimitedToADayAndMillisecondsAreDropped) {
+    EXPECT_EQ(FormatDuration(MsToDuration(3723000)), "1:02:03");
+    EXPECT_EQ(FormatDuration(MsToDuration((36 * 3600 + 5 * 60 + 9) * 1000LL)), "36:05:09");
+    EXPECT_EQ(FormatDuration(MsToDuration(59999)), "0:00:59");  // not rounded up
+    // One hour as a day fraction is not exact in binary; it must still show as one hour.
+    EXPECT_EQ(FormatDuration(1.0 / 24), "1:00:00");
+}
+
+TEST(TSrtingConvert, DeliversTheLettersOfTheLengthItWasGivenOnceUnlessAbandoned) {
+    // Slices end inside CR LF pairs and words; neither may be lost or counted twice.
+    const std::string text = std::string(1499, 'a') + "\r\n" + std::string(3000, 'b') + "tail";
+    std::promise<std::int64_t> result;
+    std::atomic<int> calls{0};
+    {
+        TSrtingConvert count(text, text.size() - 4, [&](std::int64_t total) {
+            if (calls.fetch_add(1) == 0) result.set_value(total);
+        });
+        EXPECT_EQ(result.get_future().get(), 4499);
+    }
+    EXPECT_EQ(calls.load(), 1);
+
+    // An abandoned count never reports its result.
+    const std::string big(20 * 1000 * 1000, 'x');
+    std::atomic<bool> called{false};
+    {
+        TSrtingConvert count(big, big.size(), [&](std::int64_t) { called = true; });
+        count.Abandon();
+        EXPECT_FALSE(called.load());
+    }  // the destructor waits for the thread, which stops within a slice
+    EXPECT_FALSE(called.load());
+    // Destroying counts while they run does not hang either.
+    for (int i = 0; i < 5; ++i)
+        TSrtingConvert count(big, big.size(), nullptr);
+}
+
+TEST(FindText, IgnoresLetterCaseAndTheWidthOfWhiteSpace) {
+    const std::string text = Cp("Ёлка. Ещё ЁЛКА\r\nи ель,  и\tсосна.\r\n  Ёлка");
+    EXPECT_EQ(FindText(text, Cp("ёлка"), 0), 0);
+    EXPECT_EQ(FindText(text, Cp("ёлка"), 1), 10);
+    EXPECT_EQ(FindText(text, Cp("ЕЛКА"), 0), -1);  // е is no ё
+    // A phrase across a line break, a double blank and a tab; blanks around it are ignored.
+    EXPECT_EQ(FindText(text, Cp(" ёлка и ЕЛЬ, и сосна "), 0), 10);
+    EXPECT_EQ(FindText(text, Cp("ель, и сосна. ёлка"), 0), 18);
+    // The words must be apart as typed, and each whole.
+    EXPECT_EQ(FindText(text, Cp("ещёёлка"), 0), -1);
+    EXPECT_EQ(FindText(text, Cp("сосна. ёлка ель"), 0), -1);  // runs past the end
+    // Nothing to look for, or a start past the end.
+    EXPECT_EQ(FindText(text, " \r\n", 0), -1);
+    EXPECT_EQ(FindText(text, Cp("ёлка"), 100), -1);
+    EXPECT_EQ(FindText(text, Cp("ёлка"), -5), -1);
+}
+
+TEST(FindText, MatchOnLinesGivesTheColumnsOfEachLineTheMatchCovers) {
+    // Justified lines: blanks stretched, one at each line's end.
+    const std::vector<std::string> lines = {Cp("  Ёлка   и    ель "), Cp("и  сосна,   ёлка "),
+                                            Cp("и   ель. ")};
+    EXPECT_EQ(MatchOnLines(lines, Cp("ёлка"), 0), (std::vector<LineSpan>{{0, 2, 4}}));
+    EXPECT_EQ(MatchOnLines(lines, Cp("ЁЛКА"), 1), (std::vector<LineSpan>{{1, 12, 4}}));
+    // Across a line end: a span on each line, the blanks between them on neither.
+    EXPECT_EQ(MatchOnLines(lines, Cp("ёлка и ель"), 1),
+              (std::vector<LineSpan>{{1, 12, 4}, {2, 0, 7}}));
+    EXPECT_EQ(MatchOnLines(lines, Cp("ель и сосна"), 0),
+              (std::vector<LineSpan>{{0, 14, 3}, {1, 0, 8}}));
+    EXPECT_TRUE(MatchOnLines(lines, Cp("ёлка"), 2).empty());
+    EXPECT_TRUE(MatchOnLines({}, Cp("ёлка"), 0).empty());
 }
 
 }  // namespace

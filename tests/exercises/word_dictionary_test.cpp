@@ -55,12 +55,7 @@ TEST(WordDictionary, BuiltInRangesHoldExactlyTheirSectionsInRussianOrder) {
     EXPECT_EQ(letters, Cp("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"));
 
     // Another name is no resource; the text stays.
-    try {
-        LoadDictionaryResource(dict, "DICTIONARY", "OTHER");
-        FAIL();
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "Resource OTHER not found");
-    }
+    EXPECT_THROW(LoadDictionaryResource(dict, "DICTIONARY", "OTHER"), UserError);
     EXPECT_EQ(dict.Lines[1], Cp("А"));
 }
 
@@ -82,12 +77,7 @@ TEST(WordDictionary, IndexIsReadByPositionAboveTheLastMenuLine) {
 
     // A faulty count changes nothing; a faulty index line leaves the new count and the lines
     // read before it.
-    try {
-        ParseDictionaryIndex(Lines({"<WORDSMENU>|x2|"}), index);
-        FAIL();
-    } catch (const UserError& e) {
-        EXPECT_STREQ(e.what(), "'x2' is not a valid integer value");
-    }
+    EXPECT_THROW(ParseDictionaryIndex(Lines({"<WORDSMENU>|x2|"}), index), UserError);
     EXPECT_EQ(index, before);
     EXPECT_THROW(ParseDictionaryIndex(
                      Lines({"<WORDSLENGTH1>|1|1|", "<WORDSLENGTH2>|3|", "<WORDSMENU>|2|"}), index),

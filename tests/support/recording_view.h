@@ -3,7 +3,6 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -14,32 +13,25 @@ namespace lectorix::test {
 class RecordingView : public ReaderView {
   public:
     std::string caption;
-    std::map<ReaderAction, bool> enabled, shortcut, checked;
-    int prepared = 0, fullPaints = 0, partialPaints = 0, statistics = 0;
-    bool pointerHidden = false, clockEnabled = false, cpuClockEnabled = false;
+    int statistics = 0;
+    bool pointerHidden = false, clockEnabled = false;
     double clockInterval = 100.5;
-    std::string tickOverhead;
-    double cpuTestFigure = -1;
-    int contentsChanges = 0;
     std::vector<std::string> warnings;
     std::deque<std::function<void()>> posted;
 
     void SetCaption(const std::string& utf8) override { caption = utf8; }
-    void SetActionEnabled(ReaderAction a, bool on) override { enabled[a] = on; }
-    void SetActionShortcut(ReaderAction a, bool on) override { shortcut[a] = on; }
-    void SetActionChecked(ReaderAction a, bool on) override { checked[a] = on; }
-    void PreparePageLines() override { ++prepared; }
-    void PaintPage(bool full) override { ++(full ? fullPaints : partialPaints); }
     void SetPointerHidden(bool hidden) override { pointerHidden = hidden; }
     void SetClockEnabled(bool on) override { clockEnabled = on; }
     void SetClockInterval(double ms) override { clockInterval = ms; }
     double ClockInterval() const override { return clockInterval; }
-    void ShowTickOverhead(const std::string& text) override { tickOverhead = text; }
-    void SetCpuTestClockEnabled(bool on) override { cpuClockEnabled = on; }
     void ShowReadingStatistics() override { ++statistics; }
-    void ContentsChanged() override { ++contentsChanges; }
-    void CpuTestFinished(double stepOverhead) override { cpuTestFigure = stepOverhead; }
     void ShowTextWarning(const std::string& utf8) override { warnings.push_back(utf8); }
+    // What no test reads.
+    void SetActionEnabled(ReaderAction, bool) override {}
+    void SetActionShortcut(ReaderAction, bool) override {}
+    void SetActionChecked(ReaderAction, bool) override {}
+    void PreparePageLines() override {}
+    void PaintPage(bool) override {}
     void PostToUi(std::function<void()> call) override;
 
     // Runs the calls posted so far, as the event loop would.

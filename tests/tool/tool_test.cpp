@@ -1,11 +1,8 @@
 #include "tool/tool_commands.h"
 
-#include <archive.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -13,6 +10,7 @@
 
 #include "book/text_loader.h"
 #include "support/test_support.h"
+#include "tool/tool_args.h"
 
 namespace lectorix {
 namespace {
@@ -142,21 +140,6 @@ TEST(Tool, ConvertWritesTheBookTheReaderReadsOrSaysWhyNot) {
     EXPECT_NE(listing.find("\nentries 3\n"), std::string::npos) << listing;
     EXPECT_EQ(listing, Tool({"book", fb2}).out);
     EXPECT_EQ(Tool({"pages", "--chars", "16", lxb}).out, Tool({"pages", "--chars", "16", fb2}).out);
-    // An EPUB packed in a 7z is listed as the EPUB itself (it was refused as no text).
-    const std::string epub =
-        test::Zip({{"mimetype", "application/epub+zip"},
-                   {"c.opf",
-                    "<package><manifest><item id=\"a\" href=\"a.xhtml\"/></manifest><spine>"
-                    "<itemref idref=\"a\"/></spine></package>"},
-                   {"a.xhtml",
-                    "<html><body><h1>Хамелеон</h1><p>Через площадь.</p><h1>Толстый и тонкий"
-                    "</h1><p>На вокзале.</p></body></html>"}});
-    const std::string epubListing = Tool({"book", dir.Write("book.epub", epub)}).out;
-    EXPECT_NE(epubListing.find("\nentries 2\n"), std::string::npos) << epubListing;
-    EXPECT_EQ(Tool({"book", dir.Write("book.7z", test::Archive({{"book.epub", epub}},
-                                                               archive_write_set_format_7zip))})
-                  .out,
-              epubListing);
 
     // A book without text, a plain text, a book that lost its end and a folder to write to: one
     // line naming the file and why, status 1, and nothing written.
@@ -357,6 +340,60 @@ TEST(Tool, DictBuildWritesWhatCheckPassesAndPickDrawsFrom) {
                                                 {"dict", "build", text},
                                                 {"dict", "pick", dict}})
         EXPECT_EQ(Tool(bad).status, 2) << testing::PrintToString(bad);
+}
+
+constexpr OptionSpec kOptions[] = {
+    {.Name = "width", .Required = true},
+    {.Name = "back", .Default = 0, .Min = 0},
+    {.Name = "title", .Type = OptionSpec::kText},
+    {.Name = "csv", .Type = OptionSpec::kFlag},
+    {.Name = "mode", .Type = OptionSpec::kChoice, .Choices = "auto|on|off"},
+};
+
+TEST(ParseArgs, TakesOptionsAndFilesOrSaysWhatIsWrong) {
+    using Args = std::vector<std::string>;
+    // Options before, between and after files; a value starting with '-'; "-" as a file name;
+    // a choice not given is its first word, the last one given wins.
+    const ParsedArgs p = ParseArgs(
+        Args{"a", "--width=7", "--csv", "--title", "-x-", "--mode", "off", "-", "--mode=on"},
+        kOptions, 2);
+    EXPECT_EQ(p.Number("width"), 7);
+    EXPECT_EQ(p.Number("back"), 0);
+    EXPECT_EQ(p.Text("title"), "-x-");
+    EXPECT_TRUE(p.Flag("csv"));
+    EXPECT_EQ(p.Files, (Args{"a", "-"}));
+    EXPECT_EQ(p.Text("mode"), "on");
+    const ParsedArgs q = ParseArgs(Args{"--width", "1000000", "--title=", "a"}, kOptions, 1);
+    EXPECT_EQ(q.Number("width"), 1000000);
+    EXPECT_FALSE(q.Flag("csv"));
+    EXPECT_EQ(q.Text("mode"), "auto");
+
+    const std::pair<Args, std::string> bad[] = {
+        {{"a"}, "option '--width' is required"},
+        {{"--width", "0", "a"}, "option '--width' must be at least 1"},
+        {{"--width", "1000001", "a"}, "option '--width' must be at most 1000000"},
+        {{"--width", "x", "a"}, "option '--width' needs a whole number, not 'x'"},
+        {{"a", "--width"}, "option '--width' needs a value"},
+        {{"--csv=yes", "--width", "1", "a"}, "option '--csv' takes no value"},
+        {{"--colour", "a"}, "unknown option '--colour'"},
+        {{"--mode", "On", "--width", "1", "a"},
+         "option '--mode' must be one of auto, on, off, not 'On'"},
+        {{"-v", "a"}, "unknown option '-v'"},
+        {{"--width", "1", "a", "b"}, "too many files: 'b' is one more than 1"},
+        {{"--width", "1"}, "no file given"},
+    };
+    for (const auto& [args, message] : bad) {
+        try {
+            ParseArgs(args, kOptions, 1);
+            ADD_FAILURE() << testing::PrintToString(args) << " parsed";
+        } catch (const UsageError& e) {
+            EXPECT_EQ(e.Message, message) << testing::PrintToString(args);
+        }
+    }
+    EXPECT_THROW(ParseArgs(Args{"--width", "1", "a"}, kOptions, 2), UsageError);
+    // Help stops every other check.
+    EXPECT_TRUE(ParseArgs(Args{"-h"}, kOptions, 2).Help);
+    EXPECT_TRUE(ParseArgs(Args{"--help"}, kOptions, 1).Help);  // no --width
 }
 
 }  // namespace
