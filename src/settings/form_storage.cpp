@@ -239,14 +239,19 @@ void TFormStorage::RestoreFrom(const SettingsStore& store) {
         });
         std::sort(present.begin(), present.end());
         std::vector<std::string> lines;
-        if (!present.empty() && present.back() < kMaxListLines) {
-            // A missing line between them reads as empty.
+        // A missing line between them reads as empty, as long as most are there: one line
+        // numbered 99999 is damage, not a list of a hundred thousand empty lines to be shown,
+        // counted and written back.
+        const bool dense = !present.empty() && present.back() < kMaxListLines &&
+                           static_cast<size_t>(present.back()) < 2 * present.size() + 64;
+        if (dense) {
             lines.resize(static_cast<size_t>(present.back()) + 1);
             for (size_t i = 0; i < lines.size(); ++i)
                 lines[i] = store.Read(listSection, "Item" + std::to_string(i)).value_or("");
         } else {
-            // Only damage puts a line past the cap: a Count of two thousand million with one
-            // line near its end. Keep the lines there are, never millions of empty ones.
+            // Only damage leaves most lines out or puts one past the cap: a Count of two
+            // thousand million with one line near its end. Keep the lines there are, never
+            // thousands of empty ones.
             if (present.size() > size_t{kMaxListLines}) present.resize(kMaxListLines);
             for (const int index : present)
                 lines.push_back(*store.Read(listSection, "Item" + std::to_string(index)));
