@@ -41,13 +41,8 @@ scripts/novel-books.sh "$work/books" >/dev/null
 "$tool" convert "$work/books/anna_karenina.fb2" "$work/books/anna_karenina.lxb"
 "$tool" format "$text" "$work/books/formatted.lxb"
 
-export DISPLAY=:$((80 + RANDOM % 9))
-Xvfb "$DISPLAY" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-sleep 1
-openbox >/dev/null 2>&1 &
-sleep 1
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+. scripts/measure-common.sh
+start_virtual_screen ":$((80 + RANDOM % 9))"
 mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
 
 # smaps of one run, summed by kind of mapping (MB).

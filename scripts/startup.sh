@@ -38,13 +38,8 @@ scripts/novel-books.sh "$work/books" >/dev/null
 text=$PWD/../shared/testdata/texts/tolstoy_anna_karenina.utf8.txt
 "$tool" convert "$work/books/anna_karenina.fb2" "$work/books/anna_karenina.lxb"
 
-export DISPLAY=:$((90 + RANDOM % 9))
-Xvfb "$DISPLAY" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-sleep 1
-openbox >/dev/null 2>&1 &
-sleep 1
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+. scripts/measure-common.sh
+start_virtual_screen ":$((90 + RANDOM % 9))"
 
 # One run of Lectorix: its own home; $2 = keep the cache from the previous run of this file.
 lectorix_once() {
