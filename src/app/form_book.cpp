@@ -627,7 +627,13 @@ bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
 
 void TFormBook::FillContents() {
     contents_->Reset();
-    TreeView1->expandAll();
+    // Every branch open. Only the nodes with children are expanded: the view keeps a persistent
+    // index for every item it holds expanded, and expandAll() counts every leaf among them.
+    const int nodes = static_cast<int>(engine_.Book.Nodes.size());
+    for (int i = 0; i < nodes; ++i) {
+        const QModelIndex node = contents_->IndexOfEntry(i);
+        if (contents_->hasChildren(node)) TreeView1->expand(node);
+    }
     const QModelIndex first = contents_->index(0, 0);
     if (first.isValid()) TreeView1->setCurrentIndex(first);
 

@@ -9,7 +9,7 @@ void ConnectFormatTool(TFormBook& form) {
     form.Seams.OpenFormatTool = [&form] {
         const ReadingEngine& engine = form.Engine();
         TFormFormatLXB::Opening opening;
-        opening.Text = engine.MemoSource.Text() + engine.BookTrailer;
+        opening.Text = engine.WholeText();
         opening.Header = engine.Book.Header;
         opening.FileName = form.OpenFileName();
         opening.CharsPerLine = engine.Settings.CharsPerLine;

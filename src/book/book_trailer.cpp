@@ -1,6 +1,7 @@
 #include "book/book_trailer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 
@@ -327,6 +328,60 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
 int WidthClass(int charsPerLine) {
     const int k = charsPerLine / 2 - 8;
     return k < 0 ? 0 : k >= kLineCountWidths ? kLineCountWidths - 1 : k;
+}
+
+std::string WriteBookTrailer(const BookContents& book) {
+    static constexpr std::string_view kIndent[] = {"", "   ", "     ", "       "};
+    const auto& entries = book.ContentsEntries;
+    const size_t count = std::min(static_cast<size_t>(std::max(book.ContentsCount, 0)),
+                                  entries.empty() ? 0 : entries.size() - 1);
+    std::string out = "\r\n";
+    out += kMenu;
+    out += "\r\n";
+    char digits[24];
+    const auto number = [&](std::int64_t v) {
+        const auto r = std::to_chars(digits, digits + sizeof digits, v);
+        out.append(digits, r.ptr);
+        out += '|';
+    };
+    for (size_t i = 0; i < entries.size() && i <= count; ++i) {
+        const ContentsEntry& e = entries[i];
+        if (i < count && i < book.Nodes.size())
+            out += kIndent[std::clamp(book.Nodes[i].Level, 1, 4) - 1];
+        out += e.Title;
+        out += '|';
+        number(e.Pos);
+        number(e.Letters);
+        for (const std::int32_t lines : e.LineCounts)
+            number(lines);
+        out += "\r\n";
+    }
+    BookHeader header = book.Header;
+    for (const auto& [tag, value] : HeaderTags(header)) {
+        out += tag;
+        out += '|';
+        out += *value;
+        out += "|\r\n";
+    }
+    if (!book.Warning.empty()) {
+        out += kWarning;
+        out += '|';
+        out += Utf8ToCp1251(book.Warning);
+        out += "|\r\n";
+    }
+    out += kEnd;
+    return out;
+}
+
+void DropRewritableTrailer(BookContents& book) {
+    if (book.TrailerDropped || book.BookTrailer.empty()) return;
+    if (WriteBookTrailer(book) != book.BookTrailer) return;
+    std::string().swap(book.BookTrailer);
+    book.TrailerDropped = true;
+}
+
+std::string TrailerOf(const BookContents& book) {
+    return book.TrailerDropped ? WriteBookTrailer(book) : book.BookTrailer;
 }
 
 std::string ContentsNodeText(const ContentsEntry& entry) {

@@ -46,7 +46,10 @@ struct BookContents {
     std::vector<ContentsEntry> ContentsEntries;
     std::vector<ContentsNode> Nodes;  // ContentsCount nodes
     BookHeader Header;
-    std::string BookTrailer;  // from the CR LF before "<MENU>" to the end of the text
+    // From the CR LF before "<MENU>" to the end of the text. Emptied by DropRewritableTrailer
+    // when WriteBookTrailer gives it back byte for byte; TrailerOf gives it either way.
+    std::string BookTrailer;
+    bool TrailerDropped = false;
     // What the user should be told about a text that opens although its trailer was damaged, or
     // what the trailer's "<INFOTEXTWARNING>" line says (a converted book cut short...). UTF-8.
     std::string Warning;
@@ -71,6 +74,18 @@ std::string TagValue(std::string_view line, std::string_view tag);
 // `progress` (done, total) is called while the contents load.
 bool ParseBookTrailer(std::string& text, BookContents& book,
                       const std::function<void(int, int)>& progress = {});
+
+// The trailer of `book` written from its entries, levels, header and warning, as the program's
+// own books write it: from the CR LF before "<MENU>" to "<INFOTEXTEND>".
+std::string WriteBookTrailer(const BookContents& book);
+
+// A book holds its trailer's every number and title already: a trailer that WriteBookTrailer
+// writes again byte for byte is let go (a book of thousands of entries saves megabytes). Any
+// other trailer (a hand-made book's blanks, signs, extra fields or lines) is kept as it is.
+void DropRewritableTrailer(BookContents& book);
+
+// The book's trailer as it was read: kept or written again. Empty for a plain text.
+std::string TrailerOf(const BookContents& book);
 
 // The width class whose stored line counts serve a line width; widths outside 16..90 use the
 // nearest stored one.

@@ -63,7 +63,6 @@ void ReadingEngine::ResetEngine() {
     Session.SessionSpeed = 0;
     Session.SessionTime = 0;
     Session.LastPageSpeed = 0;
-    BookTrailer.clear();
 }
 
 PreparedText PrepareText(std::string text, const std::function<void(int, int)>& progress) {
@@ -73,6 +72,7 @@ PreparedText PrepareText(std::string text, const std::function<void(int, int)>& 
     // thousands of long titles does not hold them twice.
     for (ContentsNode& node : prepared.Book.Nodes)
         std::string().swap(node.Text);
+    DropRewritableTrailer(prepared.Book);
     prepared.Source.Assign(std::move(text), prepared.IsBook);
     return prepared;
 }
@@ -109,12 +109,9 @@ void ReadingEngine::OpenNewText(PreparedText prepared, bool reopening) {
     Page.BookMode = chapters;
     Book = std::move(book);
     Text.TotalPages = 0;
-    if (isBook) {
-        // Held once, and in no more room than it needs: a trailer larger than its body keeps
-        // the buffer the whole file was read into.
-        BookTrailer = std::move(Book.BookTrailer);
-        BookTrailer.shrink_to_fit();
-    }
+    // A trailer kept is held in no more room than it needs: one larger than its body keeps the
+    // buffer the whole file was read into.
+    Book.BookTrailer.shrink_to_fit();
     if (chapters) {
         ComputeChapterPages();
     } else {
@@ -674,8 +671,7 @@ void ReadingEngine::QvlThreadTimer1Timer() {
     // The end of the text: the statistics, then the text starts again from its beginning.
     view_.ShowReadingStatistics();
     ControlsIdle();
-    std::string text = MemoSource.Text() + BookTrailer;
-    OpenNewText(std::move(text), true);
+    OpenNewText(WholeText(), true);
 }
 
 void ReadingEngine::StartCpuTest() {

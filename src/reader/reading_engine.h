@@ -104,12 +104,14 @@ class ReadingEngine {
     EngineState Engine;
     SessionCounters Session;
     PageGeometry Geometry;
-    std::string BookTrailer;  // cut off a book's text, appended again when the text restarts
-    BookContents Book;        // contents and header of an open book
+    BookContents Book;  // contents and header of an open book
     BookChapterCursor Cursor{Book, Settings.CharsPerLine, Settings.LinesPerPage};
 
     // Records the session of the text being left; the statistics fill it in.
     std::function<void()> RecordReadingStatistics;
+
+    // The open text as it was read: a book's body with its trailer.
+    std::string WholeText() const { return MemoSource.Text() + TrailerOf(Book); }
 
     void InitReader();
     void ResetEngine();

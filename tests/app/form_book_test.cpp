@@ -573,8 +573,7 @@ class FormBookTest : public QObject {
         // of chapter II withdraws it, and the book saved again has one chapter.
         QCOMPARE(tool([&](TFormFormatLXB& t) {
                      QCOMPARE(t.EditAutor->text(), QStringLiteral("Автор"));
-                     QVERIFY(t.MemoText() ==
-                             form.Engine().MemoSource.Text() + form.Engine().BookTrailer);
+                     QVERIFY(t.MemoText() == form.Engine().WholeText());
                      const QTextBlock entry = t.Memo4->document()->findBlockByNumber(4);
                      QVERIFY(entry.text().startsWith(QStringLiteral("     II|")));
                      t.Memo4->verticalScrollBar()->setValue(0);

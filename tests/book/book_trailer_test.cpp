@@ -66,6 +66,56 @@ TEST(ParseBookTrailer, ReadsTheBodyTheContentsTreeAndTheHeader) {
     EXPECT_EQ(book.Header.BookId, "");
 }
 
+TEST(DropRewritableTrailer, OnlyATrailerWrittenAgainByteForByteIsLetGo) {
+    // The program's own books: the body's totals, every level, a header and a warning line.
+    BookHeader header;
+    header.BookAuthor = "Tolstoy";
+    header.BookTitle = Cp("Война и мир");
+    std::string own =
+        BuildBookStructure(Cp("\r\nЧасть\r\nтекст\r\n\r\nГлава\r\nещё|текст\r\n"), header);
+    ASSERT_TRUE(ComputeBookLineCounts(own));
+    const auto kept = [](std::string text) {
+        BookContents book;
+        EXPECT_TRUE(ParseBookTrailer(text, book));
+        const std::string trailer = book.BookTrailer;
+        DropRewritableTrailer(book);
+        EXPECT_EQ(TrailerOf(book), trailer);
+        return !book.TrailerDropped;
+    };
+    EXPECT_FALSE(kept(own));
+    const size_t end = own.rfind("<INFOTEXTEND>");
+    std::string warned = own;
+    warned.insert(end, "<INFOTEXTWARNING>|" + Cp("Книга обрывается") + "|\r\n");
+    EXPECT_FALSE(kept(warned));
+
+    std::string levels = "x\r\n<MENU>\r\n";
+    for (const char* title : {"Volume", "   Chapter", "     Section", "       Note", "  Two"})
+        levels += Entry(title, 0);
+    levels += Entry("<INFOTEXTlen>", 3);
+    for (auto [tag, value] : HeaderTags(header))
+        levels += std::string(tag) + "|" + *value + "|\r\n";
+    EXPECT_FALSE(kept(levels + "<INFOTEXTEND>"));
+
+    // What a hand-made book may hold that the contents do not: all of it stays as it was.
+    const std::pair<std::string, std::string> odd[] = {
+        {"   Chapter|", "    Chapter|"},   // four blanks for a second level
+        {"   Chapter|", "   Chapter  |"},  // blanks after a title
+        {"Volume|0|0|", "Volume|+0| 0|"},  // a sign, a blank
+        {Entry("Volume", 0), Entry("Volume", 0).insert(Entry("Volume", 0).size() - 2, "x|")},
+        {"<INFOTEXTAUTOR>|Tolstoy|", "<INFOTEXTAUTOR>|Tolstoy.|"},  // its only dot
+        {"<INFOTEXTGENRE>||\r\n", ""},                              // a header line missing
+        {"<INFOTEXTEND>", "comment\r\n<INFOTEXTEND>"},              // a line of its own
+        {"<INFOTEXTEND>", "<INFOTEXTEND> the end"},
+    };
+    for (const auto& [from, to] : odd) {
+        std::string text = levels + "<INFOTEXTEND>";
+        const size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        EXPECT_TRUE(kept(text)) << to;
+    }
+}
+
 TEST(ParseBookTrailer, ADamagedTrailerIsAnErrorAndTheTextStaysAsItWas) {
     std::string good = BuildBookStructure("\r\nA\r\nbb\r\n\r\nC\r\ndd", BookHeader{});
     ASSERT_TRUE(ComputeBookLineCounts(good));
