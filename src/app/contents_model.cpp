@@ -86,7 +86,7 @@ QVariant ContentsModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
         case Qt::DisplayRole:
-            return FromCp1251(ContentsNodeText(book_.ContentsEntries[static_cast<size_t>(entry)]));
+            return FromCp1251(ContentsNodeText(book_, static_cast<size_t>(entry)));
         case Qt::UserRole:
             return entry;
         default:

@@ -96,19 +96,18 @@ int WidestTitle(const BookContents& book, const QFontMetrics& metrics, int inden
     std::vector<std::pair<long long, size_t>> guesses;
     guesses.reserve(n);
     for (size_t i = 0; i < n; ++i)
-        guesses.emplace_back(
-            nodes[i].Level * indentation +
-                static_cast<long long>(book.ContentsEntries[i].Title.size() + 16) * average,
-            i);
+        guesses.emplace_back(nodes[i].Level * indentation +
+                                 static_cast<long long>(book.Title(i).size() + 16) * average,
+                             i);
     const size_t measured = std::min<size_t>(guesses.size(), 64);
     std::partial_sort(guesses.begin(), guesses.begin() + static_cast<std::ptrdiff_t>(measured),
                       guesses.end(), std::greater<>());
     int widest = 0;
     for (size_t k = 0; k < measured; ++k) {
         const size_t i = guesses[k].second;
-        widest = std::max(widest, nodes[i].Level * indentation +
-                                      metrics.horizontalAdvance(
-                                          FromCp1251(ContentsNodeText(book.ContentsEntries[i]))));
+        widest =
+            std::max(widest, nodes[i].Level * indentation +
+                                 metrics.horizontalAdvance(FromCp1251(ContentsNodeText(book, i))));
     }
     return widest;
 }

@@ -114,7 +114,7 @@ void CheckContents(const BookContents& book, long long bodyLength) {
     const auto& e = book.ContentsEntries;
     const size_t count = static_cast<size_t>(book.ContentsCount);
     auto name = [&](size_t i) {
-        return i == count ? std::string("строки итогов") : "главы " + Quoted(e[i].Title);
+        return i == count ? std::string("строки итогов") : "главы " + Quoted(book.Title(i));
     };
     for (size_t i = 0; i <= count; ++i) {
         const ContentsEntry& entry = e[i];
@@ -273,7 +273,7 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         }
         node.Text = node.Level == 1 ? title : title.substr(blanks);
         ContentsEntry& entry = parsed.ContentsEntries[i];
-        entry.Title = node.Text;
+        parsed.SetTitle(i, node.Text);
         const size_t fileLine = menuLineNumber + lineIndex;
         // The number parser's own message is the toolkit's, in English: the user is told in
         // Russian which line and which chapter hold the field that is no number.
@@ -291,13 +291,12 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         for (int k = 0; k < kLineCountWidths; ++k) {
             const std::int64_t lines = number(CutField(line));
             if (lines < INT32_MIN || lines > INT32_MAX)
-                Damaged(
-                    "число строк " + std::to_string(lines) + " " +
-                    (i == count ? std::string("строки итогов") : "главы " + Quoted(entry.Title)) +
-                    " при ширине " + std::to_string(16 + 2 * k) +
-                    (lines < 0           ? " меньше нуля"
-                     : lines > entry.Pos ? " больше числа знаков перед ней"
-                                         : " больше, чем книга может вместить"));
+                Damaged("число строк " + std::to_string(lines) + " " +
+                        (i == count ? std::string("строки итогов") : "главы " + Quoted(node.Text)) +
+                        " при ширине " + std::to_string(16 + 2 * k) +
+                        (lines < 0           ? " меньше нуля"
+                         : lines > entry.Pos ? " больше числа знаков перед ней"
+                                             : " больше, чем книга может вместить"));
             entry.LineCounts[static_cast<size_t>(k)] = static_cast<std::int32_t>(lines);
         }
         parsed.Nodes.push_back(std::move(node));
@@ -348,7 +347,7 @@ std::string WriteBookTrailer(const BookContents& book) {
         const ContentsEntry& e = entries[i];
         if (i < count && i < book.Nodes.size())
             out += kIndent[std::clamp(book.Nodes[i].Level, 1, 4) - 1];
-        out += e.Title;
+        out += book.Title(i);
         out += '|';
         number(e.Pos);
         number(e.Letters);
@@ -384,8 +383,54 @@ std::string TrailerOf(const BookContents& book) {
     return book.TrailerDropped ? WriteBookTrailer(book) : book.BookTrailer;
 }
 
-std::string ContentsNodeText(const ContentsEntry& entry) {
-    return entry.Title + std::string(kPagePrefix) + std::to_string(entry.Page) + "-";
+std::string_view BookContents::Title(size_t i) const {
+    if (i >= ContentsEntries.size()) return {};
+    const ContentsEntry& e = ContentsEntries[i];
+    const std::string_view from = e.TitleInBody && body_ ? std::string_view(*body_) : titles_;
+    return e.TitleAt <= from.size() ? from.substr(e.TitleAt, e.TitleSize) : std::string_view();
+}
+
+void BookContents::SetTitle(size_t i, std::string_view title) {
+    if (i >= ContentsEntries.size()) return;
+    ContentsEntry& e = ContentsEntries[i];
+    // The titles are no larger than the trailer they came from, which a file's size bounds.
+    e.TitleAt = static_cast<std::uint32_t>(titles_.size());
+    e.TitleSize = static_cast<std::uint32_t>(title.size());
+    e.TitleInBody = false;
+    titles_ += title;
+}
+
+void BookContents::ShareTitlesWithBody(std::shared_ptr<const std::string> body) {
+    if (!body) return;
+    const std::string_view text = *body;
+    std::string kept;
+    for (size_t i = 0; i < ContentsEntries.size(); ++i) {
+        ContentsEntry& e = ContentsEntries[i];
+        const std::string_view title = Title(i);
+        // The heading starts the chapter, after the blanks of its level.
+        size_t at = static_cast<size_t>(std::clamp<long long>(e.Pos, 0, text.size()));
+        if (text.substr(at, title.size()) != title) {
+            while (at < text.size() && text[at] == ' ')
+                ++at;
+        }
+        if (!title.empty() && at <= UINT32_MAX && text.substr(at, title.size()) == title) {
+            e.TitleAt = static_cast<std::uint32_t>(at);
+            e.TitleInBody = true;
+        } else {
+            e.TitleAt = static_cast<std::uint32_t>(kept.size());
+            e.TitleInBody = false;
+            kept += title;
+        }
+    }
+    kept.shrink_to_fit();
+    // Swapped, not moved: a short string moved in would leave the old room to titles_.
+    titles_.swap(kept);
+    body_ = std::move(body);
+}
+
+std::string ContentsNodeText(const BookContents& book, size_t i) {
+    const int page = i < book.ContentsEntries.size() ? book.ContentsEntries[i].Page : 0;
+    return std::string(book.Title(i)) + std::string(kPagePrefix) + std::to_string(page) + "-";
 }
 
 int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, bool nodeTexts) {
@@ -402,7 +447,7 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, 
     double acc = 1.0;
     long long page = 1;
     e[0].Page = 1;
-    if (nodeTexts && !book.Nodes.empty()) book.Nodes[0].Text = ContentsNodeText(e[0]);
+    if (nodeTexts && !book.Nodes.empty()) book.Nodes[0].Text = ContentsNodeText(book, 0);
     for (int i = 1; i <= count; ++i) {
         std::int64_t d = 0;
         if (__builtin_sub_overflow(e[i].LineCounts[k], e[i - 1].LineCounts[k], &d)) d = 0;
@@ -417,7 +462,7 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, 
         if (i < count) {
             e[i].Page = static_cast<int>(page);
             if (nodeTexts && static_cast<size_t>(i) < book.Nodes.size())
-                book.Nodes[i].Text = ContentsNodeText(e[i]);
+                book.Nodes[i].Text = ContentsNodeText(book, static_cast<size_t>(i));
         }
         acc = static_cast<double>(page);
     }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,9 +21,12 @@ struct ContentsEntry {
     // Lines before Pos at the width 16 + 2k; 32 bits, since a book holds a million entries and
     // every line is at least one of its characters.
     std::array<std::int32_t, kLineCountWidths> LineCounts{};
-    std::string Title;
     int Page = 0;           // first page of the chapter
     int LastPageLines = 0;  // lines on the chapter's last page
+    // The title (BookContents::Title): TitleSize characters at TitleAt of the book's titles, or
+    // of its body where the chapter's heading reads the same (most books: no copy at all).
+    std::uint32_t TitleAt = 0, TitleSize = 0;
+    bool TitleInBody = false;
 };
 
 struct BookHeader {
@@ -53,6 +57,20 @@ struct BookContents {
     // What the user should be told about a text that opens although its trailer was damaged, or
     // what the trailer's "<INFOTEXTWARNING>" line says (a converted book cut short...). UTF-8.
     std::string Warning;
+
+    // The title of entry i (CP1251), without the blanks of its level.
+    std::string_view Title(size_t i) const;
+    // Sets the title of entry i, copied into the titles.
+    void SetTitle(size_t i, std::string_view title);
+    // Titles that read the same as their chapter's heading in `body` (the book's body) are read
+    // there from now on, and the titles keep only the others.
+    void ShareTitlesWithBody(std::shared_ptr<const std::string> body);
+    // The room the copied titles take.
+    size_t TitlesCapacity() const { return titles_.capacity(); }
+
+  private:
+    std::string titles_;  // the titles not read in the body, one after another
+    std::shared_ptr<const std::string> body_;
 };
 
 // A number field of a contents line (decimal, blanks around it allowed). Throws UserError
@@ -96,7 +114,7 @@ int WidthClass(int charsPerLine);
 int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage,
                         bool nodeTexts = true);
 
-// The contents tree's text of an entry: its title and its first page ("Title  стр.-N-").
-std::string ContentsNodeText(const ContentsEntry& entry);
+// The contents tree's text of entry i: its title and its first page ("Title  стр.-N-").
+std::string ContentsNodeText(const BookContents& book, size_t i);
 
 }  // namespace lectorix

@@ -74,6 +74,7 @@ PreparedText PrepareText(std::string text, const std::function<void(int, int)>& 
         std::string().swap(node.Text);
     DropRewritableTrailer(prepared.Book);
     prepared.Source.Assign(std::move(text), prepared.IsBook);
+    if (prepared.IsBook) prepared.Book.ShareTitlesWithBody(prepared.Source.Shared());
     return prepared;
 }
 

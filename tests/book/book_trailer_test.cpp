@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <tuple>
 
 #include "book/chapter_cursor.h"
@@ -114,6 +115,43 @@ TEST(DropRewritableTrailer, OnlyATrailerWrittenAgainByteForByteIsLetGo) {
         text.replace(at, from.size(), to);
         EXPECT_TRUE(kept(text)) << to;
     }
+}
+
+TEST(BookContents, TitlesReadTheSameAsTheirHeadingsAreReadInTheBody) {
+    // "Two" stands in the body after its level's blanks, "Intro" at its chapter's very start;
+    // the title of the chapter at 16 is not its heading, so it stays a copy.
+    std::string text = "Intro\r\n   Two\r\nno heading here\r\n<MENU>\r\n";
+    text += Entry("Intro", 0) + Entry("   Two", 7) + Entry("   Other", 16) +
+            Entry("<INFOTEXTlen>", 35) + "<INFOTEXTEND>";
+    BookContents book;
+    ASSERT_TRUE(ParseBookTrailer(text, book));
+    auto body = std::make_shared<const std::string>(text);
+    std::optional<BookContents> copy;
+    {
+        BookContents shared = book;
+        shared.ShareTitlesWithBody(body);
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(shared.ContentsEntries[i].TitleInBody, i < 2) << i;
+        EXPECT_EQ(shared.TitlesCapacity(), std::string_view("Other<INFOTEXTlen>").size());
+        copy = shared;
+        // Another body: what no longer reads the same there is copied back into the titles.
+        shared.ShareTitlesWithBody(std::make_shared<const std::string>("Intro, then nothing"));
+        EXPECT_EQ(shared.Title(1), "Two");
+        EXPECT_FALSE(shared.ContentsEntries[1].TitleInBody);
+    }
+    body.reset();  // the copy holds the body it reads
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(copy->Title(i), book.Title(i)) << i;
+    EXPECT_EQ(copy->Title(2), "Other");
+    EXPECT_EQ(ContentsNodeText(*copy, 1), "Two" + Cp("  стр.-0-"));
+    EXPECT_EQ(copy->Title(99), "");
+
+    // Every heading found: the titles keep only the totals row's, in no room of their own.
+    std::string one =
+        "Intro\r\n<MENU>\r\n" + Entry("Intro", 0) + Entry("<INFOTEXTlen>", 7) + "<INFOTEXTEND>";
+    ASSERT_TRUE(ParseBookTrailer(one, book));
+    book.ShareTitlesWithBody(std::make_shared<const std::string>(one));
+    EXPECT_EQ(book.TitlesCapacity(), std::string().capacity());
 }
 
 TEST(ParseBookTrailer, ADamagedTrailerIsAnErrorAndTheTextStaysAsItWas) {
