@@ -568,6 +568,7 @@ class FormBookTest : public QObject {
         const QAbstractItemModel* contents = form.TreeView1->model();
         QCOMPARE(contents->rowCount(), 2);
         QCOMPARE(contents->rowCount(contents->index(1, 0)), 2);
+        QVERIFY(form.TreeView1->isExpanded(contents->index(1, 0)));  // its branch open
         QVERIFY(contents->index(1, 0).data().toString().startsWith(QStringLiteral("Часть первая")));
 
         // Back in the tool: the book with its trailer and header; a double-click on the entry
