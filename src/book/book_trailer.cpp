@@ -110,7 +110,9 @@ std::string Quoted(std::string_view cp1251) {
 // Positions must run forwards and stay inside the body, letters and line counts must grow with
 // them and fit in the characters before them, or pages would be cut wrongly and the arithmetic
 // on them overflow. `bodyLength` is the body without the CR LF before "<MENU>".
-void CheckContents(const BookContents& book, long long bodyLength) {
+using LineCountRows = std::vector<std::array<std::int32_t, kLineCountWidths>>;
+
+void CheckContents(const BookContents& book, const LineCountRows& counts, long long bodyLength) {
     const auto& e = book.ContentsEntries;
     const size_t count = static_cast<size_t>(book.ContentsCount);
     auto name = [&](size_t i) {
@@ -129,11 +131,11 @@ void CheckContents(const BookContents& book, long long bodyLength) {
             Damaged("число знаков " + std::to_string(entry.Letters) + " " + name(i) +
                     " вне пределов от 0 до её позиции");
         for (int k = 0; k < kLineCountWidths; ++k) {
-            const std::int64_t lines = entry.LineCounts[k];
+            const std::int64_t lines = counts[i][static_cast<size_t>(k)];
             // Every counted line holds at least one character before Pos.
             const char* wrong = lines < 0 ? " меньше нуля"
                                 : lines > entry.Pos ? " больше числа знаков перед ней"
-                                : i > 0 && lines < e[i - 1].LineCounts[k]
+                                : i > 0 && lines < counts[i - 1][static_cast<size_t>(k)]
                                     ? " меньше, чем у предыдущей"
                                     : nullptr;
             if (wrong)
@@ -243,6 +245,7 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
         std::count(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(menuStart), '\n'));
     parsed.ContentsCount = static_cast<int>(count);
     parsed.ContentsEntries.resize(count + 1);
+    LineCountRows lineCounts(count + 1);
     parsed.Nodes.reserve(count + 1);
 
     int lastLevel[4] = {-1, -1, -1, -1};  // the last node of levels 1..3
@@ -271,9 +274,10 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
             node.Level = 1;
             lastLevel[1] = static_cast<int>(i);
         }
-        node.Text = node.Level == 1 ? title : title.substr(blanks);
+        const std::string_view text =
+            node.Level == 1 ? std::string_view(title) : std::string_view(title).substr(blanks);
         ContentsEntry& entry = parsed.ContentsEntries[i];
-        parsed.SetTitle(i, node.Text);
+        parsed.SetTitle(i, text);
         const size_t fileLine = menuLineNumber + lineIndex;
         // The number parser's own message is the toolkit's, in English: the user is told in
         // Russian which line and which chapter hold the field that is no number.
@@ -282,7 +286,7 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
             if (v) return *v;
             const std::string where =
                 "в строке " + std::to_string(fileLine + 1) + " (" +
-                (i == count ? std::string("строка итогов") : "глава " + Quoted(node.Text)) + ") ";
+                (i == count ? std::string("строка итогов") : "глава " + Quoted(text)) + ") ";
             Damaged(where + (Trim(field).empty() ? std::string("не хватает чисел")
                                                  : Quoted(field) + " — не число"));
         };
@@ -292,12 +296,12 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
             const std::int64_t lines = number(CutField(line));
             if (lines < INT32_MIN || lines > INT32_MAX)
                 Damaged("число строк " + std::to_string(lines) + " " +
-                        (i == count ? std::string("строки итогов") : "главы " + Quoted(node.Text)) +
+                        (i == count ? std::string("строки итогов") : "главы " + Quoted(text)) +
                         " при ширине " + std::to_string(16 + 2 * k) +
                         (lines < 0           ? " меньше нуля"
                          : lines > entry.Pos ? " больше числа знаков перед ней"
                                              : " больше, чем книга может вместить"));
-            entry.LineCounts[static_cast<size_t>(k)] = static_cast<std::int32_t>(lines);
+            lineCounts[i][static_cast<size_t>(k)] = static_cast<std::int32_t>(lines);
         }
         parsed.Nodes.push_back(std::move(node));
     }
@@ -307,7 +311,8 @@ bool ParseBookTrailer(std::string& text, BookContents& book,
     if (cut < 0 || cut > static_cast<long long>(bodyEnd))
         Damaged("позиция " + std::to_string(parsed.ContentsEntries[count].Pos) +
                 " строки итогов за пределами текста длиной " + std::to_string(bodyEnd));
-    CheckContents(parsed, cut);
+    CheckContents(parsed, lineCounts, cut);
+    parsed.SetLineCounts(lineCounts);
     // The trailer of a book of many entries can be most of it: the smaller part is copied.
     const auto at = static_cast<size_t>(cut);
     if (bodyEnd - at <= at) {
@@ -338,6 +343,7 @@ std::string WriteBookTrailer(const BookContents& book) {
     out += kMenu;
     out += "\r\n";
     char digits[24];
+    std::array<std::int64_t, kLineCountWidths> lines{};
     const auto number = [&](std::int64_t v) {
         const auto r = std::to_chars(digits, digits + sizeof digits, v);
         out.append(digits, r.ptr);
@@ -351,8 +357,11 @@ std::string WriteBookTrailer(const BookContents& book) {
         out += '|';
         number(e.Pos);
         number(e.Letters);
-        for (const std::int32_t lines : e.LineCounts)
-            number(lines);
+        const auto steps = book.LineSteps(i);
+        for (size_t k = 0; k < lines.size(); ++k) {
+            lines[k] += steps[k];
+            number(lines[k]);
+        }
         out += "\r\n";
     }
     BookHeader header = book.Header;
@@ -428,12 +437,76 @@ void BookContents::ShareTitlesWithBody(std::shared_ptr<const std::string> body) 
     body_ = std::move(body);
 }
 
+namespace {
+
+// The next zigzag varint of `steps` from `at`, which moves past it.
+std::int64_t NextStep(const std::vector<std::uint8_t>& steps, size_t& at) {
+    std::uint64_t v = 0;
+    for (int shift = 0; at < steps.size() && shift < 64; shift += 7) {
+        const std::uint8_t byte = steps[at++];
+        v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) break;
+    }
+    return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+}
+
+}  // namespace
+
+std::int64_t BookContents::LineStep(size_t i, int k) const {
+    if (i >= ContentsEntries.size() || k < 0 || k >= kLineCountWidths) return 0;
+    size_t at = ContentsEntries[i].LineStepsAt;
+    for (int n = 0; n < k; ++n)
+        NextStep(lineSteps_, at);
+    return NextStep(lineSteps_, at);
+}
+
+std::array<std::int64_t, kLineCountWidths> BookContents::LineSteps(size_t i) const {
+    std::array<std::int64_t, kLineCountWidths> steps{};
+    if (i >= ContentsEntries.size()) return steps;
+    size_t at = ContentsEntries[i].LineStepsAt;
+    for (auto& step : steps)
+        step = NextStep(lineSteps_, at);
+    return steps;
+}
+
+std::array<std::int64_t, kLineCountWidths> BookContents::LineCounts(size_t i) const {
+    std::array<std::int64_t, kLineCountWidths> lines{};
+    for (size_t j = 0; j <= i && j < ContentsEntries.size(); ++j) {
+        const auto steps = LineSteps(j);
+        for (size_t k = 0; k < lines.size(); ++k)
+            lines[k] += steps[k];
+    }
+    return lines;
+}
+
+void BookContents::SetLineCounts(
+    const std::vector<std::array<std::int32_t, kLineCountWidths>>& counts) {
+    std::vector<std::uint8_t> steps;
+    steps.reserve(counts.size() * kLineCountWidths + 16);
+    const std::array<std::int32_t, kLineCountWidths> none{};
+    for (size_t i = 0; i < ContentsEntries.size(); ++i) {
+        ContentsEntries[i].LineStepsAt = static_cast<std::uint32_t>(steps.size());
+        const auto& row = i < counts.size() ? counts[i] : none;
+        const auto& before = i > 0 && i - 1 < counts.size() ? counts[i - 1] : none;
+        for (size_t k = 0; k < row.size(); ++k) {
+            const std::int64_t step = std::int64_t{row[k]} - before[k];
+            std::uint64_t v = (static_cast<std::uint64_t>(step) << 1) ^
+                              static_cast<std::uint64_t>(step >> 63);  // zigzag
+            for (; v >= 0x80; v >>= 7)
+                steps.push_back(static_cast<std::uint8_t>(v | 0x80));
+            steps.push_back(static_cast<std::uint8_t>(v));
+        }
+    }
+    steps.shrink_to_fit();
+    lineSteps_.swap(steps);
+}
+
 std::string ContentsNodeText(const BookContents& book, size_t i) {
     const int page = i < book.ContentsEntries.size() ? book.ContentsEntries[i].Page : 0;
     return std::string(book.Title(i)) + std::string(kPagePrefix) + std::to_string(page) + "-";
 }
 
-int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, bool nodeTexts) {
+int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage) {
     const int k = WidthClass(charsPerLine);
     const double lpp = linesPerPage > 0 ? linesPerPage : 1;
     auto& e = book.ContentsEntries;
@@ -447,10 +520,9 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, 
     double acc = 1.0;
     long long page = 1;
     e[0].Page = 1;
-    if (nodeTexts && !book.Nodes.empty()) book.Nodes[0].Text = ContentsNodeText(book, 0);
     for (int i = 1; i <= count; ++i) {
         std::int64_t d = 0;
-        if (__builtin_sub_overflow(e[i].LineCounts[k], e[i - 1].LineCounts[k], &d)) d = 0;
+        d = book.LineStep(static_cast<size_t>(i), k);
         if (d > 0) {
             acc = std::min(acc + static_cast<double>(d) / lpp, kMaxPage);
             if (acc != std::floor(acc)) acc = std::min(acc + 1, kMaxPage);
@@ -461,8 +533,6 @@ int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage, 
                 static_cast<int>(RoundHalfEven((acc - std::floor(acc)) * linesPerPage));
         if (i < count) {
             e[i].Page = static_cast<int>(page);
-            if (nodeTexts && static_cast<size_t>(i) < book.Nodes.size())
-                book.Nodes[i].Text = ContentsNodeText(book, static_cast<size_t>(i));
         }
         acc = static_cast<double>(page);
     }

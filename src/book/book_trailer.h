@@ -18,9 +18,8 @@ inline constexpr int kLineCountWidths = 38;
 struct ContentsEntry {
     long long Pos = 0;         // offset of the chapter's first character in the body
     std::int64_t Letters = 0;  // letters of the body before Pos
-    // Lines before Pos at the width 16 + 2k; 32 bits, since a book holds a million entries and
-    // every line is at least one of its characters.
-    std::array<std::int32_t, kLineCountWidths> LineCounts{};
+    // Where the entry's line counts start in the book's (BookContents::LineStep).
+    std::uint32_t LineStepsAt = 0;
     int Page = 0;           // first page of the chapter
     int LastPageLines = 0;  // lines on the chapter's last page
     // The title (BookContents::Title): TitleSize characters at TitleAt of the book's titles, or
@@ -40,8 +39,7 @@ std::array<std::pair<std::string_view, std::string*>, 9> HeaderTags(BookHeader& 
 // A node of the contents tree; node i belongs to entry i.
 struct ContentsNode {
     int Parent = -1;  // index of the parent node, -1 at the top level
-    int Level = 1;    // 1..4
-    std::string Text;
+    int Level = 1;    // 1..4; its text is ContentsNodeText
 };
 
 struct BookContents {
@@ -65,11 +63,25 @@ struct BookContents {
     // Titles that read the same as their chapter's heading in `body` (the book's body) are read
     // there from now on, and the titles keep only the others.
     void ShareTitlesWithBody(std::shared_ptr<const std::string> body);
+    // Line counts: the lines before entry i at the width 16 + 2k (every line is at least one
+    // of the characters before it). Held as the step from the entry before, a byte or two each:
+    // a book of thousands of short chapters would otherwise spend 152 bytes on each.
+    // The lines from entry i - 1 to entry i at the width 16 + 2k (before entry 0 for i = 0).
+    std::int64_t LineStep(size_t i, int k) const;
+    // The same at every width at once.
+    std::array<std::int64_t, kLineCountWidths> LineSteps(size_t i) const;
+    // All line counts of entry i (adds up the steps of the entries before it).
+    std::array<std::int64_t, kLineCountWidths> LineCounts(size_t i) const;
+    // Sets the line counts of every entry, a row per entry.
+    void SetLineCounts(const std::vector<std::array<std::int32_t, kLineCountWidths>>& counts);
+
     // The room the copied titles take.
     size_t TitlesCapacity() const { return titles_.capacity(); }
 
   private:
     std::string titles_;  // the titles not read in the body, one after another
+    // kLineCountWidths steps per entry from its LineStepsAt, each a zigzag varint.
+    std::vector<std::uint8_t> lineSteps_;
     std::shared_ptr<const std::string> body_;
 };
 
@@ -109,10 +121,9 @@ std::string TrailerOf(const BookContents& book);
 // nearest stored one.
 int WidthClass(int charsPerLine);
 
-// Page numbers of the chapters at a page size; sets every entry's Page and LastPageLines and,
-// with `nodeTexts`, the node texts ("Title  стр.-N-"). Returns the number of pages of the book.
-int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage,
-                        bool nodeTexts = true);
+// Page numbers of the chapters at a page size; sets every entry's Page and LastPageLines.
+// Returns the number of pages of the book.
+int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage);
 
 // The contents tree's text of entry i: its title and its first page ("Title  стр.-N-").
 std::string ContentsNodeText(const BookContents& book, size_t i);

@@ -68,10 +68,6 @@ void ReadingEngine::ResetEngine() {
 PreparedText PrepareText(std::string text, const std::function<void(int, int)>& progress) {
     PreparedText prepared;
     prepared.IsBook = ParseBookTrailer(text, prepared.Book, progress);
-    // A node's text is its entry's title: the contents panel reads the titles, so a book of
-    // thousands of long titles does not hold them twice.
-    for (ContentsNode& node : prepared.Book.Nodes)
-        std::string().swap(node.Text);
     DropRewritableTrailer(prepared.Book);
     prepared.Source.Assign(std::move(text), prepared.IsBook);
     if (prepared.IsBook) prepared.Book.ShareTitlesWithBody(prepared.Source.Shared());
@@ -145,7 +141,7 @@ void ReadingEngine::OpenNewText(PreparedText prepared, bool reopening) {
 void ReadingEngine::ComputeChapterPages() {
     if (!Page.BookMode) return;
     Text.TotalPages =
-        lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage, false);
+        lectorix::ComputeChapterPages(Book, Settings.CharsPerLine, Settings.LinesPerPage);
     Page.TotalLetters = Book.ContentsEntries.empty() ? 0 : Book.ContentsEntries.back().Letters;
     view_.ContentsChanged();  // the page numbers in the tree changed
 }

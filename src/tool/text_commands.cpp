@@ -193,7 +193,7 @@ int Book(const ParsedArgs& a, std::ostream& out) {
         const ContentsNode& n = book.Nodes[static_cast<size_t>(i)];
         out << "entry " << i << " level " << n.Level << " page " << e.Page << " lastlines "
             << e.LastPageLines << " pos " << e.Pos << " letters " << e.Letters << " node "
-            << ForPrinting(n.Text) << '\n';
+            << ForPrinting(ContentsNodeText(book, static_cast<size_t>(i))) << '\n';
     }
     const ContentsEntry& totals = book.ContentsEntries.back();
     out << "totals pos " << totals.Pos << " letters " << totals.Letters << '\n';

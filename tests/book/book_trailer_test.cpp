@@ -37,7 +37,7 @@ TEST(ParseBookTrailer, ReadsTheBodyTheContentsTreeAndTheHeader) {
     ASSERT_EQ(book.ContentsCount, 1);
     EXPECT_EQ(book.ContentsEntries[1].Pos, 12);
     EXPECT_EQ(book.ContentsEntries[1].Letters, 3);
-    EXPECT_EQ(std::pair(book.Nodes[0].Text, book.Nodes[0].Level), std::pair(std::string("A"), 2));
+    EXPECT_EQ(std::pair(book.Title(0), book.Nodes[0].Level), std::pair(std::string_view("A"), 2));
     EXPECT_TRUE(book.BookTrailer.starts_with("\r\n<MENU>\r\n"));
     EXPECT_TRUE(book.BookTrailer.ends_with("<INFOTEXTEND>"));
     // A text without the end mark is no book, but loses its blank lines at the end as well.
@@ -59,7 +59,7 @@ TEST(ParseBookTrailer, ReadsTheBodyTheContentsTreeAndTheHeader) {
     const std::pair<int, int> levelAndParent[] = {{1, -1}, {2, 0}, {3, 1}, {4, 2}, {2, 0}};
     for (size_t i = 0; i < 5; ++i)
         EXPECT_EQ(std::pair(book.Nodes[i].Level, book.Nodes[i].Parent), levelAndParent[i]) << i;
-    EXPECT_EQ(book.Nodes[3].Text, "Note");
+    EXPECT_EQ(book.Title(3), "Note");
     EXPECT_EQ(book.Header.BookGenre, "second");
     // A final dot goes when it is the value's only one; a tag without a value gives nothing.
     EXPECT_EQ(book.Header.BookTitle, "War and peace");
@@ -248,9 +248,14 @@ TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNext
         EXPECT_EQ(WidthClass(width), k) << width;
 
     // Counts no trailer may hold (the reader refuses them) still give pages without overflow.
-    b.ContentsEntries[2].LineCounts.fill(INT32_MAX);
-    b.ContentsEntries[3].LineCounts.fill(INT32_MIN);
-    b.ContentsEntries[4].LineCounts.fill(INT32_MAX);
+    std::vector<std::array<std::int32_t, kLineCountWidths>> counts(5);
+    counts[1].fill(50);
+    counts[2].fill(INT32_MAX);
+    counts[3].fill(INT32_MIN);
+    counts[4].fill(INT32_MAX);
+    b.SetLineCounts(counts);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(b.LineCounts(i)[7], counts[i][7]) << i;
     EXPECT_EQ(ComputeChapterPages(b, 22, 1), INT_MAX - 1);
     EXPECT_EQ(b.ContentsEntries[1].Page, 51);
     EXPECT_EQ(b.ContentsEntries[3].Page, INT_MAX);

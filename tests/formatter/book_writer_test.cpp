@@ -266,8 +266,8 @@ std::map<int, std::vector<std::string>> EntriesByLevel(std::string book) {
     BookContents contents;
     EXPECT_TRUE(ParseBookTrailer(book, contents));
     std::map<int, std::vector<std::string>> levels;
-    for (const ContentsNode& n : contents.Nodes)
-        levels[n.Level].push_back(test::Utf(n.Text.substr(0, n.Text.find(Cp("  стр.-")))));
+    for (size_t i = 0; i < contents.Nodes.size(); ++i)
+        levels[contents.Nodes[i].Level].push_back(test::Utf(contents.Title(i)));
     return levels;
 }
 
