@@ -1,4 +1,5 @@
 // Lectorix: a speed-reading trainer.
+#include <malloc.h>
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
@@ -23,6 +24,10 @@
 #include "settings/program_settings.h"
 
 int main(int argc, char** argv) {
+    // Blocks of 256 KB and more (a book read, converted or laid out) are mapped on their own and
+    // go back to the system when freed. Left to itself glibc raises that limit to the largest
+    // block freed so far, and a book's temporaries then stay behind in the heap as holes.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     lectorix::PrepareWindowSystem();
     QApplication app(argc, argv);
     // Qt takes the user's locale for the C library; numbers are always written with a point.
