@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -125,14 +125,15 @@ void TFormAbout::ShowAsSplash() {
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     CenterOnScreen();
     show();
-    // The program is about to be busy building its main window: wait (briefly) until the
-    // window system has mapped the splash, then paint it at once.
+    // The program is about to be busy building its main window: wait (a second at most) until
+    // the window system has mapped the splash, then paint it at once. The wait wakes with the
+    // window system's events, so it lasts no longer than the mapping does.
     QElapsedTimer waited;
     waited.start();
-    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 1000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    QTimer wake;
+    wake.start(50);
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 1000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     repaint();
     QApplication::processEvents();
 }
