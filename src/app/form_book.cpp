@@ -168,7 +168,7 @@ TFormBook::TFormBook(QWidget* parent, const std::function<void(ReadingEngine&)>&
         const int width = Splitter1->sizes().value(0);
         panelCollapsed_ = width <= kPanelCollapsed;
         if (!panelCollapsed_) userPanelWidth_ = width;
-        area_->update();
+        RepaintWhole();
     });
     setCentralWidget(Splitter1);
     CreateActions();
@@ -575,7 +575,15 @@ bool TFormBook::TreeView1Key(QKeyEvent* event) {
 void TFormBook::SpeedButton1Click() {
     panelCollapsed_ = true;
     Splitter1->setSizes({kPanelCollapsed, Splitter1->width()});
-    area_->update();
+    RepaintWhole();
+}
+
+void TFormBook::RepaintWhole() {
+    // The page area repainted whole, or with the panel beside it, is a band nearly as wide as
+    // the window. Sent without X shared memory, a part of the window goes through a copy that
+    // Qt keeps as large as the largest part ever sent (megabytes for such a band), while the
+    // whole window is sent as it stands: so the whole window is repainted.
+    update();
 }
 
 void TFormBook::Panel1MouseMove() {
@@ -592,8 +600,12 @@ void TFormBook::CollapseContents() {
 
 int TFormBook::ContentsOpenWidth() const {
     if (userPanelWidth_ > kPanelCollapsed) return userPanelWidth_;
+    // Within the room the page leaves, and no more than a third of the window: a book whose
+    // titles are whole paragraphs would otherwise fill the screen with its contents, the page
+    // squeezed to one side (a cut title shows whole in its tool tip).
     const int room =
-        Splitter1->width() - Splitter1->handleWidth() - painter_.PageWidth - 2 * kPageGap;
+        std::min(Splitter1->width() - Splitter1->handleWidth() - painter_.PageWidth - 2 * kPageGap,
+                 Splitter1->width() / 3);
     return std::clamp(titlesWidth_, kPanelWidth, std::max(kPanelWidth, room));
 }
 
@@ -602,7 +614,7 @@ void TFormBook::FitContentsPanel() {
     const int width = ContentsOpenWidth();
     if (Splitter1->sizes().value(0) == width) return;
     Splitter1->setSizes({width, std::max(1, Splitter1->width() - width)});
-    area_->update();
+    RepaintWhole();
 }
 
 bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
@@ -925,7 +937,7 @@ void TFormBook::RefitPage() {
     engine_.RetimePage();
     PreparePageLines();
     PaintPage(true);
-    area_->update();
+    RepaintWhole();
 }
 
 void TFormBook::showEvent(QShowEvent* event) {
@@ -987,7 +999,10 @@ bool TFormBook::LoadOpenedFile(const QString& path, bool firstPageEarly) {
                     if (!*running) return;
                     ReportUserError(this, [&] { engine_.OpenNewText(std::move(*early)); });
                     *partOpen = true;
-                    area_->repaint();  // now, not when the load's loop gets round to it
+                    // Now, not when the load's loop gets round to it; only the page, since
+                    // the ground round it stays as it was.
+                    area_->repaint(
+                        QRect(area_->PageOrigin(), QSize(painter_.PageWidth, painter_.PageHeight)));
                 },
                 Qt::QueuedConnection);
         };
@@ -1095,7 +1110,7 @@ void TFormBook::ActionUserPropertiesExecute() {
     Jump([this, speed](const JumpProgress& progress) { engine_.SettingsAccepted(speed, progress); },
          QStringLiteral("Разметка страниц"));
     UpdateSpeedHints();
-    area_->update();
+    RepaintWhole();
 }
 
 void TFormBook::ActionHelpExecute() {

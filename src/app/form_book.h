@@ -204,6 +204,7 @@ class TFormBook : public QMainWindow, public ReaderView {
     void FillContents();
     // Opens the panel to ContentsOpenWidth() unless it is collapsed.
     void FitContentsPanel();
+    void RepaintWhole();
     // A title cut at the panel's edge shows whole in its tool tip.
     bool TreeView1ToolTip(QHelpEvent* event);
     void TreeView1Click(const QModelIndex& index);

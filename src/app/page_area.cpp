@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QEvent>
+#include <QFocusEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -22,6 +24,23 @@ QPoint PageArea::PageOrigin() const {
     const int x = static_cast<int>(RoundHalfEven(width() / 2.0 - form_.Painter().PageWidth / 2.0));
     return {std::max(0, x), kPageTop};
 }
+
+// The page shows neither the focus nor the window's activation. Qt's own handling of both
+// repaints the whole area; sent to the X server, that is megabytes for nothing, and the copy Qt
+// keeps for sending stays as large as the largest such repaint for the rest of the run.
+bool PageArea::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::WindowActivate:
+        case QEvent::WindowDeactivate:
+            return true;  // the area has no child widgets to pass it on to
+        default:
+            return QWidget::event(event);
+    }
+}
+
+void PageArea::focusInEvent(QFocusEvent*) {}
+
+void PageArea::focusOutEvent(QFocusEvent*) {}
 
 void PageArea::paintEvent(QPaintEvent* event) {
     QPainter p(this);

@@ -20,6 +20,9 @@ class PageArea : public QWidget {
     QRect SpeedRect() const;
 
   protected:
+    bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -172,7 +172,11 @@ std::string DecodeText(std::string bytes) {
     // A byte-order mark goes whatever follows it.
     if (view.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
     if (!Utf8ToCp1251InPlace(bytes) && LooksLikeKoi8r(bytes)) Koi8rToCp1251InPlace(bytes);
-    return NormalizeLineEnds(std::move(bytes));
+    std::string text = NormalizeLineEnds(std::move(bytes));
+    // Converted in place, a Russian UTF-8 text keeps the room of its two bytes a letter for the
+    // whole time it is read: the novel's 3.5 MB for 1.8 MB of text.
+    if (text.capacity() - text.size() > text.size() / 8) text.shrink_to_fit();
+    return text;
 }
 
 std::string EscapedFileName(std::string_view path) {

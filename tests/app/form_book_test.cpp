@@ -230,6 +230,22 @@ class FormBookTest : public QObject {
         QTRY_COMPARE(form.Panel1->width(), open);
         QTreeView* tree = form.TreeView1;
         QCOMPARE(tree->model()->rowCount(), e.Book.ContentsCount);
+        {
+            // Neither the focus moving nor the window's activation repaints the page area: each
+            // did, the whole area, and Qt kept a copy of the largest part sent for good.
+            QCoreApplication::processEvents();
+            PaintCounter counter;
+            form.Area()->installEventFilter(&counter);
+            tree->setFocus();
+            form.Area()->setFocus();
+            for (QEvent::Type type : {QEvent::WindowDeactivate, QEvent::WindowActivate}) {
+                QEvent change(type);
+                QApplication::sendEvent(&form, &change);
+            }
+            QCoreApplication::processEvents();
+            form.Area()->removeEventFilter(&counter);
+            QCOMPARE(counter.paints, 0);
+        }
         // A click on each entry shows its section on the entry's page.
         for (int i = tree->model()->rowCount() - 1; i >= 0; --i) {
             const QModelIndex item = tree->model()->index(i, 0);
@@ -288,6 +304,24 @@ class FormBookTest : public QObject {
             QCOMPARE(toolTip(item), QString());
         }
         QVERIFY(form->Area()->width() >= form->Painter().PageWidth);
+        {
+            // Titles that are whole paragraphs take no more than a third of the window.
+            std::string paragraphs;
+            for (int c = 1; c <= 3; ++c)
+                paragraphs += "\r\n" + test::Cp("Глава ") + std::to_string(c) + ". " +
+                              test::Story(1).substr(0, 300) + "\r\n" + test::Story(3);
+            std::string wide = BuildBookStructure(paragraphs, BookHeader{});
+            ComputeBookLineCounts(wide);
+            TFormBook other;
+            other.resize(1920, 1000);
+            other.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&other));
+            other.OpenText(wide);
+            QTRY_VERIFY(other.Panel1->width() > 250);
+            QTest::qWait(50);
+            QVERIFY2(other.Panel1->width() <= other.width() / 3,
+                     qPrintable(QString::number(other.Panel1->width())));
+        }
 
         // Dragged narrower, a cut title shows whole in its tool tip; the width stays through a
         // collapse and a new window size, and comes back in the next window.

@@ -58,6 +58,13 @@ TEST(DecodeText, Utf8WithCyrillicBecomesCp1251AndAnythingElseStaysAsItIs) {
                                   // well-formed for a while, characters CP1251 lacks included
                                   std::string("Ёлка 日本 😀 ж? \xC0 конец")})
         EXPECT_EQ(DecodeText(cp), cp);
+    // Converted in place, a Russian text gives back the room of its second bytes: it kept the
+    // file's size for as long as it was read.
+    std::string russian;
+    while (russian.size() < 100000)
+        russian += "Ёлка, ёж — «да». ";
+    const std::string text = DecodeText(russian);
+    EXPECT_LT(text.capacity(), russian.size() * 3 / 4);
 }
 
 TEST(DecodeText, ConvertingInPlaceAgreesWithTheCopyAndPutsBackWhatIsNoUtf8) {
