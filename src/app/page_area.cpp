@@ -55,7 +55,7 @@ void PageArea::paintEvent(QPaintEvent* event) {
             for (const QRect& g : ground)
                 p.fillRect(g, Qt::black);
         }
-        painter.DrawComposed(p, origin, r.translated(-origin));
+        painter.Draw(p, origin, r.translated(-origin));
     }
     // The text found: tinted as a marker pen would (black letters stay black) and framed.
     for (const QRect& r : form_.FoundShown()) {

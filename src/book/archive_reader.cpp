@@ -249,6 +249,11 @@ ArchiveFiles ReadArchiveFiles(std::string_view bytes,
 std::optional<std::string> CompressedZip(std::string_view bytes, const std::string& name,
                                          std::size_t cap, const ArchiveProgress& progress) {
     if (bytes.starts_with("PK")) return std::nullopt;
+    // An XML document (an FB2) is no compressed stream: libarchive's every bidder would be
+    // asked for nothing, its code read in for the rest of the run.
+    if (std::string_view xml = bytes;
+        (xml.starts_with("\xEF\xBB\xBF") ? xml.substr(3) : xml).starts_with('<'))
+        return std::nullopt;
     ArchivePtr a = OpenArchive(Source{nullptr, bytes}, true);
     archive_entry* entry = nullptr;
     if (!a || archive_filter_count(a.get()) < 2 ||

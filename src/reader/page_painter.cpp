@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "book/text_search.h"
 #include "gui/text_codec.h"
@@ -198,7 +197,7 @@ void PagePainter::ApplyDisplaySettings(const UserSettings& s, int screenWidth, i
     dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
     colors_ = &PaletteOf(s);
     ornaments_.Render(dpr_, colors_->Ink, colors_->ShutterInk);
-    for (QImage* image : {&text_, &shutter_, &compose_}) {
+    for (QImage* image : {&text_, &shutter_}) {
         *image = PageImage(PageWidth, PageHeight, dpr_);
         image->fill(image == &shutter_ ? colors_->Shutter : colors_->Page);
     }
@@ -354,88 +353,90 @@ int PagePainter::BottomShutterHeight(const EngineState& e) const {
     return v < 1 ? 0 : v;
 }
 
-void PagePainter::CopyRegion(QImage& to, const QImage& from, const QRect& region) const {
-    const QRect r = DeviceRect(region, dpr_).intersected(to.rect());
-    if (r.isEmpty()) return;
-    const size_t bytes = static_cast<size_t>(r.width()) * 4;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, bytes);
-}
-
 std::vector<QRect> PagePainter::Compose(bool full, const EngineState& e, const UserSettings& s) {
-    if (compose_.isNull() || text_.isNull()) return {};
+    if (text_.isNull()) return {};
     const int tsb = TopShutterBottom(e, s);
     const int bsh = BottomShutterHeight(e);
     const int pw = PageWidth, ph = PageHeight;
-    const QRect top = full ? Edges(2, 2, pw - 2, tsb - 2) : Edges(2, tsb - 4, pw - 2, tsb - 2);
-    const QRect bottom =
-        full ? Edges(2, ph - bsh - 2, pw - 2, ph - 2) : Edges(2, ph - bsh - 4, pw - 2, ph - bsh);
-
-    const QImage& source = hiding_ ? hidden_ : text_;
-    if (full) {
-        CopyRegion(compose_, source, compose_.rect());
-    } else {
-        CopyRegion(compose_, source, top);
-        CopyRegion(compose_, source, bottom);
+    PageView v;
+    v.Stopped = e.IsStopped;
+    v.Paused = e.IsPaused;
+    v.Running = e.IsRunning;
+    v.TopBar = s.ShowTopBar;
+    v.BottomBar = s.ShowBottomBar;
+    v.TopShutter = Edges(2, 2, pw - 2, tsb - 2);
+    v.BottomShutter = Edges(2, ph - bsh - 2, pw - 2, ph - 2);
+    if (e.IsRunning && s.ShowCenterLine) {
+        // Only where no shutter lies over it, so that a partial paint leaves the same page as a
+        // full one.
+        const int from = std::max(TopMargin, s.ShowTopBar ? tsb - 2 : 0);
+        const int to = std::min(PageHeight - BottomMargin, s.ShowBottomBar ? ph - bsh - 3 : ph);
+        if (from <= to)
+            v.CenterLine =
+                QRect((CharWidth * s.CharsPerLine) / 2 + LeftMargin, from, 1, to - from + 1);
     }
-    const PagePalette& c = *colors_;
-    QPainter p(&compose_);
-    if (e.IsStopped || e.IsPaused) {
-        p.setFont(font_);
-        const int ascent = QFontMetrics(font_).ascent();
-        if (e.IsStopped) {
-            p.fillRect(QRect(0, 0, pw, ph), c.Page);
-            p.setPen(c.Text);
-            p.drawText(LeftMargin, BottomMargin + ascent, QStringLiteral("Остановлено!"));
-        }
-        if (e.IsPaused) {
-            p.end();
-            CopyRegion(compose_, text_, QRect(0, 0, pw, ph));
-            p.begin(&compose_);
-            p.setFont(font_);
-            p.setPen(c.Text);
-            p.drawText(PauseLabelLeft(), kPauseTop + ascent, QStringLiteral("Пауза!"));
-        }
-    }
-    if (e.IsRunning) {
-        if (s.ShowCenterLine) {
-            // Only where no shutter lies over it, so that a partial paint leaves the same page
-            // as a full one.
-            const int from = std::max(TopMargin, s.ShowTopBar ? tsb - 2 : 0);
-            const int to = std::min(PageHeight - BottomMargin, s.ShowBottomBar ? ph - bsh - 3 : ph);
-            if (from <= to) {
-                const int x = (CharWidth * s.CharsPerLine) / 2 + LeftMargin;
-                p.fillRect(QRect(x, from, 1, to - from + 1), c.CenterLine);
-            }
-        }
-        const QRect topShutter = full ? top : Edges(2, tsb - 5, pw - 2, tsb - 2);
-        const QRect bottomShutter = full ? bottom : Edges(2, ph - bsh - 2, pw - 2, ph - bsh + 5);
-        // The strip that moved comes from the shutter image; the edge goes round the whole
-        // shutter, so the composed page stays whole and the edge a step leaves behind lies
-        // inside the next strip.
-        auto shutter = [&](const QRect& region, const QRect& whole) {
-            if (whole.height() <= 0) return;
-            CopyRegion(compose_, shutter_, region.intersected(whole));
-            Bevel(p, whole, c.EdgeTopLeft, c.EdgeBottomRight);
-        };
-        if (s.ShowTopBar) shutter(topShutter, Edges(2, 2, pw - 2, tsb - 2));
-        if (s.ShowBottomBar) shutter(bottomShutter, Edges(2, ph - bsh - 2, pw - 2, ph - 2));
-    }
-    // A sunken frame around the whole page.
-    const QRect outer(0, 0, pw, ph);
-    Bevel(p, outer, c.FrameOuterTopLeft, c.FrameOuterBottomRight);
-    Bevel(p, outer.adjusted(1, 1, -1, -1), c.FrameInnerTopLeft, c.FrameInnerBottomRight);
-    if (full) return {outer};
+    view_ = v;
+    if (full) return {QRect(0, 0, pw, ph)};
+    // A one-pixel step changes the page only where the shutters' edges were and now are.
     std::vector<QRect> changed;
-    for (const QRect& r : {top, bottom})
+    for (const QRect& r :
+         {Edges(2, tsb - 4, pw - 2, tsb - 2), Edges(2, ph - bsh - 4, pw - 2, ph - bsh)})
         if (r.isValid()) changed.push_back(r);
     return changed;
 }
 
-void PagePainter::DrawComposed(QPainter& painter, QPoint origin, const QRect& pageRect) const {
+void PagePainter::Draw(QPainter& p, QPoint origin, const QRect& pageRect) const {
     const QRect r = pageRect.intersected(QRect(0, 0, PageWidth, PageHeight));
-    if (r.isEmpty() || compose_.isNull()) return;
-    painter.drawImage(r.translated(origin), compose_, DeviceRect(r, dpr_));
+    if (r.isEmpty() || text_.isNull()) return;
+    const PageView& v = view_;
+    const PagePalette& c = *colors_;
+    p.save();
+    p.translate(origin);
+    p.setClipRect(r);
+    const auto copy = [&](const QImage& from, const QRect& part) {
+        const QRect at = part.intersected(r);
+        if (!at.isEmpty()) p.drawImage(at, from, DeviceRect(at, dpr_));
+    };
+    copy(hiding_ && !hidden_.isNull() ? hidden_ : text_, r);
+    if (v.Stopped || v.Paused) {
+        p.setFont(font_);
+        const int ascent = QFontMetrics(font_).ascent();
+        if (v.Stopped) {
+            p.fillRect(QRect(0, 0, PageWidth, PageHeight), c.Page);
+            p.setPen(c.Text);
+            p.drawText(LeftMargin, BottomMargin + ascent, QStringLiteral("Остановлено!"));
+        }
+        if (v.Paused) {
+            copy(text_, r);
+            p.setPen(c.Text);
+            p.drawText(PauseLabelLeft(), kPauseTop + ascent, QStringLiteral("Пауза!"));
+        }
+    }
+    if (v.Running) {
+        if (!v.CenterLine.isEmpty()) p.fillRect(v.CenterLine, c.CenterLine);
+        // The edge goes round the whole shutter, so that the page stays whole and the edge a
+        // step leaves behind lies inside the next strip.
+        const auto shutter = [&](bool shown, const QRect& whole) {
+            if (!shown || whole.height() <= 0) return;
+            copy(shutter_, whole);
+            Bevel(p, whole, c.EdgeTopLeft, c.EdgeBottomRight);
+        };
+        shutter(v.TopBar, v.TopShutter);
+        shutter(v.BottomBar, v.BottomShutter);
+    }
+    // A sunken frame around the whole page.
+    const QRect outer(0, 0, PageWidth, PageHeight);
+    Bevel(p, outer, c.FrameOuterTopLeft, c.FrameOuterBottomRight);
+    Bevel(p, outer.adjusted(1, 1, -1, -1), c.FrameInnerTopLeft, c.FrameInnerBottomRight);
+    p.restore();
+}
+
+QImage PagePainter::Composed() const {
+    if (text_.isNull()) return {};
+    QImage image = PageImage(PageWidth, PageHeight, dpr_);
+    QPainter p(&image);
+    Draw(p, QPoint(), image.rect());
+    return image;
 }
 
 }  // namespace lectorix

@@ -1,6 +1,6 @@
 // Draws the reading page: the lines in a monospaced font, the shutters, the hidden letters,
-// the centre line, the page number and the decorations. Three page-sized images are rendered
-// once per page; a tick only copies two thin strips into the composed page.
+// the centre line, the page number and the decorations. The text and the shutters are rendered
+// once per page into page-sized images; a tick only copies two thin strips of them to the window.
 #pragma once
 
 #include <QColor>
@@ -82,12 +82,14 @@ class PagePainter {
     // Renders the text, hidden-letter and shutter images from the page's lines.
     void PreparePageLines(const PageMemo& memo, const PageState& page, const UserSettings& s);
 
-    // Composes the page for the engine's state. Returns the page rectangles that must reach
-    // the screen: the whole page, or the two strips that a one-pixel step changes.
+    // Takes the engine's state as the page's to show. Returns the page rectangles that must
+    // reach the screen: the whole page, or the two strips that a one-pixel step changes.
     std::vector<QRect> Compose(bool full, const EngineState& engine, const UserSettings& s);
-    const QImage& Composed() const { return compose_; }
-    // Draws the part `pageRect` of the composed page with the page's corner at `origin`.
-    void DrawComposed(QPainter& painter, QPoint origin, const QRect& pageRect) const;
+    // Draws the part `pageRect` of the page as composed with the page's corner at `origin`:
+    // straight onto the window, since a page image more would only be a copy of it.
+    void Draw(QPainter& painter, QPoint origin, const QRect& pageRect) const;
+    // The whole page as composed, drawn into an image of its own.
+    QImage Composed() const;
 
     // Where a found text stands on the page: a rectangle for each line it covers, empty when the
     // page does not show match number `occurrence` of `needle` (CP1251).
@@ -113,14 +115,22 @@ class PagePainter {
     void DrawCenterLine(QImage& image, const QColor& color, const UserSettings& s);
     void DrawDecorations(QImage& image, int first, int chapterEnd, int emptyLines,
                          const UserSettings& s);
-    void CopyRegion(QImage& to, const QImage& from, const QRect& region) const;
 
     QFont font_;
     qreal dpr_ = 1;
     const PagePalette* colors_ = &DayPalette();
     PageOrnaments ornaments_;
-    QImage text_, hidden_, shutter_, compose_;
+    // What the page shows, as the last Compose left it.
+    struct PageView {
+        bool Stopped = false, Paused = false, Running = false;
+        bool TopBar = false, BottomBar = false;
+        QRect TopShutter, BottomShutter;  // whole, edges included
+        QRect CenterLine;                 // empty when none is drawn
+    };
+
+    QImage text_, hidden_, shutter_;
     bool hiding_ = false;
+    PageView view_;
 };
 
 }  // namespace lectorix
