@@ -1,4 +1,4 @@
-// The area the page is drawn on, right of the contents panel: copies the painter's composed page
+// The area the page is drawn on, right of the contents panel: has the painter draw the page
 // over a black ground, shows a new speed over it for a moment, and passes the pointer's moves,
 // the wheel, the right click and its own size changes to the window.
 #pragma once
