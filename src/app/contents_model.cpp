@@ -1,5 +1,10 @@
 #include "app/contents_model.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QStyle>
+#include <algorithm>
+
 #include "gui/text_codec.h"
 
 namespace lectorix {
@@ -96,6 +101,29 @@ QVariant ContentsModel::data(const QModelIndex& index, int role) const {
 
 Qt::ItemFlags ContentsModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void ContentsEntryDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                            const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QWidget* widget = option->widget;
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    // The text's room as the style lays it out: the cell, as far as the panel shows it, less a
+    // margin each side.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    int right = option->rect.right();
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
+        right = std::min(right, view->viewport()->width() - 1);
+    const int room = right - option->rect.left() + 1 - 2 * margin;
+    const QFontMetrics& metrics = option->fontMetrics;
+    if (metrics.horizontalAdvance(option->text) <= room) return;
+    const qsizetype at = option->text.lastIndexOf(QStringLiteral("  стр.-"));
+    if (at <= 0) return;
+    const QString page = option->text.mid(at);
+    // A pixel to spare, or the style would cut the page number after all.
+    const int titleRoom = room - metrics.horizontalAdvance(page) - 1;
+    if (titleRoom < 3 * metrics.horizontalAdvance(QChar(0x2026))) return;  // the style's cut
+    option->text = metrics.elidedText(option->text.left(at), Qt::ElideRight, titleRoom) + page;
 }
 
 }  // namespace lectorix

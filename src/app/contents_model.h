@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QStyledItemDelegate>
 #include <vector>
 
 #include "book/book_trailer.h"
@@ -36,6 +37,16 @@ class ContentsModel : public QAbstractItemModel {
 
     const BookContents& book_;
     std::vector<int> children_, first_, row_;
+};
+
+// Draws an entry too long for the panel with its title cut, not its page number: "Title…
+// стр.-N-" rather than "Title…".
+class ContentsEntryDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 }  // namespace lectorix

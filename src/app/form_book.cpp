@@ -481,6 +481,7 @@ void TFormBook::CreateContentsPanel() {
     TreeView1 = new QTreeView(Panel1);
     contents_ = new ContentsModel(engine_.Book, TreeView1);
     TreeView1->setModel(contents_);
+    TreeView1->setItemDelegate(new ContentsEntryDelegate(TreeView1));
     TreeView1->setHeaderHidden(true);
     TreeView1->setUniformRowHeights(true);  // one font: no row is measured
     TreeView1->setIndentation(19);

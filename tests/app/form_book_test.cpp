@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/contents_model.h"
 #include "app/format_tool_window.h"
 #include "app/unix_signals.h"
 #include "book/text_loader.h"
@@ -336,6 +338,23 @@ class FormBookTest : public QObject {
         const QModelIndex first = tree->model()->index(0, 0);
         QVERIFY(cut(first));
         QCOMPARE(toolTip(first), first.data().toString());
+        {
+            // Cut, an entry keeps its page number: the title gives way.
+            QVERIFY(dynamic_cast<ContentsEntryDelegate*>(tree->itemDelegate()));
+            struct Shown : ContentsEntryDelegate {
+                using ContentsEntryDelegate::initStyleOption;
+            } shown;
+            QStyleOptionViewItem option;
+            option.widget = tree;
+            option.rect = tree->visualRect(first);
+            option.font = tree->font();
+            option.fontMetrics = tree->fontMetrics();
+            shown.initStyleOption(&option, first);
+            const QString whole = first.data().toString();
+            const QString page = whole.mid(whole.lastIndexOf(QStringLiteral("  стр.-")));
+            QVERIFY2(option.text.endsWith(QChar(0x2026) + page), qPrintable(option.text));
+            QVERIFY(option.fontMetrics.horizontalAdvance(option.text) < option.rect.width());
+        }
         QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
         QTest::mouseMove(form->Panel1, QPoint(5, 120));  // not where an earlier test left it
         QTRY_COMPARE(form->Panel1->width(), dragged);
