@@ -70,6 +70,18 @@ bool LooksLikeArchive(const Source& source) {
     return false;
 }
 
+// Bytes that open with none of the signatures of the formats and filters read here, and hold no
+// zero byte in their first 512 (a tar header always does, and so does an lzma stream's), are no
+// archive: libarchive need not be asked, each of its bidders reading its code in for the rest
+// of the run.
+bool NoArchive(std::string_view bytes) {
+    using namespace std::string_view_literals;
+    for (const auto magic : {"\x1F\x8B"sv, "BZh"sv, "\xFD\x37\x7A\x58\x5A"sv, "\x28\xB5\x2F\xFD"sv,
+                             "PK"sv, "7z\xBC\xAF\x27\x1C"sv, "Rar!\x1A\x07"sv})
+        if (bytes.starts_with(magic)) return false;
+    return bytes.substr(0, 512).find('\0') == std::string_view::npos;
+}
+
 // What libarchive's English words mean, said in Russian.
 std::string DamageReason(std::string_view english) {
     std::string lower(english);
@@ -194,6 +206,7 @@ std::optional<std::string> ReadFirstArchiveFile(const std::string& path,
 
 std::optional<std::string> ReadFirstArchiveBytes(std::string_view bytes, const std::string& name,
                                                  std::size_t cap, const ArchiveProgress& progress) {
+    if (NoArchive(bytes)) return std::nullopt;
     return ReadFirst(Source{nullptr, bytes}, name, progress, cap);
 }
 
@@ -249,11 +262,7 @@ ArchiveFiles ReadArchiveFiles(std::string_view bytes,
 std::optional<std::string> CompressedZip(std::string_view bytes, const std::string& name,
                                          std::size_t cap, const ArchiveProgress& progress) {
     if (bytes.starts_with("PK")) return std::nullopt;
-    // An XML document (an FB2) is no compressed stream: libarchive's every bidder would be
-    // asked for nothing, its code read in for the rest of the run.
-    if (std::string_view xml = bytes;
-        (xml.starts_with("\xEF\xBB\xBF") ? xml.substr(3) : xml).starts_with('<'))
-        return std::nullopt;
+    if (NoArchive(bytes)) return std::nullopt;
     ArchivePtr a = OpenArchive(Source{nullptr, bytes}, true);
     archive_entry* entry = nullptr;
     if (!a || archive_filter_count(a.get()) < 2 ||
