@@ -1,7 +1,6 @@
 #include "app/contents_model.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QStyle>
 #include <algorithm>
 
@@ -103,21 +102,20 @@ Qt::ItemFlags ContentsModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+int EntryTextRoom(const QAbstractItemView& view, const QRect& rect) {
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    return std::min(rect.right(), view.viewport()->width()) - rect.left() - 2 * margin;
+}
+
 void ContentsEntryDelegate::initStyleOption(QStyleOptionViewItem* option,
                                             const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
-    const QWidget* widget = option->widget;
-    const QStyle* style = widget ? widget->style() : QApplication::style();
-    // The text's room as the style lays it out: the cell, as far as the panel shows it, less a
-    // margin each side.
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    int right = option->rect.right();
-    if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
-        right = std::min(right, view->viewport()->width() - 1);
-    const int room = right - option->rect.left() + 1 - 2 * margin;
+    const auto* view = qobject_cast<const QAbstractItemView*>(option->widget);
+    if (!view) return;
+    const int room = EntryTextRoom(*view, option->rect);
     const QFontMetrics& metrics = option->fontMetrics;
     if (metrics.horizontalAdvance(option->text) <= room) return;
-    const qsizetype at = option->text.lastIndexOf(QStringLiteral("  стр.-"));
+    const qsizetype at = option->text.lastIndexOf(FromCp1251(kPagePrefix));
     if (at <= 0) return;
     const QString page = option->text.mid(at);
     // A pixel to spare, or the style would cut the page number after all.

@@ -8,6 +8,8 @@
 
 #include "book/book_trailer.h"
 
+class QAbstractItemView;
+
 namespace lectorix {
 
 class ContentsModel : public QAbstractItemModel {
@@ -38,6 +40,10 @@ class ContentsModel : public QAbstractItemModel {
     const BookContents& book_;
     std::vector<int> children_, first_, row_;
 };
+
+// The width an entry's text has in `view` as the style lays it out: the cell `rect`, as far as
+// the panel shows it, less a margin each side. Wider, the entry is cut.
+int EntryTextRoom(const QAbstractItemView& view, const QRect& rect);
 
 // Draws an entry too long for the panel with its title cut, not its page number: "Title…
 // стр.-N-" rather than "Title…".

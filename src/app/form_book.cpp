@@ -626,10 +626,7 @@ bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
     }
     const QRect rect = TreeView1->visualRect(index);
     const QString text = index.data().toString();
-    const int margin =
-        TreeView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, TreeView1) + 1;
-    const int shown = std::min(rect.right(), TreeView1->viewport()->width()) - rect.left();
-    if (TreeView1->fontMetrics().horizontalAdvance(text) + 2 * margin > shown) {
+    if (TreeView1->fontMetrics().horizontalAdvance(text) > EntryTextRoom(*TreeView1, rect)) {
         QToolTip::showText(event->globalPos(), text, TreeView1->viewport(), rect);
     } else {
         QToolTip::hideText();

@@ -17,7 +17,6 @@ constexpr std::string_view kTotals = "<INFOTEXTlen>";
 constexpr std::string_view kEnd = "<INFOTEXTEND>";
 constexpr std::string_view kWarning = "<INFOTEXTWARNING>";
 // "  стр.-" in CP1251: the page number after a contents title.
-constexpr std::string_view kPagePrefix = "  \xF1\xF2\xF0.-";
 
 }  // namespace
 

@@ -126,6 +126,8 @@ int WidthClass(int charsPerLine);
 int ComputeChapterPages(BookContents& book, int charsPerLine, int linesPerPage);
 
 // The contents tree's text of entry i: its title and its first page ("Title  стр.-N-").
+// What stands between an entry's title and its page number in its text ("  стр.-", CP1251).
+inline constexpr std::string_view kPagePrefix = "  \xF1\xF2\xF0.-";
 std::string ContentsNodeText(const BookContents& book, size_t i);
 
 }  // namespace lectorix

@@ -397,20 +397,20 @@ void PagePainter::Draw(QPainter& p, QPoint origin, const QRect& pageRect) const 
         const QRect at = part.intersected(r);
         if (!at.isEmpty()) p.drawImage(at, from, DeviceRect(at, dpr_));
     };
-    copy(hiding_ && !hidden_.isNull() ? hidden_ : text_, r);
-    if (v.Stopped || v.Paused) {
+    // Stopped: an empty page. Paused: the page without its hidden letters, whatever else.
+    const bool empty = v.Stopped && !v.Paused;
+    if (empty)
+        p.fillRect(r, c.Page);
+    else
+        copy(hiding_ && !hidden_.isNull() && !v.Paused ? hidden_ : text_, r);
+    if (empty || v.Paused) {
         p.setFont(font_);
+        p.setPen(c.Text);
         const int ascent = QFontMetrics(font_).ascent();
-        if (v.Stopped) {
-            p.fillRect(QRect(0, 0, PageWidth, PageHeight), c.Page);
-            p.setPen(c.Text);
+        if (empty)
             p.drawText(LeftMargin, BottomMargin + ascent, QStringLiteral("Остановлено!"));
-        }
-        if (v.Paused) {
-            copy(text_, r);
-            p.setPen(c.Text);
+        else
             p.drawText(PauseLabelLeft(), kPauseTop + ascent, QStringLiteral("Пауза!"));
-        }
     }
     if (v.Running) {
         if (!v.CenterLine.isEmpty()) p.fillRect(v.CenterLine, c.CenterLine);
