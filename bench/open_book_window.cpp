@@ -20,6 +20,7 @@
 #include "app/bookmarks_window.h"
 #include "app/form_book.h"
 #include "app/unix_signals.h"
+#include "formatter/document_loader.h"
 #include "gui/form_rar.h"
 #include "settings/program_settings.h"
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
 
     lectorix::ProgramSettings settings;  // no store: nothing of the user's is read or written
     lectorix::TFormBook form;
-    lectorix::ConnectBookmarks(form, settings);
+    lectorix::ConnectBookmarks(form, settings, lectorix::LoadDocumentBytes);
     form.showMaximized();
     if (!QTest::qWaitForWindowExposed(&form)) return 1;
     form.FormActivate();  // the welcome book

@@ -10,7 +10,6 @@
 #include "book/cp1251.h"
 #include "book/text_helpers.h"
 #include "formatter/book_cache.h"
-#include "formatter/document_loader.h"
 #include "gui/dialogs.h"
 #include "gui/text_codec.h"
 #include "reader/bookmark_state.h"
@@ -97,16 +96,16 @@ void RebuildBookmarkMenu(TFormBook& form, ProgramSettings& settings, QMenu* menu
 
 }  // namespace
 
-void ConnectBookmarks(TFormBook& form, ProgramSettings& settings) {
+void ConnectBookmarks(TFormBook& form, ProgramSettings& settings, DocumentBytesLoader load) {
     // On the loading thread: the window shows the share reported, an archive's read in percent,
     // then a converted book's chapters.
     // Converted books are kept in the user's cache folder, so they open faster the next time.
     auto cache = std::make_shared<BookCache>(DefaultBookCacheFolder());
-    form.Seams.LoadDocument = [cache](const QString& path,
-                                      const std::function<void(int, int)>& progress,
-                                      const std::function<void(std::string)>& firstPart) {
+    form.Seams.LoadDocument = [cache, load](const QString& path,
+                                            const std::function<void(int, int)>& progress,
+                                            const std::function<void(std::string)>& firstPart) {
         return LoadDocumentCached(
-            QFile::encodeName(path).toStdString(), *cache,
+            QFile::encodeName(path).toStdString(), *cache, load,
             [&progress](int percent) { progress(percent, 100); }, progress, firstPart);
     };
     form.Seams.BookmarkCount = [&settings] {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <string>
 
+#include "formatter/document_module.h"
+
 namespace lectorix {
 
 class ProgramSettings;
@@ -21,8 +23,9 @@ void AddBookmark(TFormBook& form, ProgramSettings& settings);
 // the page, the speed and the engine's corrections as they were.
 void OpenBookmark(TFormBook& form, const std::string& line);
 
-// Plugs the archive reader (with its progress window), the bookmark menu, the start-up
-// question and the closing question's bookmark into the main window.
-void ConnectBookmarks(TFormBook& form, ProgramSettings& settings);
+// Plugs the file reader (`load`, through the cache of converted books, with its progress
+// window), the bookmark menu, the start-up question and the closing question's bookmark into
+// the main window.
+void ConnectBookmarks(TFormBook& form, ProgramSettings& settings, DocumentBytesLoader load);
 
 }  // namespace lectorix

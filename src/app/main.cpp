@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     // go back to the system when freed. Left to itself glibc raises that limit to the largest
     // block freed so far, and a book's temporaries then stay behind in the heap as holes.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    lectorix::PrepareDocumentModule();
     lectorix::PrepareWindowSystem();
     QApplication app(argc, argv);
     // Qt takes the user's locale for the C library; numbers are always written with a point.
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     lectorix::TFormLine line(&form, random);
     lectorix::ConnectUserSettings(form, userSetting, settings);
     lectorix::ConnectReadingStatistics(form, settings);
-    lectorix::ConnectBookmarks(form, settings);
+    lectorix::ConnectBookmarks(form, settings, lectorix::LoadDocumentBytesFromModule);
     lectorix::ConnectFormatTool(form);
     lectorix::ConnectTableExercise(form, tables, settings);
     lectorix::ConnectWordExercise(form, line);

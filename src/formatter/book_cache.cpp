@@ -18,9 +18,6 @@
 #include "book/file_save.h"
 #include "book/text_helpers.h"
 #include "book/text_loader.h"
-#include "formatter/document_loader.h"
-#include "formatter/epub_book.h"
-#include "formatter/fb2_book.h"
 
 namespace lectorix {
 namespace {
@@ -28,6 +25,23 @@ namespace {
 constexpr std::string_view kMagic = "Lectorix book cache 1\n";
 constexpr std::string_view kEntrySuffix = ".lxb";
 constexpr size_t kEntryNameLength = 16 + kEntrySuffix.size();
+
+// Whether the bytes may be what the loader converts or unpacks: binary data (archives, EPUB
+// among them) or an FB2's root anywhere, in an 8-bit encoding or in UTF-16 either way round.
+// Told before the loader looks, so a little more than it converts.
+bool MayBeConverted(std::string_view bytes) {
+    if (IsBinaryData(bytes)) return true;
+    constexpr std::string_view kRoot = "<FictionBook";
+    if (bytes.find(kRoot) != std::string_view::npos) return true;
+    std::string le, be;
+    for (const char c : kRoot) {
+        le += c;
+        le += '\0';
+        be += '\0';
+        be += c;
+    }
+    return bytes.find(le) != std::string_view::npos || bytes.find(be) != std::string_view::npos;
+}
 
 std::uint64_t Mix(std::uint64_t h) {
     h ^= h >> 33;
@@ -259,24 +273,23 @@ void BookCache::Evict(const std::string& keep) const {
     }
 }
 
-std::string LoadDocumentCached(const std::string& path, BookCache& cache,
+std::string LoadDocumentCached(const std::string& path, BookCache& cache, DocumentBytesLoader load,
                                const ArchiveProgress& archiveProgress,
                                const std::function<void(int, int)>& bookProgress,
                                const FirstPart& firstPart) {
-    if (cache.Folder().empty()) return LoadDocument(path, archiveProgress, bookProgress, firstPart);
     std::string bytes = ReadFileBytes(path);
     const std::string name = EscapedFileName(path);
-    // Plain texts and books are read faster than an entry would be: only what is converted or
-    // unpacked is kept.
-    const bool converted = LooksLikeEpub(bytes) || LooksLikeFb2(bytes) || IsBinaryData(bytes);
-    const std::optional<BookCacheKey> key = converted ? FileCacheKey(path, bytes) : std::nullopt;
-    if (!key)
-        return LoadDocumentBytes(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
+    if (cache.Folder().empty())
+        return load(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
+    // Plain texts and books are read faster than an entry would be: only what may be converted
+    // or unpacked is kept.
+    const std::optional<BookCacheKey> key =
+        MayBeConverted(bytes) ? FileCacheKey(path, bytes) : std::nullopt;
+    if (!key) return load(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
     char resolved[PATH_MAX];
     const std::string file = ::realpath(path.c_str(), resolved) != nullptr ? resolved : path;
     if (auto book = cache.Find(file, *key)) return std::move(*book);
-    std::string text =
-        LoadDocumentBytes(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
+    std::string text = load(std::move(bytes), name, archiveProgress, bookProgress, firstPart);
     if (IsBookText(text)) cache.StoreLater(file, *key, text);
     return text;
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "book/archive_reader.h"
+#include "formatter/document_module.h"
 #include "formatter/first_part.h"
 
 namespace lectorix {
@@ -74,10 +75,11 @@ class BookCache {
     std::thread writer_;
 };
 
-// LoadDocument through the cache: a file that is converted (FB2, EPUB, a book inside an archive)
-// is looked up by its key and, when not found, converted and kept (StoreLater) under its path
-// with links resolved. Without a cache folder, simply LoadDocument.
-std::string LoadDocumentCached(const std::string& path, BookCache& cache,
+// LoadDocument through the cache, `load` turning bytes into the text (LoadDocumentBytes or the
+// program's module): a file that may be converted (FB2, EPUB, a book inside an archive) is looked
+// up by its key and, when not found, converted and kept (StoreLater) under its path with links
+// resolved. Without a cache folder, simply `load`.
+std::string LoadDocumentCached(const std::string& path, BookCache& cache, DocumentBytesLoader load,
                                const ArchiveProgress& archiveProgress = {},
                                const std::function<void(int, int)>& bookProgress = {},
                                const FirstPart& firstPart = {});

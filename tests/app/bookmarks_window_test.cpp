@@ -11,6 +11,7 @@
 #include "app/form_book.h"
 #include "book/text_loader.h"
 #include "formatter/book_writer.h"
+#include "formatter/document_loader.h"
 #include "gui/text_codec.h"
 #include "settings/program_settings.h"
 #include "support/scripted_dialogs.h"
@@ -64,7 +65,7 @@ class BookmarksWindowTest : public QObject {
             ProgramSettings settings;
             settings.SetStore({ini_, false});
             TFormBook form;
-            ConnectBookmarks(form, settings);
+            ConnectBookmarks(form, settings, LoadDocumentBytes);
             QVERIFY(form.LoadOpenedFile(path));
             for (int i = 1; i < 37; ++i)
                 form.ActionPageNext->trigger();
@@ -79,7 +80,7 @@ class BookmarksWindowTest : public QObject {
         test::ScriptedDialogs script;
         script.answers = {Answer::Yes};
         TFormBook form;
-        ConnectBookmarks(form, settings);
+        ConnectBookmarks(form, settings, LoadDocumentBytes);
         form.show();
         QTRY_COMPARE(script.asked, QStringList{"Закладка: Открыть последний текст?"});
         QTRY_COMPARE(form.OpenFileName(), path);
@@ -109,7 +110,7 @@ class BookmarksWindowTest : public QObject {
         settings.SetStore({(dir_.Path() / "other.ini").string(), false});
         test::CaughtWarnings warnings;
         TFormBook form;
-        ConnectBookmarks(form, settings);
+        ConnectBookmarks(form, settings, LoadDocumentBytes);
         form.OpenText(test::Story(5));
         AddBookmark(form, settings);
         QCOMPARE(warnings.told,

@@ -176,7 +176,7 @@ TEST(BookCache, AHitIsUsedAStaleOrDamagedEntryIsConvertedAgainAndReplaced) {
     const std::string fb2 = dir.Write("book.fb2", kFb2);
     SetMtime(fb2, 1000000);
     const std::string converted = LoadDocument(fb2);
-    EXPECT_EQ(LoadDocumentCached(fb2, cache), converted);
+    EXPECT_EQ(LoadDocumentCached(fb2, cache, LoadDocumentBytes), converted);
     cache.Wait();
     const std::string entry = cache.EntryPath(Resolved(fb2));
     struct stat info {};
@@ -189,7 +189,7 @@ TEST(BookCache, AHitIsUsedAStaleOrDamagedEntryIsConvertedAgainAndReplaced) {
     // What the entry holds is what a hit gives (another book under the same key).
     const std::string other = test::StoryBook(2);
     cache.Store(Resolved(fb2), *key, other);
-    EXPECT_EQ(LoadDocumentCached(fb2, cache), other);
+    EXPECT_EQ(LoadDocumentCached(fb2, cache, LoadDocumentBytes), other);
 
     // Stale by time, by size, by bytes of the same size and time: converted again, replaced.
     const auto expectConvertedAndReplaced = [&](const std::string& bytes, long mtime) {
@@ -197,7 +197,7 @@ TEST(BookCache, AHitIsUsedAStaleOrDamagedEntryIsConvertedAgainAndReplaced) {
         SetMtime(fb2, mtime);
         cache.Store(Resolved(fb2), *key, other);  // the entry of the file as it was
         const std::string fresh = LoadDocument(fb2);
-        EXPECT_EQ(LoadDocumentCached(fb2, cache), fresh);
+        EXPECT_EQ(LoadDocumentCached(fb2, cache, LoadDocumentBytes), fresh);
         cache.Wait();
         const auto now = FileCacheKey(fb2, bytes);
         ASSERT_TRUE(now);
@@ -221,16 +221,16 @@ TEST(BookCache, AHitIsUsedAStaleOrDamagedEntryIsConvertedAgainAndReplaced) {
     for (const std::string& damaged : {good.substr(0, good.size() - 1), flipped, std::string()}) {
         dir.Write("damaged", damaged);
         std::filesystem::rename(dir.Path() / "damaged", entry);
-        EXPECT_EQ(LoadDocumentCached(fb2, cache), converted);
+        EXPECT_EQ(LoadDocumentCached(fb2, cache, LoadDocumentBytes), converted);
         cache.Wait();
         EXPECT_EQ(ReadFileBytes(entry), good);
     }
     cache.Store(Resolved(fb2), *key, "  no trailer at all\r\n");
     EXPECT_FALSE(cache.Find(Resolved(fb2), *key));
-    EXPECT_EQ(LoadDocumentCached(fb2, cache), converted);
+    EXPECT_EQ(LoadDocumentCached(fb2, cache, LoadDocumentBytes), converted);
     // Plain texts are not kept: they read faster than an entry.
     const std::string txt = dir.Write("story.txt", "Хамелеон\n");
-    LoadDocumentCached(txt, cache);
+    LoadDocumentCached(txt, cache, LoadDocumentBytes);
     cache.Wait();
     EXPECT_FALSE(std::filesystem::exists(cache.EntryPath(Resolved(txt))));
 }
@@ -247,7 +247,7 @@ TEST(BookCache, ALinkOrAnotherUsersFileInTheCacheIsNeverWrittenThroughNorTrusted
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
     const std::string entry = cache.EntryPath(Resolved(fb2));
     std::filesystem::create_symlink(victim, entry);
-    LoadDocumentCached(fb2, cache);
+    LoadDocumentCached(fb2, cache, LoadDocumentBytes);
     cache.Wait();
     EXPECT_EQ(ReadFileBytes(victim), "someone else's file");
     EXPECT_FALSE(std::filesystem::is_symlink(entry));
@@ -265,7 +265,7 @@ TEST(BookCache, ALinkOrAnotherUsersFileInTheCacheIsNeverWrittenThroughNorTrusted
         std::filesystem::rename(dir.Path() / "elsewhere", entry);
         ASSERT_EQ(chown(entry.c_str(), 65534, 65534), 0);
         EXPECT_FALSE(cache.Find(Resolved(fb2), *key));
-        LoadDocumentCached(fb2, cache);
+        LoadDocumentCached(fb2, cache, LoadDocumentBytes);
         cache.Wait();
         struct stat info {};
         ASSERT_EQ(lstat(entry.c_str(), &info), 0);
@@ -277,7 +277,7 @@ TEST(BookCache, ALinkOrAnotherUsersFileInTheCacheIsNeverWrittenThroughNorTrusted
     std::filesystem::create_directory(real);
     std::filesystem::create_directory_symlink(real, dir.Path() / "linked");
     BookCache linked((dir.Path() / "linked").string());
-    LoadDocumentCached(fb2, linked);
+    LoadDocumentCached(fb2, linked, LoadDocumentBytes);
     linked.Wait();
     EXPECT_TRUE(std::filesystem::is_empty(real));
 }
@@ -290,7 +290,7 @@ TEST(BookCache, TheCapEvictsTheEntriesUsedLongestAgo) {
         books.push_back(dir.Write("book" + std::to_string(i) + ".fb2", Fb2Numbered(i)));
     const auto entrySize = [&] {
         BookCache probe((dir.Path() / "probe").string());
-        LoadDocumentCached(books[0], probe);
+        LoadDocumentCached(books[0], probe, LoadDocumentBytes);
         probe.Wait();
         return std::filesystem::file_size(probe.EntryPath(Resolved(books[0])));
     }();
@@ -299,7 +299,7 @@ TEST(BookCache, TheCapEvictsTheEntriesUsedLongestAgo) {
         return std::filesystem::exists(cache.EntryPath(Resolved(books[static_cast<size_t>(i)])));
     };
     const auto open = [&](int i, long when) {
-        LoadDocumentCached(books[static_cast<size_t>(i)], cache);
+        LoadDocumentCached(books[static_cast<size_t>(i)], cache, LoadDocumentBytes);
         cache.Wait();
         const std::string entry = cache.EntryPath(Resolved(books[static_cast<size_t>(i)]));
         SetMtime(entry, when);  // the order of use, whatever the clock's resolution
@@ -313,7 +313,7 @@ TEST(BookCache, TheCapEvictsTheEntriesUsedLongestAgo) {
     EXPECT_TRUE(kept(2));
     // A book larger than the whole cap is not kept.
     BookCache tiny((dir.Path() / "tiny").string(), entrySize / 2);
-    LoadDocumentCached(books[0], tiny);
+    LoadDocumentCached(books[0], tiny, LoadDocumentBytes);
     tiny.Wait();
     EXPECT_FALSE(std::filesystem::exists(tiny.EntryPath(Resolved(books[0]))));
 }

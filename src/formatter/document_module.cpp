@@ -1,0 +1,93 @@
+#include "formatter/document_module.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include "book/text_loader.h"
+
+#ifndef LECTORIX_MODULE_DIR
+#define LECTORIX_MODULE_DIR "lib/lectorix"
+#endif
+
+namespace lectorix {
+namespace {
+
+std::string ProgramPath() {
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+}
+
+// Closed when the load is over, whatever way it ends; the library itself counts the loads
+// under way, so one still reading keeps the module open.
+struct Module {
+    void* handle = nullptr;
+    ~Module() {
+        if (handle) ::dlclose(handle);
+    }
+};
+
+}  // namespace
+
+std::string DocumentModulePath(const std::string& programPath) {
+    namespace fs = std::filesystem;
+    if (programPath.empty()) return {};
+    const fs::path folder = fs::path(programPath).parent_path();
+    std::error_code ec;
+    for (const fs::path& candidate :
+         {folder / kDocumentModuleFile,
+          folder.parent_path() / LECTORIX_MODULE_DIR / kDocumentModuleFile})
+        if (fs::is_regular_file(candidate, ec)) return candidate.string();
+    return {};
+}
+
+std::string LoadDocumentBytesFromModule(std::string bytes, std::string_view name,
+                                        const ArchiveProgress& archiveProgress,
+                                        const std::function<void(int, int)>& bookProgress,
+                                        const FirstPart& firstPart) {
+    static const std::string path = DocumentModulePath(ProgramPath());
+    return LoadDocumentBytesThrough(path, std::move(bytes), name, archiveProgress, bookProgress,
+                                    firstPart);
+}
+
+std::string LoadDocumentBytesThrough(const std::string& path, std::string bytes,
+                                     std::string_view name, const ArchiveProgress& archiveProgress,
+                                     const std::function<void(int, int)>& bookProgress,
+                                     const FirstPart& firstPart) {
+    DocumentOutcome out;
+    {
+        Module module;
+        if (!path.empty()) module.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module.handle) {
+            const char* why = path.empty() ? nullptr : ::dlerror();
+            throw UserError(
+                "Файл " + std::string(name) + " не прочитан: нет модуля чтения файлов " +
+                (why ? std::string("(") + why + ")" : std::string(kDocumentModuleFile)) +
+                ". Переустановите программу.");
+        }
+        const auto entry = reinterpret_cast<DocumentModuleEntry (*)()>(
+            ::dlsym(module.handle, kDocumentModuleSymbol));
+        if (!entry)
+            throw UserError("Файл " + std::string(name) + " не прочитан: модуль " + path +
+                            " не той версии. Переустановите программу.");
+        entry()(out, std::move(bytes), name, archiveProgress, bookProgress, firstPart);
+    }
+    if (out.Thrown) std::rethrow_exception(out.Thrown);
+    if (out.Error == 2) throw NotTextError(out.Message);
+    if (out.Error == 1) throw UserError(out.Message);
+    return std::move(out.Text);
+}
+
+void PrepareDocumentModule() {
+    // RAR5 checksums are computed by an OpenMP library whose idle threads would be left in a
+    // closed module's code; one thread is all a checksum of a text needs.
+    ::setenv("OMP_THREAD_LIMIT", "1", 0);
+}
+
+}  // namespace lectorix
