@@ -12,7 +12,7 @@ set -u
 program=$(realpath "${1:-build-test/src/app/lectorix}")
 work=$(mktemp -d /tmp/lectorix-settings.XXXXXX)
 trap 'kill $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-cp "$program" "$(dirname "$program")/lectorix-documents.so" "$work/"
+cp "$program" "$(dirname "$program")"/lectorix-*.so "$work/"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME"
 export DISPLAY=:${LECTORIX_DISPLAY:-78}

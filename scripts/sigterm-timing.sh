@@ -12,7 +12,7 @@ program=$(realpath "${1:-build-test/src/app/lectorix}")
 runs=${2:-3}
 work=$(mktemp -d /tmp/lectorix-sigterm.XXXXXX)
 trap 'kill $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-cp "$program" "$(dirname "$program")/lectorix-documents.so" "$work/"
+cp "$program" "$(dirname "$program")"/lectorix-*.so "$work/"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME"
 export DISPLAY=:${LECTORIX_DISPLAY:-77}

@@ -31,7 +31,7 @@ trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 cc -O2 -o "$work/first_paint" bench/first_paint.c -lX11
 # A program outside the system keeps its settings beside itself (lectorix.ini), which a fresh
 # home would not clear: a copy in the work folder runs instead, its settings removed each run.
-cp "$lectorix" "$(dirname "$lectorix")/lectorix-documents.so" "$work/"
+cp "$lectorix" "$(dirname "$lectorix")"/lectorix-*.so "$work/"
 lectorix=$work/lectorix
 
 scripts/novel-books.sh "$work/books" >/dev/null

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     lectorix::TFormUserSetting userSetting(&form);
     lectorix::TFormLine line(&form, random);
     lectorix::ConnectUserSettings(form, userSetting, settings);
-    lectorix::ConnectReadingStatistics(form, settings);
+    lectorix::ConnectReadingStatistics(form, settings, lectorix::ShowStatisticWindowFromModule);
     lectorix::ConnectBookmarks(form, settings, lectorix::LoadDocumentBytesFromModule);
     lectorix::ConnectFormatTool(form);
     lectorix::ConnectTableExercise(form, tables, settings);

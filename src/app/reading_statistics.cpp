@@ -5,7 +5,6 @@
 #include "app/form_book.h"
 #include "gui/dialogs.h"
 #include "settings/program_settings.h"
-#include "stats/form_statistic.h"
 #include "stats/statistics_reports.h"
 #include "stats/table_records.h"
 
@@ -46,21 +45,21 @@ ReportInputs ReportInputsOf(const ReadingEngine& e) {
 }  // namespace
 
 void ConnectReadingStatistics(TFormBook& form, ProgramSettings& settings,
-                              std::function<DiaryDate()> today) {
+                              StatisticWindowShower show, std::function<DiaryDate()> today) {
     form.Engine().RecordReadingStatistics = [&form, &settings, today] {
         // At the end of the program there is no window left to say it in.
         ReportUserError(form.isVisible() ? &form : nullptr, [&] {
             RecordReadingStatistics(settings, today(), SessionOf(form.Engine()));
         });
     };
-    form.Seams.ShowStatistics = [&form, &settings, today] {
+    form.Seams.ShowStatistics = [&form, &settings, show, today] {
         ReadingEngine& engine = form.Engine();
         engine.PauseIfReading();
         // The reports read the store as it is now: another copy of the program may have
         // recorded since.
         const StatisticTexts texts =
             BuildReadingStatistics(ReportInputsOf(engine), RestoreDiary(settings), today());
-        ShowStatisticWindow(&form, texts, TableDays(RestoreTableRecords(settings.Store())));
+        show(&form, texts, TableDays(RestoreTableRecords(settings.Store())));
     };
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "stats/charts_module.h"
 #include "stats/reading_diary.h"
 
 namespace lectorix {
@@ -13,8 +14,10 @@ class TFormBook;
 
 // Records the engine's session where the engine and the window say (a new text, the end of
 // the program) and shows the statistics for "Статистика чтения" and at the end of a text.
+// `show` opens the statistics window (ShowStatisticWindow, or the program's module of it);
 // `today` gives the calendar date of a recording.
 void ConnectReadingStatistics(TFormBook& form, ProgramSettings& settings,
+                              StatisticWindowShower show,
                               std::function<DiaryDate()> today = LocalToday);
 
 }  // namespace lectorix

@@ -18,12 +18,6 @@
 namespace lectorix {
 namespace {
 
-std::string ProgramPath() {
-    char path[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-}
-
 // Closed when the load is over, whatever way it ends; the library itself counts the loads
 // under way, so one still reading keeps the module open.
 struct Module {
@@ -35,14 +29,19 @@ struct Module {
 
 }  // namespace
 
-std::string DocumentModulePath(const std::string& programPath) {
+std::string ThisProgramPath() {
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+}
+
+std::string ModulePath(const std::string& programPath, std::string_view file) {
     namespace fs = std::filesystem;
     if (programPath.empty()) return {};
     const fs::path folder = fs::path(programPath).parent_path();
     std::error_code ec;
     for (const fs::path& candidate :
-         {folder / kDocumentModuleFile,
-          folder.parent_path() / LECTORIX_MODULE_DIR / kDocumentModuleFile})
+         {folder / file, folder.parent_path() / LECTORIX_MODULE_DIR / file})
         if (fs::is_regular_file(candidate, ec)) return candidate.string();
     return {};
 }
@@ -51,7 +50,7 @@ std::string LoadDocumentBytesFromModule(std::string bytes, std::string_view name
                                         const ArchiveProgress& archiveProgress,
                                         const std::function<void(int, int)>& bookProgress,
                                         const FirstPart& firstPart) {
-    static const std::string path = DocumentModulePath(ProgramPath());
+    static const std::string path = ModulePath(ThisProgramPath(), kDocumentModuleFile);
     return LoadDocumentBytesThrough(path, std::move(bytes), name, archiveProgress, bookProgress,
                                     firstPart);
 }

@@ -38,11 +38,13 @@ using DocumentModuleEntry = void (*)(DocumentOutcome& out, std::string bytes, st
 inline constexpr const char* kDocumentModuleSymbol = "lectorix_document_loader";
 inline constexpr const char* kDocumentModuleFile = "lectorix-documents.so";
 
-// Where the module is: beside the program (a build), else in the program's library folder
-// below the program's prefix (an installed program). Empty when neither holds it.
-std::string DocumentModulePath(const std::string& programPath);
+// Where the program's module `file` is: beside the program (a build), else in the program's
+// library folder below the program's prefix (an installed program). Empty when neither holds it.
+std::string ModulePath(const std::string& programPath, std::string_view file);
+// The running program's file.
+std::string ThisProgramPath();
 
-// A DocumentBytesLoader through the module at DocumentModulePath of this program. Throws
+// A DocumentBytesLoader through the module ModulePath finds beside this program. Throws
 // UserError when the module cannot be opened (a broken installation).
 std::string LoadDocumentBytesFromModule(std::string bytes, std::string_view name,
                                         const ArchiveProgress& archiveProgress,

@@ -129,7 +129,7 @@ std::vector<ChartPoint> ParseChartPoints(std::string_view cp1251) {
     return points;
 }
 
-TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
+TFormStatistic::TFormStatistic(QWidget* parent, HelpKeyInstaller help) : QDialog(parent) {
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     TabSheet1 = AddReportTab(ListBox1, QStringLiteral("Открытая книга"));
@@ -178,7 +178,10 @@ TFormStatistic::TFormStatistic(QWidget* parent) : QDialog(parent) {
     // (the eight captions are wider than the design width in most fonts).
     const int tabs = PageControl1->tabBar()->sizeHint().width() + 2 * 6 + 8;
     resize(std::max(kDesignWidth, tabs), kDesignHeight);
-    InstallHelpKey(this, help_context::kStatistics);
+    if (help)
+        help(this, help_context::kStatistics);
+    else
+        InstallHelpKey(this, help_context::kStatistics);
 }
 
 QWidget* TFormStatistic::AddReportTab(QListWidget*& list, const QString& caption) {
@@ -421,7 +424,12 @@ void TFormStatistic::showEvent(QShowEvent* event) {
 
 void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts,
                          const std::vector<TableDay>& tables) {
-    TFormStatistic form(parent);
+    ShowStatisticWindow(parent, texts, tables, nullptr);
+}
+
+void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts,
+                         const std::vector<TableDay>& tables, HelpKeyInstaller help) {
+    TFormStatistic form(parent, help);
     form.Fill(texts);
     form.FillTables(tables);
     form.exec();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "stats/charts_module.h"       // HelpKeyInstaller
 #include "stats/statistics_reports.h"  // StatisticTexts
 #include "stats/table_records.h"
 
@@ -37,7 +38,8 @@ class TFormStatistic : public QDialog {
     Q_OBJECT
 
   public:
-    explicit TFormStatistic(QWidget* parent = nullptr);
+    // `help` installs F1 (InstallHelpKey when not given).
+    explicit TFormStatistic(QWidget* parent = nullptr, HelpKeyInstaller help = nullptr);
     void Fill(const StatisticTexts& texts);
     // The last tab: the table exercise's best and mean time per day.
     void FillTables(const std::vector<TableDay>& days);
@@ -107,5 +109,8 @@ class TFormStatistic : public QDialog {
 // Builds the window, fills it, shows it modally and destroys it when it closes.
 void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts,
                          const std::vector<TableDay>& tables = {});
+// The same with F1 installed by `help`.
+void ShowStatisticWindow(QWidget* parent, const StatisticTexts& texts,
+                         const std::vector<TableDay>& tables, HelpKeyInstaller help);
 
 }  // namespace lectorix

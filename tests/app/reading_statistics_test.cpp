@@ -48,7 +48,7 @@ class ReadingStatisticsTest : public QObject {
 
         Program() {
             settings.SetStore({ini, false});
-            ConnectReadingStatistics(*form, settings, [] { return kToday; });
+            ConnectReadingStatistics(*form, settings, ShowStatisticWindow, [] { return kToday; });
             form->show();
             QVERIFY(QTest::qWaitForWindowExposed(form.get()));
             form->OpenText(test::Story(6));  // two short pages

@@ -20,6 +20,7 @@
 #include "gui/form_rar.h"
 #include "settings/form_user_setting.h"
 #include "settings/program_settings.h"
+#include "stats/form_statistic.h"
 #include "support/test_support.h"
 
 namespace lectorix {
@@ -149,7 +150,7 @@ class UnixSignalsTest : public QObject {
             });
             TFormUserSetting userSetting(&form);
             ConnectUserSettings(form, userSetting, settings);
-            ConnectReadingStatistics(form, settings);
+            ConnectReadingStatistics(form, settings, ShowStatisticWindow);
             int bookmarks = 0, opened = 0, quits = 0;
             form.Seams.AddBookmark = [&bookmarks] { ++bookmarks; };
             form.Seams.OpenBookmark = [&opened](int) { ++opened; };

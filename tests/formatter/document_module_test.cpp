@@ -81,11 +81,11 @@ TEST(DocumentModule, IsFoundBesideTheProgramOrInItsLibraryFolderAndAMissingOneIs
     fs::create_directories(bin);
     fs::create_directories(lib);
     const std::string program = (bin / "lectorix").string();
-    EXPECT_EQ(DocumentModulePath(program), "");
+    EXPECT_EQ(ModulePath(program, kDocumentModuleFile), "");
     dir.Write(std::string(LECTORIX_MODULE_DIR) + "/" + kDocumentModuleFile, "x");
-    EXPECT_EQ(DocumentModulePath(program), (lib / kDocumentModuleFile).string());
+    EXPECT_EQ(ModulePath(program, kDocumentModuleFile), (lib / kDocumentModuleFile).string());
     dir.Write(std::string("bin/") + kDocumentModuleFile, "x");
-    EXPECT_EQ(DocumentModulePath(program), (bin / kDocumentModuleFile).string());
+    EXPECT_EQ(ModulePath(program, kDocumentModuleFile), (bin / kDocumentModuleFile).string());
     // Not a module at all: a UserError that says to reinstall, not a crash.
     try {
         LoadDocumentBytesThrough((bin / kDocumentModuleFile).string(), kFb2, "\"x\"", {}, {}, {});
