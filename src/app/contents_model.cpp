@@ -23,6 +23,17 @@ void ContentsModel::Reset() {
         const int p = nodes[static_cast<size_t>(i)].Parent;
         return p >= 0 && p < i ? p : -1;
     };
+    count_ = n;
+    flat_ = true;
+    for (int i = 0; i < n && flat_; ++i)
+        flat_ = parentOf(i) == -1;
+    if (flat_) {
+        std::vector<int>().swap(children_);
+        std::vector<int>().swap(first_);
+        std::vector<int>().swap(row_);
+        endResetModel();
+        return;
+    }
     first_.assign(static_cast<size_t>(n) + 2, 0);
     for (int i = 0; i < n; ++i)
         ++first_[static_cast<size_t>(parentOf(i) + 2)];
@@ -40,13 +51,18 @@ void ContentsModel::Reset() {
 }
 
 int ContentsModel::ChildCount(int parent) const {
+    if (flat_) return parent == -1 ? count_ : 0;
     const size_t slot = static_cast<size_t>(parent + 1);
     return slot + 1 < first_.size() ? first_[slot + 1] - first_[slot] : 0;
 }
 
+int ContentsModel::RowOf(int node) const {
+    return flat_ ? node : row_[static_cast<size_t>(node)];
+}
+
 QModelIndex ContentsModel::IndexOfEntry(int entry) const {
-    if (entry < 0 || static_cast<size_t>(entry) >= row_.size()) return {};
-    return createIndex(row_[static_cast<size_t>(entry)], 0, static_cast<quintptr>(entry));
+    if (entry < 0 || entry >= count_) return {};
+    return createIndex(RowOf(entry), 0, static_cast<quintptr>(entry));
 }
 
 int ContentsModel::EntryOf(const QModelIndex& index) {
@@ -56,15 +72,14 @@ int ContentsModel::EntryOf(const QModelIndex& index) {
 QModelIndex ContentsModel::index(int row, int column, const QModelIndex& parent) const {
     const int p = parent.isValid() ? EntryOf(parent) : -1;
     if (column != 0 || row < 0 || row >= ChildCount(p)) return {};
-    const int node = children_[static_cast<size_t>(first_[static_cast<size_t>(p + 1)] + row)];
+    const int node =
+        flat_ ? row : children_[static_cast<size_t>(first_[static_cast<size_t>(p + 1)] + row)];
     return createIndex(row, 0, static_cast<quintptr>(node));
 }
 
 QModelIndex ContentsModel::parent(const QModelIndex& child) const {
     const int node = EntryOf(child);
-    if (node < 0 || static_cast<size_t>(node) >= row_.size() ||
-        static_cast<size_t>(node) >= book_.Nodes.size())
-        return {};
+    if (node < 0 || node >= count_ || static_cast<size_t>(node) >= book_.Nodes.size()) return {};
     const int p = book_.Nodes[static_cast<size_t>(node)].Parent;
     return p >= 0 && p < node ? IndexOfEntry(p) : QModelIndex();
 }
@@ -85,8 +100,7 @@ bool ContentsModel::hasChildren(const QModelIndex& parent) const {
 QVariant ContentsModel::data(const QModelIndex& index, int role) const {
     const int entry = EntryOf(index);
     // Between a new book and the Reset() that follows it the view may still ask.
-    if (entry < 0 || static_cast<size_t>(entry) >= row_.size() ||
-        static_cast<size_t>(entry) >= book_.ContentsEntries.size())
+    if (entry < 0 || entry >= count_ || static_cast<size_t>(entry) >= book_.ContentsEntries.size())
         return {};
     switch (role) {
         case Qt::DisplayRole:

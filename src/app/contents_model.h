@@ -34,10 +34,14 @@ class ContentsModel : public QAbstractItemModel {
 
   private:
     // The children of parent p (-1: the top level) are children_[first_[p + 1] ..
-    // first_[p + 2]); row_[i] is node i's row under its parent.
+    // first_[p + 2]); row_[i] is node i's row under its parent. A tree without levels (every
+    // node at the top) keeps none of them: node i is row i.
     int ChildCount(int parent) const;
+    int RowOf(int node) const;
 
     const BookContents& book_;
+    int count_ = 0;
+    bool flat_ = false;
     std::vector<int> children_, first_, row_;
 };
 

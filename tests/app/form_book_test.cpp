@@ -389,7 +389,14 @@ class FormBookTest : public QObject {
         form.OpenText(body + "\r\n<MENU>\r\n" + trailer + totals + "\r\n<INFOTEXTEND>");
         ReadingEngine& e = form.Engine();
         QVERIFY(e.Page.BookMode);
-        QCOMPARE(form.TreeView1->model()->rowCount(), n);
+        const QAbstractItemModel* model = form.TreeView1->model();
+        QCOMPARE(model->rowCount(), n);
+        // No levels: row i is entry i, and no row has children.
+        const QModelIndex last = model->index(n - 1, 0);
+        QCOMPARE(last.data(Qt::UserRole).toInt(), n - 1);
+        QVERIFY(!model->parent(last).isValid());
+        QCOMPARE(model->rowCount(last), 0);
+        QVERIFY(!model->index(n, 0).isValid());
         QVERIFY(!e.Memo.Lines.empty());
         QCOMPARE(FromCp1251(e.Memo.Lines[0]).trimmed(), QStringLiteral("H0"));
         QCOMPARE(e.Text.TotalPages, n);

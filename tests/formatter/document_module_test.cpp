@@ -3,6 +3,7 @@
 // read (this program links the reader's libraries itself, so only the module can be seen to go).
 #include "formatter/document_module.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -72,6 +73,26 @@ TEST(DocumentModule, RefusalsAndTheCallersExceptionsComeBackAsThemselves) {
         EXPECT_EQ(c.Code, 7);
     }
     EXPECT_EQ(Maps().find("lectorix-documents"), std::string::npos);
+}
+
+TEST(DocumentModule, BothModulesOpenWithEverySymbolResolvedAndGiveTheirEntry) {
+    // What the program opens them with: a symbol missing from a module's link shows here, not
+    // when a user first opens a file or the statistics.
+    for (const auto& [path, symbol] :
+         {std::pair{kModule, kDocumentModuleSymbol},
+          std::pair{std::string(LECTORIX_CHARTS_MODULE), "lectorix_statistic_window"}}) {
+        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << ::dlerror();
+        const auto entry = reinterpret_cast<void* (*)()>(::dlsym(handle, symbol));
+        ASSERT_NE(entry, nullptr) << symbol;
+        EXPECT_NE(entry(), nullptr);
+        // Nothing but the entry is exported: the module's copies of the program's code cannot
+        // stand in for the program's own.
+        EXPECT_EQ(
+            ::dlsym(handle, "_ZN8lectorix11FromCp1251ESt17basic_string_viewIcSt11char_traitsIcEE"),
+            nullptr);
+        ::dlclose(handle);
+    }
 }
 
 TEST(DocumentModule, IsFoundBesideTheProgramOrInItsLibraryFolderAndAMissingOneIsAnError) {
