@@ -42,23 +42,28 @@ if ((install_check)); then
     test -x /usr/bin/lectorix && test -x /usr/bin/lectorix-tool
     /usr/bin/lectorix-tool --help >/dev/null
     /usr/bin/lectorix-tool count tests/data/texts/chekhov_khameleon.cp1251.txt
-    # The program, headless, as an ordinary user with a home of its own: it must still be
-    # running after a second, and close on SIGTERM.
+    # The program, headless, as an ordinary user with a home of its own, opening a text given
+    # on its command line: it must still be running after a second, have read the text through
+    # its installed module (the dynamic loader's log says so), and close on SIGTERM.
     home="$tmp/home"
     mkdir -p "$home"
+    cp tests/data/texts/chekhov_khameleon.cp1251.txt "$home/text.txt"
     user_cmd=(env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache"
-              QT_QPA_PLATFORM=offscreen /usr/bin/lectorix)
+              LD_DEBUG=files LD_DEBUG_OUTPUT="$home/ld"
+              QT_QPA_PLATFORM=offscreen /usr/bin/lectorix "$home/text.txt")
     if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
         chown nobody "$home"
         user_cmd=(setpriv --reuid=nobody --regid=nogroup --clear-groups "${user_cmd[@]}")
     fi
     "${user_cmd[@]}" &
     pid=$!
-    sleep 1
+    sleep 2
     kill -0 "$pid"
     kill -TERM "$pid"
     wait "$pid"
-    echo "== lectorix ran from /usr/bin and closed on SIGTERM"
+    grep -q "file=/usr/lib/x86_64-linux-gnu/lectorix/lectorix-documents.so" "$home"/ld.* ||
+        { echo "the text was not read through the installed module" >&2; exit 1; }
+    echo "== lectorix ran from /usr/bin, read a text through its module and closed on SIGTERM"
     $sudo apt-get remove -y lectorix
     ! test -e /usr/bin/lectorix
     echo "== installed, run and removed"
