@@ -86,7 +86,7 @@ std::string LoadDocumentBytesThrough(const std::string& path, std::string bytes,
 void PrepareDocumentModule() {
     // RAR5 checksums are computed by an OpenMP library whose idle threads would be left in a
     // closed module's code; one thread is all a checksum of a text needs.
-    ::setenv("OMP_THREAD_LIMIT", "1", 0);
+    ::setenv("OMP_THREAD_LIMIT", "1", 1);
 }
 
 }  // namespace lectorix
