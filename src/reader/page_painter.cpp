@@ -72,8 +72,11 @@ QRect Edges(int left, int top, int right, int bottom) {
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
+// Three bytes a pixel: the page and its shutter copy are held for as long as a page is shown,
+// and a fourth byte would carry nothing (the page has no transparency). Drawing a strip of it
+// onto the window costs no more than from a 32-bit image.
 QImage PageImage(int width, int height, qreal dpr) {
-    QImage image(qRound(width * dpr), qRound(height * dpr), QImage::Format_RGB32);
+    QImage image(qRound(width * dpr), qRound(height * dpr), QImage::Format_RGB888);
     image.setDevicePixelRatio(dpr);
     return image;
 }
