@@ -438,34 +438,117 @@ void BookContents::ShareTitlesWithBody(std::shared_ptr<const std::string> body) 
 
 namespace {
 
-// The next zigzag varint of `steps` from `at`, which moves past it.
-std::int64_t NextStep(const std::vector<std::uint8_t>& steps, size_t& at) {
+// An entry's steps are stored as the step at the narrowest width and the changes from each
+// width to the next, which for most chapters are 0 or -1 (a wider line, a line less now and
+// then). The first varint holds the step and how the changes are kept:
+enum StepChanges : std::uint8_t {
+    kNoChange = 0,  // every width has the same step
+    kBits = 1,      // each change 0 or -1: a bit each, set for -1
+    kNibbles = 2,   // each change -8..7: four bits each
+    kVarints = 3,   // each change a zigzag varint
+};
+constexpr int kChanges = kLineCountWidths - 1;
+
+std::uint64_t Zigzag(std::int64_t v) {
+    return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+}
+std::int64_t Unzigzag(std::uint64_t v) {
+    return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+}
+
+void PutVarint(std::vector<std::uint8_t>& out, std::uint64_t v) {
+    for (; v >= 0x80; v >>= 7)
+        out.push_back(static_cast<std::uint8_t>(v | 0x80));
+    out.push_back(static_cast<std::uint8_t>(v));
+}
+
+// The next varint of `steps` from `at`, which moves past it.
+std::uint64_t NextVarint(const std::vector<std::uint8_t>& steps, size_t& at) {
     std::uint64_t v = 0;
     for (int shift = 0; at < steps.size() && shift < 64; shift += 7) {
         const std::uint8_t byte = steps[at++];
         v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
         if (!(byte & 0x80)) break;
     }
-    return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+    return v;
+}
+
+// One entry's steps appended to `out`.
+void PutSteps(std::vector<std::uint8_t>& out,
+              const std::array<std::int64_t, kLineCountWidths>& step) {
+    std::array<std::int64_t, kChanges> change{};
+    bool same = true, bits = true, nibbles = true;
+    for (int k = 0; k < kChanges; ++k) {
+        const std::int64_t c = step[k + 1] - step[k];
+        change[k] = c;
+        same = same && c == 0;
+        bits = bits && (c == 0 || c == -1);
+        nibbles = nibbles && c >= -8 && c <= 7;
+    }
+    const StepChanges how = same ? kNoChange : bits ? kBits : nibbles ? kNibbles : kVarints;
+    // A step is the difference of two 32-bit counts: shifted left by two it still fits.
+    PutVarint(out, Zigzag(step[0]) << 2 | how);
+    if (how == kBits) {
+        for (int k = 0; k < kChanges; k += 8) {
+            std::uint8_t byte = 0;
+            for (int b = 0; b < 8 && k + b < kChanges; ++b)
+                if (change[k + b]) byte |= static_cast<std::uint8_t>(1 << b);
+            out.push_back(byte);
+        }
+    } else if (how == kNibbles) {
+        for (int k = 0; k < kChanges; k += 2) {
+            const auto low = static_cast<std::uint8_t>(change[k] & 0xF);
+            const auto high =
+                k + 1 < kChanges ? static_cast<std::uint8_t>(change[k + 1] & 0xF) : std::uint8_t{0};
+            out.push_back(static_cast<std::uint8_t>(low | high << 4));
+        }
+    } else if (how == kVarints) {
+        for (const std::int64_t c : change)
+            PutVarint(out, Zigzag(c));
+    }
+}
+
+// The steps of the entry stored at `at`, up to width class `last` (the rest stay 0).
+std::array<std::int64_t, kLineCountWidths> GetSteps(const std::vector<std::uint8_t>& steps,
+                                                    size_t at, int last = kLineCountWidths - 1) {
+    std::array<std::int64_t, kLineCountWidths> step{};
+    const std::uint64_t head = NextVarint(steps, at);
+    const auto how = static_cast<StepChanges>(head & 3);
+    const std::uint64_t first = head >> 2;
+    step[0] = Unzigzag(first);
+    for (int k = 0; k < last; ++k) {
+        std::int64_t c = 0;
+        switch (how) {
+            case kNoChange:
+                break;
+            case kBits:
+                c = at + k / 8 < steps.size() && (steps[at + k / 8] >> (k % 8) & 1) ? -1 : 0;
+                break;
+            case kNibbles:
+                if (at + k / 2 < steps.size()) {
+                    const int nibble = k % 2 ? steps[at + k / 2] >> 4 : steps[at + k / 2] & 0xF;
+                    c = nibble >= 8 ? nibble - 16 : nibble;
+                }
+                break;
+            case kVarints:
+                c = Unzigzag(NextVarint(steps, at));
+                break;
+        }
+        step[k + 1] = step[k] + c;
+    }
+    return step;
 }
 
 }  // namespace
 
 std::int64_t BookContents::LineStep(size_t i, int k) const {
     if (i >= ContentsEntries.size() || k < 0 || k >= kLineCountWidths) return 0;
-    size_t at = ContentsEntries[i].LineStepsAt;
-    for (int n = 0; n < k; ++n)
-        NextStep(lineSteps_, at);
-    return NextStep(lineSteps_, at);
+    return GetSteps(lineSteps_, ContentsEntries[i].LineStepsAt, k)[static_cast<size_t>(k)];
 }
 
 std::array<std::int64_t, kLineCountWidths> BookContents::LineSteps(size_t i) const {
-    std::array<std::int64_t, kLineCountWidths> steps{};
-    if (i >= ContentsEntries.size()) return steps;
-    size_t at = ContentsEntries[i].LineStepsAt;
-    for (auto& step : steps)
-        step = NextStep(lineSteps_, at);
-    return steps;
+    if (i >= ContentsEntries.size()) return {};
+    return GetSteps(lineSteps_, ContentsEntries[i].LineStepsAt);
 }
 
 std::array<std::int64_t, kLineCountWidths> BookContents::LineCounts(size_t i) const {
@@ -481,20 +564,16 @@ std::array<std::int64_t, kLineCountWidths> BookContents::LineCounts(size_t i) co
 void BookContents::SetLineCounts(
     const std::vector<std::array<std::int32_t, kLineCountWidths>>& counts) {
     std::vector<std::uint8_t> steps;
-    steps.reserve(counts.size() * kLineCountWidths + 16);
+    steps.reserve(counts.size() * 8 + 16);
     const std::array<std::int32_t, kLineCountWidths> none{};
     for (size_t i = 0; i < ContentsEntries.size(); ++i) {
         ContentsEntries[i].LineStepsAt = static_cast<std::uint32_t>(steps.size());
         const auto& row = i < counts.size() ? counts[i] : none;
         const auto& before = i > 0 && i - 1 < counts.size() ? counts[i - 1] : none;
-        for (size_t k = 0; k < row.size(); ++k) {
-            const std::int64_t step = std::int64_t{row[k]} - before[k];
-            std::uint64_t v = (static_cast<std::uint64_t>(step) << 1) ^
-                              static_cast<std::uint64_t>(step >> 63);  // zigzag
-            for (; v >= 0x80; v >>= 7)
-                steps.push_back(static_cast<std::uint8_t>(v | 0x80));
-            steps.push_back(static_cast<std::uint8_t>(v));
-        }
+        std::array<std::int64_t, kLineCountWidths> step{};
+        for (size_t k = 0; k < row.size(); ++k)
+            step[k] = std::int64_t{row[k]} - before[k];
+        PutSteps(steps, step);
     }
     steps.shrink_to_fit();
     lineSteps_.swap(steps);

@@ -64,8 +64,9 @@ struct BookContents {
     // there from now on, and the titles keep only the others.
     void ShareTitlesWithBody(std::shared_ptr<const std::string> body);
     // Line counts: the lines before entry i at the width 16 + 2k (every line is at least one
-    // of the characters before it). Held as the step from the entry before, a byte or two each:
-    // a book of thousands of short chapters would otherwise spend 152 bytes on each.
+    // of the characters before it). Held as the step from the entry before, and across the widths
+    // as the changes from one width to the next, mostly 0 or -1 and so a bit each: a book of
+    // thousands of short chapters would otherwise spend 152 bytes on each (now 1 to 20).
     // The lines from entry i - 1 to entry i at the width 16 + 2k (before entry 0 for i = 0).
     std::int64_t LineStep(size_t i, int k) const;
     // The same at every width at once.
@@ -80,7 +81,7 @@ struct BookContents {
 
   private:
     std::string titles_;  // the titles not read in the body, one after another
-    // kLineCountWidths steps per entry from its LineStepsAt, each a zigzag varint.
+    // kLineCountWidths steps per entry from its LineStepsAt (PutSteps in the .cpp).
     std::vector<std::uint8_t> lineSteps_;
     std::shared_ptr<const std::string> body_;
 };

@@ -221,6 +221,48 @@ TEST(ParseBookTrailer, ABookCutOffAnywhereInItsTrailerOpensAsItsBodyWithAWarning
     }
 }
 
+TEST(BookContents, LineCountsComeBackAsTheyWereSetWhateverTheirShape) {
+    // Rows of every shape the steps are kept in: the same at all widths, a line less now and
+    // then, small changes either way, large jumps, and the extremes of 32-bit counts.
+    std::vector<std::array<std::int32_t, kLineCountWidths>> counts;
+    std::array<std::int32_t, kLineCountWidths> row{};
+    const auto add = [&](auto step) {
+        for (int k = 0; k < kLineCountWidths; ++k)
+            row[static_cast<size_t>(k)] += static_cast<std::int32_t>(step(k));
+        counts.push_back(row);
+    };
+    add([](int) { return 0; });
+    add([](int) { return 1; });
+    add([](int k) { return 40 - k; });
+    add([](int k) { return 900 / (16 + 2 * k); });
+    add([](int k) { return k % 3 == 0 ? 7 : 12; });
+    add([](int k) { return k == 20 ? 100000 : 3; });
+    add([](int k) { return k % 2 ? 0 : 1; });
+    counts.push_back({});
+    counts.back().fill(INT32_MAX);
+    counts.push_back({});
+    counts.back().fill(INT32_MIN);
+    for (int k = 0; k < kLineCountWidths; ++k)
+        counts.back()[static_cast<size_t>(k)] = k % 2 ? INT32_MAX : INT32_MIN;
+    BookContents b;
+    b.ContentsEntries.resize(counts.size());
+    b.SetLineCounts(counts);
+    std::array<std::int32_t, kLineCountWidths> before{};
+    for (size_t i = 0; i < counts.size(); ++i) {
+        const auto steps = b.LineSteps(i);
+        for (int k = 0; k < kLineCountWidths; ++k) {
+            const auto kk = static_cast<size_t>(k);
+            const std::int64_t want = std::int64_t{counts[i][kk]} - before[kk];
+            ASSERT_EQ(steps[kk], want) << i << " " << k;
+            ASSERT_EQ(b.LineStep(i, k), want) << i << " " << k;
+        }
+        EXPECT_EQ(b.LineCounts(i)[37], counts[i][37]) << i;
+        before = counts[i];
+    }
+    // A chapter of one short line at every width takes two bytes, not 38.
+    EXPECT_EQ(b.ContentsEntries[2].LineStepsAt - b.ContentsEntries[1].LineStepsAt, 1u);
+}
+
 TEST(ComputeChapterPages, EveryChapterStartsOnANewPageAndAnEmptyOneSharesTheNextOnesPage) {
     // A first chapter of exactly 2 pages, then one of 2 pages and a line, an empty one, and one
     // of 3 lines.
