@@ -21,6 +21,8 @@ class ContentsModel : public QAbstractItemModel {
     void Reset();
     // The index of contents entry `entry`; invalid when there is none.
     QModelIndex IndexOfEntry(int entry) const;
+    // No entry has children: the contents have no levels.
+    bool IsFlat() const { return flat_; }
     // The contents entry of an index (Qt::UserRole gives the same), -1 for none.
     static int EntryOf(const QModelIndex& index);
 

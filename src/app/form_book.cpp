@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -478,28 +479,65 @@ void TFormBook::CreateContentsPanel() {
     titleRow->addWidget(SpeedButton1);
     layout->addWidget(title);
 
-    TreeView1 = new QTreeView(Panel1);
-    contents_ = new ContentsModel(engine_.Book, TreeView1);
-    TreeView1->setModel(contents_);
-    TreeView1->setItemDelegate(new ContentsEntryDelegate(TreeView1));
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setUniformRowHeights(true);  // one font: no row is measured
-    TreeView1->setIndentation(19);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    contents_ = new ContentsModel(engine_.Book, Panel1);
+    CreateContentsView(true);
+}
+
+void TFormBook::CreateContentsView(bool tree) {
+    QAbstractItemView* view = nullptr;
+    if (tree) {
+        auto* t = new QTreeView(Panel1);
+        t->setHeaderHidden(true);
+        t->setUniformRowHeights(true);  // one font: no row is measured
+        t->setIndentation(19);
+        view = t;
+    } else {
+        // Contents without levels (a book of paragraphs can have thousands): a tree view keeps
+        // a record of 40 bytes for every row it shows, a list of rows of one size 8 bytes.
+        auto* l = new QListView(Panel1);
+        l->setUniformItemSizes(true);
+        // As in the tree, a title too long is cut at the panel's edge (its tool tip shows it).
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view = l;
+    }
+    view->setModel(contents_);
+    view->setItemDelegate(new ContentsEntryDelegate(view));
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab reaches the tree; its arrows and Enter are its own while it has the focus. A click
     // gives it no focus: an entry clicked is jumped to and the keys stay with the page.
-    TreeView1->setFocusPolicy(Qt::TabFocus);
-    TreeView1->installEventFilter(this);
-    TreeView1->setMouseTracking(true);  // hot-tracking
-    TreeView1->setMinimumWidth(0);
-    TreeView1->viewport()->installEventFilter(this);
-    QPalette page = TreeView1->palette();
-    page.setColor(QPalette::Base, PageColors::Page);
-    page.setColor(QPalette::Text, Qt::black);
-    TreeView1->setPalette(page);
-    connect(TreeView1, &QTreeView::clicked, this,
+    view->setFocusPolicy(Qt::TabFocus);
+    view->installEventFilter(this);
+    view->setMouseTracking(true);  // hot-tracking
+    view->setMinimumWidth(0);
+    view->viewport()->installEventFilter(this);
+    connect(view, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { TreeView1Click(index); });
-    layout->addWidget(TreeView1, 1);
+    auto* layout = static_cast<QVBoxLayout*>(Panel1->layout());
+    if (!TreeView1) {
+        QPalette page = view->palette();
+        page.setColor(QPalette::Base, PageColors::Page);
+        page.setColor(QPalette::Text, Qt::black);
+        view->setPalette(page);
+        layout->addWidget(view, 1);
+    } else {
+        // The view may be the one whose click brought the new contents: it goes later.
+        QAbstractItemView* old = TreeView1;
+        view->setPalette(old->palette());
+        const bool focused = old->hasFocus();
+        delete layout->replaceWidget(old, view);
+        const bool hidden = old->isHidden();
+        old->hide();
+        old->removeEventFilter(this);
+        old->viewport()->removeEventFilter(this);
+        old->disconnect(this);
+        old->deleteLater();
+        // The new view shown at its size at once (a layout would show it with the next event
+        // loop): what follows scrolls it and measures its rows.
+        view->setVisible(!hidden);
+        layout->activate();
+        if (focused) view->setFocus(Qt::OtherFocusReason);
+    }
+    TreeView1 = view;
 }
 
 bool TFormBook::IsReaderKey(const QKeyEvent* event) const {
@@ -636,12 +674,16 @@ bool TFormBook::TreeView1ToolTip(QHelpEvent* event) {
 
 void TFormBook::FillContents() {
     contents_->Reset();
+    if (contents_->IsFlat() == (qobject_cast<QTreeView*>(TreeView1) != nullptr))
+        CreateContentsView(!contents_->IsFlat());
     // Every branch open. Only the nodes with children are expanded: the view keeps a persistent
     // index for every item it holds expanded, and expandAll() counts every leaf among them.
-    const int nodes = static_cast<int>(engine_.Book.Nodes.size());
-    for (int i = 0; i < nodes; ++i) {
-        const QModelIndex node = contents_->IndexOfEntry(i);
-        if (contents_->hasChildren(node)) TreeView1->expand(node);
+    if (auto* tree = qobject_cast<QTreeView*>(TreeView1)) {
+        const int nodes = static_cast<int>(engine_.Book.Nodes.size());
+        for (int i = 0; i < nodes; ++i) {
+            const QModelIndex node = contents_->IndexOfEntry(i);
+            if (contents_->hasChildren(node)) tree->expand(node);
+        }
     }
     const QModelIndex first = contents_->index(0, 0);
     if (first.isValid()) TreeView1->setCurrentIndex(first);
@@ -651,7 +693,8 @@ void TFormBook::FillContents() {
     const auto& book = engine_.Book;
     const QStyle* style = TreeView1->style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, TreeView1) + 1;
-    const int widest = WidestTitle(book, TreeView1->fontMetrics(), TreeView1->indentation());
+    const auto* tree = qobject_cast<const QTreeView*>(TreeView1);
+    const int widest = WidestTitle(book, TreeView1->fontMetrics(), tree ? tree->indentation() : 0);
     titlesWidth_ = book.Nodes.empty() ? 0
                                       : widest + 2 * margin + 2 * TreeView1->frameWidth() +
                                             style->pixelMetric(QStyle::PM_ScrollBarExtent) + 8 + 4;

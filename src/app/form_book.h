@@ -21,7 +21,7 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-class QTreeView;
+class QAbstractItemView;
 class QHelpEvent;
 class QKeyEvent;
 class QModelIndex;
@@ -152,7 +152,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     QToolBar *ToolBar1 = nullptr, *ToolBar2 = nullptr, *ToolBar3 = nullptr;
     QWidget* Panel1 = nullptr;  // the contents panel
     QToolButton* SpeedButton1 = nullptr;
-    QTreeView* TreeView1 = nullptr;  // over the engine's book contents (ContentsModel)
+    // Over the engine's book contents (ContentsModel): a QTreeView for contents with levels, a
+    // QListView for contents without (CreateContentsView).
+    QAbstractItemView* TreeView1 = nullptr;
     QSplitter* Splitter1 = nullptr;
 
     // ReaderView
@@ -199,6 +201,9 @@ class TFormBook : public QMainWindow, public ReaderView {
     void CreateMenus();
     void CreateToolBars();
     void CreateContentsPanel();
+    // Puts a view of the contents into the panel: a tree, or a list for contents without
+    // levels. The view it replaces goes with the next event loop.
+    void CreateContentsView(bool tree);
     // The contents panel in the page's colours, by day or by night.
     void ApplyContentsColors();
     void FillContents();

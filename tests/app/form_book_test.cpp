@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -230,7 +231,7 @@ class FormBookTest : public QObject {
         QCOMPARE(form.Panel1->width(), 10);
         QTest::mouseMove(form.Panel1, QPoint(5, 100));
         QTRY_COMPARE(form.Panel1->width(), open);
-        QTreeView* tree = form.TreeView1;
+        QAbstractItemView* tree = form.TreeView1;
         QCOMPARE(tree->model()->rowCount(), e.Book.ContentsCount);
         {
             // Neither the focus moving nor the window's activation repaints the page area: each
@@ -286,7 +287,7 @@ class FormBookTest : public QObject {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->OpenText(book);
-        QTreeView* tree = form->TreeView1;
+        QAbstractItemView* tree = form->TreeView1;
         const auto cut = [tree](const QModelIndex& item) {
             const int margin = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
             return tree->fontMetrics().horizontalAdvance(item.data().toString()) + margin >
@@ -391,6 +392,8 @@ class FormBookTest : public QObject {
         QVERIFY(e.Page.BookMode);
         const QAbstractItemModel* model = form.TreeView1->model();
         QCOMPARE(model->rowCount(), n);
+        // Shown in a list, which keeps no record of each row as a tree view does.
+        QVERIFY(qobject_cast<const QListView*>(form.TreeView1));
         // No levels: row i is entry i, and no row has children.
         const QModelIndex last = model->index(n - 1, 0);
         QCOMPARE(last.data(Qt::UserRole).toInt(), n - 1);
@@ -628,7 +631,9 @@ class FormBookTest : public QObject {
         const QAbstractItemModel* contents = form.TreeView1->model();
         QCOMPARE(contents->rowCount(), 2);
         QCOMPARE(contents->rowCount(contents->index(1, 0)), 2);
-        QVERIFY(form.TreeView1->isExpanded(contents->index(1, 0)));  // its branch open
+        const auto* tree = qobject_cast<const QTreeView*>(form.TreeView1);
+        QVERIFY(tree);                                     // contents with levels: a tree
+        QVERIFY(tree->isExpanded(contents->index(1, 0)));  // its branch open
         QVERIFY(contents->index(1, 0).data().toString().startsWith(QStringLiteral("Часть первая")));
 
         // Back in the tool: the book with its trailer and header; a double-click on the entry

@@ -141,7 +141,7 @@ class ReaderKeysTest : public QObject {
         ShowActive(form);
         form.OpenText(test::StoryBook(60));
         ReadingEngine& e = form.Engine();
-        QTreeView* tree = form.TreeView1;
+        QAbstractItemView* tree = form.TreeView1;
         const auto current = [tree] { return tree->currentIndex().data(Qt::UserRole).toInt(); };
         const auto seen = [tree] {
             const QRect item = tree->visualRect(tree->currentIndex());
