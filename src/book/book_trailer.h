@@ -66,7 +66,7 @@ struct BookContents {
     // Line counts: the lines before entry i at the width 16 + 2k (every line is at least one
     // of the characters before it). Held as the step from the entry before, and across the widths
     // as the changes from one width to the next, mostly 0 or -1 and so a bit each: a book of
-    // thousands of short chapters would otherwise spend 152 bytes on each (now 1 to 20).
+    // thousands of short chapters would otherwise spend 152 bytes on each.
     // The lines from entry i - 1 to entry i at the width 16 + 2k (before entry 0 for i = 0).
     std::int64_t LineStep(size_t i, int k) const;
     // The same at every width at once.
