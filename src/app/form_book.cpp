@@ -523,7 +523,8 @@ void TFormBook::CreateContentsView(bool tree) {
         // The view may be the one whose click brought the new contents: it goes later.
         QAbstractItemView* old = TreeView1;
         view->setPalette(old->palette());
-        const bool focused = old->hasFocus();
+        // The window's own focus, whether or not it is active (a load's progress may be).
+        const bool focused = focusWidget() == old;
         delete layout->replaceWidget(old, view);
         const bool hidden = old->isHidden();
         old->hide();

@@ -370,24 +370,29 @@ class FormBookTest : public QObject {
 
     // Such a book once showed nothing at all.
     void aBookOfAHundredThousandEntriesShowsItsFirstChapterAndItsContents() {
-        std::string body, trailer;
-        const int n = 100000;
-        for (int i = 0; i < n; ++i) {
-            std::string entry =
-                "   H" + std::to_string(i) + "|" + std::to_string(body.size()) + "|0|";
+        // Chapter i's title "Hi" with `indent` blanks before it (five make a second level).
+        const auto book = [](int n, const std::function<int(int)>& indent) {
+            std::string body, trailer;
+            for (int i = 0; i < n; ++i) {
+                const std::string title =
+                    std::string(static_cast<size_t>(indent(i)), ' ') + "H" + std::to_string(i);
+                std::string entry = title + "|" + std::to_string(body.size()) + "|0|";
+                for (int k = 0; k < 38; ++k)
+                    entry += std::to_string(2 * i) + "|";
+                trailer += entry + "\r\n";
+                body += title + "\r\n  chapter te\r\n";
+            }
+            body.resize(body.size() - 2);
+            std::string totals = "<INFOTEXTlen>|" + std::to_string(body.size() + 2) + "|0|";
             for (int k = 0; k < 38; ++k)
-                entry += std::to_string(2 * i) + "|";
-            trailer += entry + "\r\n";
-            body += "   H" + std::to_string(i) + "\r\n  chapter te\r\n";
-        }
-        body.resize(body.size() - 2);
-        std::string totals = "<INFOTEXTlen>|" + std::to_string(body.size() + 2) + "|0|";
-        for (int k = 0; k < 38; ++k)
-            totals += std::to_string(2 * n) + "|";
+                totals += std::to_string(2 * n) + "|";
+            return body + "\r\n<MENU>\r\n" + trailer + totals + "\r\n<INFOTEXTEND>";
+        };
+        const int n = 100000;
         TFormBook form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.OpenText(body + "\r\n<MENU>\r\n" + trailer + totals + "\r\n<INFOTEXTEND>");
+        form.OpenText(book(n, [](int) { return 3; }));
         ReadingEngine& e = form.Engine();
         QVERIFY(e.Page.BookMode);
         const QAbstractItemModel* model = form.TreeView1->model();
@@ -403,6 +408,25 @@ class FormBookTest : public QObject {
         QVERIFY(!e.Memo.Lines.empty());
         QCOMPARE(FromCp1251(e.Memo.Lines[0]).trimmed(), QStringLiteral("H0"));
         QCOMPARE(e.Text.TotalPages, n);
+
+        // A book with levels after it, the list's keyboard focus on: a tree takes its place,
+        // with the focus, and a click on its entry still jumps there.
+        form.TreeView1->setFocus();
+        form.OpenText(book(4, [](int i) { return i % 2 ? 5 : 3; }));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the list goes
+        auto* tree = qobject_cast<QTreeView*>(form.TreeView1);
+        QVERIFY(tree);
+        QCOMPARE(
+            form.Panel1->findChildren<QAbstractItemView*>(QString(), Qt::FindDirectChildrenOnly),
+            QList<QAbstractItemView*>{tree});
+        QCOMPARE(form.focusWidget(), tree);
+        QVERIFY(tree->isVisible());
+        QCOMPARE(tree->model()->rowCount(), 2);
+        const QModelIndex third = tree->model()->index(0, 0, tree->model()->index(1, 0));
+        QCOMPARE(third.data(Qt::UserRole).toInt(), 3);
+        QVERIFY(tree->isExpanded(third.parent()));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(third).center());
+        QCOMPARE(FromCp1251(e.Memo.Lines[0]).trimmed(), QStringLiteral("H3"));
     }
 
     void aDamagedBookOrAFileThatIsNoTextIsReportedAndTheOpenTextStays() {
