@@ -46,6 +46,18 @@ std::string ModulePath(const std::string& programPath, std::string_view file) {
     return {};
 }
 
+OpenedModule OpenModule(const std::string& path, int flags, const char* symbol) {
+    OpenedModule m;
+    if (!path.empty()) m.Handle = ::dlopen(path.c_str(), flags);
+    if (!m.Handle) {
+        const char* why = path.empty() ? nullptr : ::dlerror();
+        m.Why = why ? why : "не найден";
+    } else if (!(m.Entry = ::dlsym(m.Handle, symbol))) {
+        m.Why = "не той версии";
+    }
+    return m;
+}
+
 std::string LoadDocumentBytesFromModule(std::string bytes, std::string_view name,
                                         const ArchiveProgress& archiveProgress,
                                         const std::function<void(int, int)>& bookProgress,
@@ -61,20 +73,18 @@ std::string LoadDocumentBytesThrough(const std::string& path, std::string bytes,
                                      const FirstPart& firstPart) {
     DocumentOutcome out;
     {
+        const OpenedModule opened = OpenModule(path, RTLD_NOW | RTLD_LOCAL, kDocumentModuleSymbol);
         Module module;
-        if (!path.empty()) module.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!module.handle) {
-            const char* why = path.empty() ? nullptr : ::dlerror();
+        module.handle = opened.Handle;
+        if (!opened.Handle)
             throw UserError(
                 "Файл " + std::string(name) + " не прочитан: нет модуля чтения файлов " +
-                (why ? std::string("(") + why + ")" : std::string(kDocumentModuleFile)) +
+                (path.empty() ? std::string(kDocumentModuleFile) : "(" + opened.Why + ")") +
                 ". Переустановите программу.");
-        }
-        const auto entry = reinterpret_cast<DocumentModuleEntry (*)()>(
-            ::dlsym(module.handle, kDocumentModuleSymbol));
-        if (!entry)
+        if (!opened.Entry)
             throw UserError("Файл " + std::string(name) + " не прочитан: модуль " + path +
                             " не той версии. Переустановите программу.");
+        const auto entry = reinterpret_cast<DocumentModuleEntry (*)()>(opened.Entry);
         entry()(out, std::move(bytes), name, archiveProgress, bookProgress, firstPart);
     }
     if (out.Thrown) std::rethrow_exception(out.Thrown);

@@ -44,6 +44,16 @@ std::string ModulePath(const std::string& programPath, std::string_view file);
 // The running program's file.
 std::string ThisProgramPath();
 
+// A module opened with dlopen `flags` and its entry `symbol`. With no handle or no entry, `Why`
+// says what went wrong for a message ("не найден", the loader's error, "не той версии"); a
+// module opened without its entry is left open for the caller to close.
+struct OpenedModule {
+    void* Handle = nullptr;
+    void* Entry = nullptr;
+    std::string Why;
+};
+OpenedModule OpenModule(const std::string& path, int flags, const char* symbol);
+
 // A DocumentBytesLoader through the module ModulePath finds beside this program. Throws
 // UserError when the module cannot be opened (a broken installation).
 std::string LoadDocumentBytesFromModule(std::string bytes, std::string_view name,

@@ -15,19 +15,11 @@ void ShowStatisticWindowFromModule(QWidget* parent, const StatisticTexts& texts,
     static ChartsModuleEntry entry = nullptr;
     static QString failure;
     if (!entry && failure.isEmpty()) {
-        const std::string path = ModulePath(ThisProgramPath(), kChartsModuleFile);
-        void* handle =
-            path.empty() ? nullptr : ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        QString why = QStringLiteral("не найден");
-        if (handle) {
-            if (const auto get =
-                    reinterpret_cast<ChartsModuleEntry (*)()>(::dlsym(handle, kChartsModuleSymbol)))
-                entry = get();
-            else
-                why = QStringLiteral("не той версии");
-        } else if (!path.empty()) {
-            why = QString::fromLocal8Bit(::dlerror());
-        }
+        const OpenedModule opened =
+            OpenModule(ModulePath(ThisProgramPath(), kChartsModuleFile),
+                       RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE, kChartsModuleSymbol);
+        if (opened.Entry) entry = reinterpret_cast<ChartsModuleEntry (*)()>(opened.Entry)();
+        const QString why = QString::fromStdString(opened.Why);
         if (!entry)
             failure = QStringLiteral(
                           "Статистика не показана: модуль графиков %1 %2. "
